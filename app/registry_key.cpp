@@ -1,0 +1,154 @@
+#include "registry_key.h"
+
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include "date_time_value.h"
+
+namespace mailstow {
+
+RegistryKey::~RegistryKey() { Close(); }
+
+RegistryKey::RegistryKey(RegistryKey&& other) noexcept : key_(std::exchange(other.key_, nullptr)) {}
+
+RegistryKey& RegistryKey::operator=(RegistryKey&& other) noexcept {
+  if (this != &other) {
+    Close();
+    key_ = std::exchange(other.key_, nullptr);
+  }
+  return *this;
+}
+
+bool RegistryKey::Open(HKEY root, const std::wstring& path, bool create, REGSAM access) {
+  Close();
+  std::wstring sub = path;
+  while (!sub.empty() && sub.front() == L'\\') sub.erase(0, 1);
+  LONG rc;
+  if (create) {
+    rc = RegCreateKeyExW(root, sub.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
+                         &key_, nullptr);
+  } else {
+    rc = RegOpenKeyExW(root, sub.c_str(), 0, access, &key_);
+  }
+  if (rc != ERROR_SUCCESS) key_ = nullptr;
+  return rc == ERROR_SUCCESS;
+}
+
+void RegistryKey::Close() {
+  if (key_ != nullptr) RegCloseKey(key_);
+  key_ = nullptr;
+}
+
+bool RegistryKey::ValueExists(const std::wstring& name) const {
+  return key_ != nullptr &&
+         RegQueryValueExW(key_, name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+bool RegistryKey::DeleteValue(const std::wstring& name) {
+  return key_ != nullptr && RegDeleteValueW(key_, name.c_str()) == ERROR_SUCCESS;
+}
+
+RegistryRead<std::wstring> RegistryKey::ReadString(const std::wstring& name) const {
+  RegistryRead<std::wstring> result;
+  DWORD type = 0;
+  DWORD size = 0;
+  if (key_ == nullptr ||
+      RegQueryValueExW(key_, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
+    return result;
+  }
+  if (type != REG_SZ && type != REG_EXPAND_SZ) {
+    result.status = ReadStatus::kWrongType;
+    return result;
+  }
+  std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1, L'\0');
+  DWORD bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+  if (RegQueryValueExW(key_, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
+                       &bytes) != ERROR_SUCCESS) {
+    return result;
+  }
+  buffer.back() = L'\0';
+  result.value = buffer.data();
+  result.status = ReadStatus::kOk;
+  return result;
+}
+
+RegistryRead<int> RegistryKey::ReadInteger(const std::wstring& name) const {
+  RegistryRead<int> result;
+  DWORD type = 0;
+  DWORD value = 0;
+  DWORD size = sizeof(value);
+  if (key_ == nullptr) return result;
+  const LONG rc = RegQueryValueExW(key_, name.c_str(), nullptr, &type,
+                                   reinterpret_cast<BYTE*>(&value), &size);
+  if (rc == ERROR_FILE_NOT_FOUND) return result;
+  if ((rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA) || type != REG_DWORD || size != sizeof(value)) {
+    result.status = ReadStatus::kWrongType;
+    return result;
+  }
+  result.value = static_cast<int>(value);
+  result.status = ReadStatus::kOk;
+  return result;
+}
+
+RegistryRead<bool> RegistryKey::ReadBool(const std::wstring& name) const {
+  const RegistryRead<int> raw = ReadInteger(name);
+  return {raw.status, raw.value != 0};
+}
+
+RegistryRead<double> RegistryKey::ReadDateTime(const std::wstring& name) const {
+  RegistryRead<double> result;
+  DWORD type = 0;
+  unsigned char bytes[8] = {};
+  DWORD size = sizeof(bytes);
+  if (key_ == nullptr) return result;
+  const LONG rc = RegQueryValueExW(key_, name.c_str(), nullptr, &type, bytes, &size);
+  if (rc == ERROR_FILE_NOT_FOUND) return result;
+  if (rc != ERROR_SUCCESS || type != REG_BINARY || size != sizeof(bytes)) {
+    result.status = ReadStatus::kWrongType;
+    return result;
+  }
+  std::memcpy(&result.value, bytes, sizeof(bytes));
+  result.status = ReadStatus::kOk;
+  return result;
+}
+
+bool RegistryKey::WriteString(const std::wstring& name, const std::wstring& value) {
+  return key_ != nullptr &&
+         RegSetValueExW(key_, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+bool RegistryKey::WriteInteger(const std::wstring& name, int value) {
+  const auto raw = static_cast<DWORD>(value);
+  return key_ != nullptr && RegSetValueExW(key_, name.c_str(), 0, REG_DWORD,
+                                           reinterpret_cast<const BYTE*>(&raw),
+                                           sizeof(raw)) == ERROR_SUCCESS;
+}
+
+bool RegistryKey::WriteBool(const std::wstring& name, bool value) {
+  return WriteInteger(name, value ? 1 : 0);
+}
+
+bool RegistryKey::WriteDateTime(const std::wstring& name, double value) {
+  unsigned char bytes[8];
+  std::memcpy(bytes, &value, sizeof(bytes));
+  return key_ != nullptr &&
+         RegSetValueExW(key_, name.c_str(), 0, REG_BINARY, bytes, sizeof(bytes)) == ERROR_SUCCESS;
+}
+
+double LocalNowAsDays() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  CivilDateTime civil;
+  civil.year = now.wYear;
+  civil.month = now.wMonth;
+  civil.day = now.wDay;
+  civil.hour = now.wHour;
+  civil.minute = now.wMinute;
+  civil.second = now.wSecond;
+  civil.millisecond = now.wMilliseconds;
+  return ToDays(civil);
+}
+
+}  // namespace mailstow

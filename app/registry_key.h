@@ -1,0 +1,57 @@
+// Typed access to one registry key, with the value conventions that both programs share:
+// string = REG_SZ, integer = REG_DWORD (signed), boolean = REG_DWORD 0/1 (non-zero reads
+// as true), date-time = REG_BINARY of exactly 8 bytes holding a double of days since
+// 1899-12-30.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace mailstow {
+
+enum class ReadStatus { kOk, kMissing, kWrongType };
+
+template <typename T>
+struct RegistryRead {
+  ReadStatus status = ReadStatus::kMissing;
+  T value{};
+  bool ok() const { return status == ReadStatus::kOk; }
+};
+
+class RegistryKey {
+ public:
+  RegistryKey() = default;
+  ~RegistryKey();
+  RegistryKey(const RegistryKey&) = delete;
+  RegistryKey& operator=(const RegistryKey&) = delete;
+  RegistryKey(RegistryKey&& other) noexcept;
+  RegistryKey& operator=(RegistryKey&& other) noexcept;
+
+  // Opens root\path; with create, a missing key is created. Returns false on failure.
+  bool Open(HKEY root, const std::wstring& path, bool create, REGSAM access = KEY_READ | KEY_WRITE);
+  void Close();
+  bool is_open() const { return key_ != nullptr; }
+  HKEY handle() const { return key_; }
+
+  bool ValueExists(const std::wstring& name) const;
+  bool DeleteValue(const std::wstring& name);
+
+  RegistryRead<std::wstring> ReadString(const std::wstring& name) const;
+  RegistryRead<int> ReadInteger(const std::wstring& name) const;
+  RegistryRead<bool> ReadBool(const std::wstring& name) const;
+  RegistryRead<double> ReadDateTime(const std::wstring& name) const;
+
+  bool WriteString(const std::wstring& name, const std::wstring& value);
+  bool WriteInteger(const std::wstring& name, int value);
+  bool WriteBool(const std::wstring& name, bool value);
+  bool WriteDateTime(const std::wstring& name, double value);
+
+ private:
+  HKEY key_ = nullptr;
+};
+
+// The moment now, local time, as a registry date-time value.
+double LocalNowAsDays();
+
+}  // namespace mailstow

@@ -1,0 +1,53 @@
+# Test helpers shared by every folder: googletest for both builds, Wine for Windows binaries.
+enable_testing()
+
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+target_compile_options(gtest PRIVATE -Wno-error)
+target_compile_options(gtest_main PRIVATE -Wno-error)
+
+if(MAILSTOW_WINDOWS)
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run.sh
+                 FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                                  WORLD_READ WORLD_EXECUTE @ONLY)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run.sh)
+  add_test(NAME wine.prefix COMMAND ${CMAKE_BINARY_DIR}/wine-run.sh --boot)
+  set_tests_properties(wine.prefix PROPERTIES FIXTURES_SETUP wineprefix TIMEOUT 300)
+endif()
+
+# mailstow_test(NAME SOURCES ... [LIBS ...] [FRESH_PREFIX] [SERIAL] [TIMEOUT s] [LABELS ...])
+# Builds a googletest program and registers it. Windows programs run under Wine in the
+# build's prefix; FRESH_PREFIX gives each run a clean profile and registry; SERIAL keeps
+# tests that show windows or time things from overlapping with each other.
+function(mailstow_test name)
+  cmake_parse_arguments(T "FRESH_PREFIX;SERIAL" "TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} gtest_main)
+  add_test(NAME ${name} COMMAND ${name})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  set(env ${T_ENV})
+  if(MAILSTOW_WINDOWS)
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wineprefix)
+    list(APPEND env "MAILSTOW_DIST=${MAILSTOW_DIST_DIR}")
+    if(T_FRESH_PREFIX)
+      list(APPEND env "MAILSTOW_PREFIX=${name}")
+    endif()
+  else()
+    list(APPEND env "ASAN_OPTIONS=detect_leaks=1" "UBSAN_OPTIONS=print_stacktrace=1")
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}"
+                                          ENVIRONMENT "${env}")
+  if(T_SERIAL)
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK desktop)
+  endif()
+endfunction()
+
+# Copies a built target into the program folder that tests and the demo use.
+function(mailstow_dist target)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${MAILSTOW_DIST_DIR}
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${target}> ${MAILSTOW_DIST_DIR}/)
+endfunction()

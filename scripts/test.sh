@@ -1,0 +1,13 @@
+#!/bin/bash
+# Installs what is needed, builds everything and runs every test: the native tests under
+# AddressSanitizer and UBSan, the Windows tests under Wine with a virtual X display, and
+# each fuzz target for a bounded time.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+scripts/build.sh fuzz
+status=0
+(cd build/native && ctest --output-on-failure -j2) || status=1
+(cd build/fuzz && ctest --output-on-failure -j2 -L fuzz) || status=1
+xvfb-run -a -s "-screen 0 1280x1024x24" bash -c 'cd build/win && ctest --output-on-failure -j2' || status=1
+exit $status
