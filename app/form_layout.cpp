@@ -167,7 +167,7 @@ constexpr ComponentSpec kForm5[] = {
 };
 
 constexpr std::array kForms = {
-    FormSpec{L"Form1", 282, 179, 560, 432, kForm1},
+    FormSpec{L"Form1", 282, 179, 556, 402, kForm1},
     FormSpec{L"Form2", 0, 0, 310, 124, kForm2},
     FormSpec{L"Form3", 0, 0, 320, 180, kForm3},
     FormSpec{L"Form4", 0, 0, 480, 650, kForm4},
