@@ -16,7 +16,11 @@ wchar_t FoldCase(wchar_t c) {
     const bool is_capital = odd_capitals ? (code % 2 == 1) : (code % 2 == 0);
     return is_capital ? static_cast<wchar_t>(code + 1) : c;
   }
-  // Greek capitals (0x3A2 is unassigned).
+  // Greek capitals with tonos, then the plain ones (0x3A2 is unassigned).
+  if (code == 0x386) return static_cast<wchar_t>(0x3AC);
+  if (code >= 0x388 && code <= 0x38A) return static_cast<wchar_t>(code + 0x25);
+  if (code == 0x38C) return static_cast<wchar_t>(0x3CC);
+  if (code == 0x38E || code == 0x38F) return static_cast<wchar_t>(code + 0x3F);
   if (code >= 0x391 && code <= 0x3AB && code != 0x3A2) return static_cast<wchar_t>(code + 0x20);
   // Cyrillic capitals.
   if (code >= 0x400 && code <= 0x40F) return static_cast<wchar_t>(code + 0x50);
