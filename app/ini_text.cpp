@@ -38,7 +38,7 @@ IniText IniText::Parse(std::wstring_view text) {
     if (line.front() == L'[') {
       const size_t close = line.rfind(L']');
       if (close != std::wstring_view::npos) {
-        result.sections_.push_back(Section{std::wstring(line.substr(1, close - 1)), {}});
+        result.sections_.push_back(Section{std::wstring(Trim(line.substr(1, close - 1))), {}});
         continue;
       }
     }
@@ -57,7 +57,7 @@ IniText IniText::Parse(std::wstring_view text) {
 
 const IniText::Section* IniText::FindSection(std::wstring_view name) const {
   for (const Section& section : sections_) {
-    if (section.name && EqualsIgnoreCase(*section.name, name)) return &section;
+    if (EqualsIgnoreCase(section.name, name)) return &section;
   }
   return nullptr;
 }
@@ -65,7 +65,7 @@ const IniText::Section* IniText::FindSection(std::wstring_view name) const {
 std::vector<std::wstring> IniText::SectionNames() const {
   std::vector<std::wstring> names;
   for (const Section& section : sections_) {
-    if (section.name) names.push_back(*section.name);
+    if (!section.name.empty()) names.push_back(section.name);
   }
   return names;
 }
@@ -75,7 +75,9 @@ std::vector<std::wstring> IniText::KeyNames(std::wstring_view section_name) cons
   const Section* section = FindSection(section_name);
   if (section == nullptr) return names;
   for (const Entry& entry : section->entries) {
-    if (entry.value && !entry.name.starts_with(L';')) names.push_back(entry.name);
+    if (entry.value && !entry.name.empty() && !entry.name.starts_with(L';')) {
+      names.push_back(entry.name);
+    }
   }
   return names;
 }

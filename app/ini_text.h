@@ -3,10 +3,12 @@
 // - a line ends at LF or CR; blanks, tabs and the end-of-file character 0x1A around a line
 //   are dropped, and empty lines are skipped;
 // - "[name]" starts a section; the name runs to the last "]" of the line, and text after
-//   it is ignored; a line starting with "[" but without "]" is read as a key line;
+//   it is ignored, blanks around the name are dropped; a line starting with "[" but
+//   without "]" is read as a key line;
 // - "key=value" splits at the first "="; blanks around the key and the value are dropped;
 //   a line without "=" is a key without a value, which reads as missing;
-// - lines before the first section belong to no section and are never found;
+// - lines before the first section form a section named "", which shadows any "[]";
+//   sections named "" and keys named "" are not listed;
 // - names compare case-insensitively; a lookup uses the first section of that name and
 //   the first key of that name in it, even when names repeat;
 // - one pair of single or double quotes that encloses a whole value is removed on reading.
@@ -40,7 +42,7 @@ class IniText {
     std::optional<std::wstring> value;  // nullopt for a line without "="
   };
   struct Section {
-    std::optional<std::wstring> name;  // nullopt for the lines before the first section
+    std::wstring name;  // empty for the lines before the first section
     std::vector<Entry> entries;
   };
   const Section* FindSection(std::wstring_view name) const;

@@ -25,7 +25,7 @@ TEST(IniTextTest, OnePairOfEnclosingQuotesIsRemoved) {
 TEST(IniTextTest, MissingSectionsKeysAndValuelessLinesYieldTheFallback) {
   const IniText ini =
       IniText::Parse(L"Orphan=1\n[S]\nNoValue\n;Comment=2\nBlank=\n[T\nAfter=3\n");
-  EXPECT_EQ(ini.ReadString(L"", L"Orphan", L"ERROR"), L"ERROR");
+  EXPECT_EQ(ini.ReadString(L"S", L"Orphan", L"ERROR"), L"ERROR");
   EXPECT_EQ(ini.ReadString(L"S", L"NoValue", L"ERROR"), L"ERROR");
   EXPECT_EQ(ini.ReadString(L"S", L"Blank", L"ERROR"), L"");
   EXPECT_EQ(ini.ReadString(L"Other", L"Blank", L"ERROR"), L"ERROR");
@@ -46,10 +46,10 @@ TEST(IniTextTest, RepeatedNamesResolveToTheFirstSectionAndTheFirstKey) {
 TEST(IniTextTest, LineEndsAndSectionHeadersInAllForms) {
   const IniText ini =
       IniText::Parse(L"\x1A[One]x\rA=1\r[Two]]\nB=2\r\n\r\n\t[ Three ] \r\nC=3\x1A");
-  EXPECT_EQ(ini.SectionNames(), (std::vector<std::wstring>{L"One", L"Two]", L" Three "}));
+  EXPECT_EQ(ini.SectionNames(), (std::vector<std::wstring>{L"One", L"Two]", L"Three"}));
   EXPECT_EQ(ini.ReadString(L"One", L"A", L"-"), L"1");
   EXPECT_EQ(ini.ReadString(L"Two]", L"B", L"-"), L"2");
-  EXPECT_EQ(ini.ReadString(L" Three ", L"C", L"-"), L"3");
+  EXPECT_EQ(ini.ReadString(L"three", L"C", L"-"), L"3");
 }
 
 }  // namespace
