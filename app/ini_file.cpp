@@ -4,6 +4,8 @@
 
 #include <string_view>
 
+#include "app/ansi_text.h"
+
 namespace mailstow {
 namespace {
 
@@ -25,12 +27,12 @@ class FileHandle {
   HANDLE handle_;
 };
 
-std::wstring DecodeCodePage(UINT code_page, std::string_view bytes) {
+std::wstring DecodeUtf8(std::string_view bytes) {
   if (bytes.empty()) return {};
   const int size = static_cast<int>(bytes.size());
-  const int length = MultiByteToWideChar(code_page, 0, bytes.data(), size, nullptr, 0);
+  const int length = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), size, nullptr, 0);
   std::wstring text(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(code_page, 0, bytes.data(), size, text.data(), length);
+  MultiByteToWideChar(CP_UTF8, 0, bytes.data(), size, text.data(), length);
   return text;
 }
 
@@ -40,7 +42,8 @@ std::wstring DecodeUtf16(std::string_view bytes, bool big_endian) {
   for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
     const auto first = static_cast<unsigned char>(bytes[i]);
     const auto second = static_cast<unsigned char>(bytes[i + 1]);
-    text.push_back(static_cast<wchar_t>(big_endian ? (first << 8 | second) : (second << 8 | first)));
+    text.push_back(
+        static_cast<wchar_t>(big_endian ? (first << 8 | second) : (second << 8 | first)));
   }
   return text;
 }
@@ -48,8 +51,8 @@ std::wstring DecodeUtf16(std::string_view bytes, bool big_endian) {
 std::wstring DecodeFileText(std::string_view bytes) {
   if (bytes.starts_with("\xFF\xFE")) return DecodeUtf16(bytes.substr(2), false);
   if (bytes.starts_with("\xFE\xFF")) return DecodeUtf16(bytes.substr(2), true);
-  if (bytes.starts_with("\xEF\xBB\xBF")) return DecodeCodePage(CP_UTF8, bytes.substr(3));
-  return DecodeCodePage(CP_ACP, bytes);
+  if (bytes.starts_with("\xEF\xBB\xBF")) return DecodeUtf8(bytes.substr(3));
+  return FromAnsi(bytes);
 }
 
 }  // namespace
@@ -78,14 +81,7 @@ std::optional<IniText> LoadIniFile(const std::wstring& path) {
 }
 
 bool CreateAnsiTextFile(const std::wstring& path, const std::wstring& text) {
-  std::string bytes;
-  if (!text.empty()) {
-    const int length = static_cast<int>(text.size());
-    const int size =
-        WideCharToMultiByte(CP_ACP, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-    bytes.resize(static_cast<size_t>(size));
-    WideCharToMultiByte(CP_ACP, 0, text.data(), length, bytes.data(), size, nullptr, nullptr);
-  }
+  const std::string bytes = ToAnsi(text);
   bool complete = false;
   {
     FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,

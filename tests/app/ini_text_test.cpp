@@ -23,8 +23,7 @@ TEST(IniTextTest, OnePairOfEnclosingQuotesIsRemoved) {
 }
 
 TEST(IniTextTest, MissingSectionsKeysAndValuelessLinesYieldTheFallback) {
-  const IniText ini =
-      IniText::Parse(L"Orphan=1\n[S]\nNoValue\n;Comment=2\nBlank=\n[T\nAfter=3\n");
+  const IniText ini = IniText::Parse(L"Orphan=1\n[S]\nNoValue\n;Comment=2\nBlank=\n[T\nAfter=3\n");
   EXPECT_EQ(ini.ReadString(L"S", L"Orphan", L"ERROR"), L"ERROR");
   EXPECT_EQ(ini.ReadString(L"S", L"NoValue", L"ERROR"), L"ERROR");
   EXPECT_EQ(ini.ReadString(L"S", L"Blank", L"ERROR"), L"");

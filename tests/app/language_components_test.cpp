@@ -68,7 +68,7 @@ TEST(LanguageListTest, ListsEveryLanguageFileByItsLanguageValueAndKeepsAnExistin
   std::vector<std::wstring> listed = ListLanguages(folder.path());
   std::multiset<std::wstring> languages(listed.begin(), listed.end());
   EXPECT_EQ(languages, (std::multiset<std::wstring>{L"English", L"German", L"Espa\u00F1ol",
-                                                      L"Deutsch (Schweiz)", L"ERROR"}));
+                                                    L"Deutsch (Schweiz)", L"ERROR"}));
 
   // A stored language whose file exists is kept as stored; the list entry is found
   // ignoring case.

@@ -18,8 +18,8 @@ class TempFolder {
     static int counter = 0;
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
-    path_ = std::wstring(temp) + L"mailstow-lng-" + std::to_wstring(GetCurrentProcessId()) +
-            L"-" + std::to_wstring(++counter) + L"\\";
+    path_ = std::wstring(temp) + L"mailstow-lng-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(++counter) + L"\\";
     CreateDirectoryW(path_.c_str(), nullptr);
   }
   ~TempFolder() { Remove(path_); }

@@ -19,8 +19,7 @@ std::wstring ReadWindows1252(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   EXPECT_TRUE(in) << path;
   std::wstring text;
-  for (auto it = std::istreambuf_iterator<char>(in); it != std::istreambuf_iterator<char>();
-       ++it) {
+  for (auto it = std::istreambuf_iterator<char>(in); it != std::istreambuf_iterator<char>(); ++it) {
     const auto byte = static_cast<unsigned char>(*it);
     EXPECT_TRUE(byte < 0x80 || byte == 0x92) << "byte " << int{byte};
     text.push_back(byte == 0x92 ? L'\u2019' : static_cast<wchar_t>(byte));
@@ -31,7 +30,8 @@ std::wstring ReadWindows1252(const std::string& path) {
 const std::string kSourceDir = MAILSTOW_SOURCE_DIR;
 
 TEST(LanguageTextTest, BuiltInEnglishMatchesTheExpectedFileCharacterForCharacter) {
-  const std::wstring expected = ReadWindows1252(kSourceDir + "/tests/app/data/English.expected.lng");
+  const std::wstring expected =
+      ReadWindows1252(kSourceDir + "/tests/app/data/English.expected.lng");
   ASSERT_FALSE(expected.empty());
   EXPECT_EQ(BuiltInEnglishText(), expected);
 }

@@ -8,8 +8,8 @@ namespace mailstow {
 namespace {
 
 std::wstring DecodedFromFile(const std::wstring& line) {
-  return DecodeMessageValue(IniText::Parse(L"[Messages]\r\n" + line).ReadString(
-      L"Messages", L"Message1", L"ERROR"));
+  return DecodeMessageValue(
+      IniText::Parse(L"[Messages]\r\n" + line).ReadString(L"Messages", L"Message1", L"ERROR"));
 }
 
 TEST(MessageDecodingTest, ValuesWithoutQuotesAreReturnedAsTheyAre) {
