@@ -53,6 +53,7 @@ bool MainForm::FormCreate() {
   for (const ClientInfo& client : AllClients()) {
     form1_->SetText(std::wstring(client.radio_button), std::wstring(client.caption));
   }
+  form1_->SetText(L"Button9", L"Help");
   for (const wchar_t* size : kVolumeSizes) {
     SendMessageW(form1_->Control(L"ComboBox2"), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(size));
   }

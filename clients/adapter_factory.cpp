@@ -1,10 +1,12 @@
+#include "clients/favorites_adapter.h"
 #include "clients/mail_client_adapter.h"
 
 namespace mailstow {
 
 std::unique_ptr<MailClientAdapter> CreateAdapter(int client_index, AdapterContext& context) {
-  (void)context;
   switch (client_index) {
+    case 10:
+      return CreateFavoritesAdapter(context);
     default:
       return nullptr;
   }
