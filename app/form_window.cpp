@@ -200,7 +200,10 @@ int FormWindow::TextWidth(const std::wstring& component, const std::wstring& tex
 
 void FormWindow::MoveComponent(const std::wstring& component, int x, int y, int width,
                                int height) {
-  if (HWND control = Control(component)) MoveWindow(control, x, y, width, height, TRUE);
+  if (HWND control = Control(component)) {
+    MoveWindow(control, x, y, width, height, TRUE);
+    InvalidateRect(GetParent(control), nullptr, TRUE);
+  }
 }
 
 RECT FormWindow::ComponentRect(const std::wstring& component) const {
