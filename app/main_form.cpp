@@ -92,6 +92,8 @@ bool MainForm::FormCreate() {
   // 15.
   ChooseLanguageAtStart();
 
+  tray_ = std::make_unique<TrayIcon>(form1_->hwnd(), L"Letterkeep autobackup");
+  tray_->on_double_click = [this] { TrayDoubleClick(); };
   archive_ = std::make_unique<ArchiveJob>(archiver_, *this, log_, staging_folder_);
   adapter_context_.reset(new AdapterContext{*job_, *archive_, *this, log_, settings_,
                                             staging_folder_, favorites_last_archive_});
@@ -155,6 +157,12 @@ void MainForm::Show() {
 }
 
 void MainForm::FormShow() {
+  // Shown from the tray icon during an unattended run: the run owns the job, the staging
+  // folder and the client choice, so only the page changes.
+  if (tray_->mark() != 0) {
+    form1_->ShowPage(7);
+    return;
+  }
   // 1.
   captions_applied_ = false;
   SetBackupProgress(0);
@@ -170,9 +178,8 @@ void MainForm::FormShow() {
   SelectRadio(settings_.multiple_volumes ? L"RadioButton15" : L"RadioButton14");
   SendMessageW(form1_->Control(L"ComboBox2"), CB_SETCURSEL,
                static_cast<WPARAM>(settings_.volumes), 0);
-  // 6, 7.
+  // 6.
   if (!job_->started_with_archive) ShowWizardPage(1);
-  if (tray_mark_ != 0) form1_->ShowPage(7);
   // 8.
   RelayoutForCaptions();
 }
@@ -297,6 +304,10 @@ void MainForm::OnCommand(const std::wstring& component, int notification) {
 
 bool MainForm::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
   switch (message) {
+    case TrayIcon::kCallbackMessage:
+      tray_->HandleCallback(lparam);
+      result = 0;
+      return true;
     case WM_TIMER:
       if (wparam == kWindowListTimer) windows_.Refresh();
       result = 0;
@@ -328,6 +339,16 @@ bool MainForm::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT
       return true;
     default:
       return false;
+  }
+}
+
+void MainForm::TrayDoubleClick() {
+  form1_->SetText(L"Label17", job_->backup_archive_path());
+  form1_->SetEnabled(L"Button3", false);
+  if (IsWindowVisible(form1_->hwnd())) {
+    ShowWindow(form1_->hwnd(), SW_HIDE);
+  } else {
+    Show();
   }
 }
 

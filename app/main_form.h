@@ -15,6 +15,7 @@
 #include "app/message_box_prompts.h"
 #include "app/msg_ini_supp.h"
 #include "app/settings.h"
+#include "app/tray_icon.h"
 #include "app/small_dialogs.h"
 #include "app/wizard_job.h"
 #include "clients/mail_client_adapter.h"
@@ -115,6 +116,7 @@ class MainForm : public JobHost, public CaptionTarget {
   void GoToFolder();
   void ShowAbout();
   void ShowHelp();
+  void TrayDoubleClick();
   // True when one of the executables has windows; the close-programs dialog was shown.
   bool ClientRunning(const std::vector<std::wstring>& executables);
 
@@ -149,7 +151,7 @@ class MainForm : public JobHost, public CaptionTarget {
   std::vector<std::wstring> language_list_;
   std::array<bool, 11> installed_{};
   bool captions_applied_ = false;
-  int tray_mark_ = 0;
+  std::unique_ptr<TrayIcon> tray_;
   HFONT underlined_font_ = nullptr;
 };
 
