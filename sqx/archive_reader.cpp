@@ -51,7 +51,10 @@ std::vector<const Member*> SelectInRequestOrder(const ArchiveIndex& index,
 class Reader {
  public:
   Reader(FileSystem& files, EventSink& events, const std::string& archive_path)
-      : files_(files), events_(events), volumes_(files, events, archive_path) {}
+      : events_(events), volumes_(files, events, archive_path) {}
+  ~Reader() {
+    if (inflater_ready_) inflateEnd(&stream_);
+  }
 
   Status Open() {
     const Status status = volumes_.Open();
@@ -90,18 +93,20 @@ class Reader {
       const Status status = cipher->Start(selected.keys);
       if (status != kStatusOk) return status;
     }
-    std::unique_ptr<unsigned char[]> input(new unsigned char[kChunk]);
-    std::unique_ptr<unsigned char[]> output(new unsigned char[kChunk]);
-    z_stream stream = {};
+    if (input_ == nullptr) {
+      input_.reset(new unsigned char[kChunk]);
+      output_.reset(new unsigned char[kChunk]);
+    }
+    unsigned char* input = input_.get();
+    unsigned char* output = output_.get();
     const bool inflating = member.method == zip::kMethodDeflated;
-    if (inflating && inflateInit2(&stream, -MAX_WBITS) != Z_OK) return kStatusIoError;
-    struct InflateEnd {
-      z_stream* stream;
-      bool active;
-      ~InflateEnd() {
-        if (active) inflateEnd(stream);
-      }
-    } end_guard{&stream, inflating};
+    if (inflating) {
+      const int ready =
+          inflater_ready_ ? inflateReset(&stream_) : inflateInit2(&stream_, -MAX_WBITS);
+      if (ready != Z_OK) return kStatusIoError;
+      inflater_ready_ = true;
+    }
+    z_stream& stream = stream_;
 
     ProgressPacer progress(events_, member.uncompressed);
     ArchivePosition at = selected.data;
@@ -112,20 +117,20 @@ class Reader {
     Status status = kStatusOk;
     while (status == kStatusOk && left > 0) {
       const size_t n = static_cast<size_t>(std::min<uint64_t>(left, kChunk));
-      status = volumes_.Read(&at, input.get(), n);
+      status = volumes_.Read(&at, input, n);
       if (status != kStatusOk) break;
       left -= n;
-      if (cipher != nullptr) cipher->Decrypt(input.get(), n);
+      if (cipher != nullptr) cipher->Decrypt(input, n);
       if (!inflating) {
         produced += n;
-        crc = crc32_z(crc, input.get(), n);
-        if (out != nullptr) status = out->Write(input.get(), n);
+        crc = crc32_z(crc, input, n);
+        if (out != nullptr) status = out->Write(input, n);
         if (status == kStatusOk) status = progress.Advance(produced);
       } else {
-        stream.next_in = input.get();
+        stream.next_in = input;
         stream.avail_in = static_cast<uInt>(n);
         while (status == kStatusOk && stream.avail_in > 0 && !stream_end) {
-          stream.next_out = output.get();
+          stream.next_out = output;
           stream.avail_out = static_cast<uInt>(kChunk);
           const int result = inflate(&stream, Z_NO_FLUSH);
           if (result != Z_OK && result != Z_STREAM_END) {
@@ -136,8 +141,8 @@ class Reader {
           const size_t made = kChunk - stream.avail_out;
           produced += made;
           if (produced > member.uncompressed) status = kStatusNotAnArchive;
-          crc = crc32_z(crc, output.get(), made);
-          if (status == kStatusOk && out != nullptr) status = out->Write(output.get(), made);
+          crc = crc32_z(crc, output, made);
+          if (status == kStatusOk && out != nullptr) status = out->Write(output, made);
           if (status == kStatusOk) status = progress.Advance(produced);
           if (made == 0 && result == Z_OK) break;
         }
@@ -203,12 +208,15 @@ class Reader {
     return kStatusOk;
   }
 
-  FileSystem& files_;
   EventSink& events_;
   VolumeReader volumes_;
   ArchiveIndex index_;
   std::string password_;
   bool password_known_ = false;
+  z_stream stream_ = {};
+  bool inflater_ready_ = false;
+  std::unique_ptr<unsigned char[]> input_;
+  std::unique_ptr<unsigned char[]> output_;
 };
 
 std::string ParentFolder(const std::string& path) {

@@ -126,32 +126,28 @@ std::string CentralHeader(const CentralRecord& record) {
 class MemberEncoder {
  public:
   MemberEncoder(VolumeWriter& out, AesCipher* cipher) : out_(out), cipher_(cipher) {}
-  ~MemberEncoder() {
-    if (deflating_) deflateEnd(&stream_);
-  }
 
-  Status StartDeflate(int level) {
-    if (deflateInit2(&stream_, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
-      return kStatusIoError;
-    }
-    deflating_ = true;
+  // Compresses from here on with the packer's deflate stream.
+  Status StartDeflate(z_stream* stream) {
+    if (deflateReset(stream) != Z_OK) return kStatusIoError;
+    stream_ = stream;
     return kStatusOk;
   }
 
   // Feeds plain data; `last` finishes the compressed stream.
   Status Feed(const unsigned char* data, size_t size, bool last) {
     crc_ = crc32_z(crc_, data, size);
-    if (!deflating_) return Emit(data, size);
-    stream_.next_in = const_cast<unsigned char*>(data);
-    stream_.avail_in = static_cast<uInt>(size);
+    if (stream_ == nullptr) return Emit(data, size);
+    stream_->next_in = const_cast<unsigned char*>(data);
+    stream_->avail_in = static_cast<uInt>(size);
     for (;;) {
-      stream_.next_out = buffer_;
-      stream_.avail_out = sizeof(buffer_);
-      const int result = deflate(&stream_, last ? Z_FINISH : Z_NO_FLUSH);
+      stream_->next_out = buffer_;
+      stream_->avail_out = sizeof(buffer_);
+      const int result = deflate(stream_, last ? Z_FINISH : Z_NO_FLUSH);
       if (result == Z_STREAM_ERROR) return kStatusIoError;
-      const Status status = Emit(buffer_, sizeof(buffer_) - stream_.avail_out);
+      const Status status = Emit(buffer_, sizeof(buffer_) - stream_->avail_out);
       if (status != kStatusOk) return status;
-      if (last ? result == Z_STREAM_END : stream_.avail_out != 0) return kStatusOk;
+      if (last ? result == Z_STREAM_END : stream_->avail_out != 0) return kStatusOk;
     }
   }
 
@@ -183,8 +179,7 @@ class MemberEncoder {
 
   VolumeWriter& out_;
   AesCipher* cipher_;
-  z_stream stream_ = {};
-  bool deflating_ = false;
+  z_stream* stream_ = nullptr;
   unsigned long crc_ = crc32_z(0, nullptr, 0);
   uint64_t written_ = 0;
   unsigned char buffer_[64 * 1024];
@@ -201,8 +196,18 @@ class Packer {
         out_(files, events, archive_path, settings.volume_bytes),
         input_(new unsigned char[kChunk]),
         trial_(new unsigned char[compressBound(kChunk)]) {}
+  ~Packer() {
+    if (deflater_ready_) deflateEnd(&deflater_);
+  }
 
   Status Run(const std::vector<std::string>& sources) {
+    if (settings_.deflate_level > 0) {
+      if (deflateInit2(&deflater_, settings_.deflate_level, Z_DEFLATED, -MAX_WBITS, 8,
+                       Z_DEFAULT_STRATEGY) != Z_OK) {
+        return kStatusIoError;
+      }
+      deflater_ready_ = true;
+    }
     Status status = out_.Open();
     for (size_t i = 0; status == kStatusOk && i < sources.size(); ++i) {
       status = PackSource(sources[i]);
@@ -304,7 +309,7 @@ class Packer {
     if (deflate && whole) {
       status = encoder.FeedCompressed(input_.get(), first, trial_.get(), trial_size);
     } else {
-      if (deflate) status = encoder.StartDeflate(settings_.deflate_level);
+      if (deflate) status = encoder.StartDeflate(&deflater_);
       uint64_t done = 0;
       size_t chunk = first;
       while (status == kStatusOk) {
@@ -346,19 +351,15 @@ class Packer {
     return *got == wanted ? kStatusOk : kStatusIoError;
   }
 
+  // Compresses the first chunk whole into the trial buffer.
   bool Compress(size_t size, uLongf* packed_size) {
-    z_stream stream = {};
-    if (deflateInit2(&stream, settings_.deflate_level, Z_DEFLATED, -MAX_WBITS, 8,
-                     Z_DEFAULT_STRATEGY) != Z_OK) {
-      return false;
-    }
-    stream.next_in = input_.get();
-    stream.avail_in = static_cast<uInt>(size);
-    stream.next_out = trial_.get();
-    stream.avail_out = static_cast<uInt>(*packed_size);
-    const int result = deflate(&stream, Z_FINISH);
-    *packed_size = stream.total_out;
-    deflateEnd(&stream);
+    if (deflateReset(&deflater_) != Z_OK) return false;
+    deflater_.next_in = input_.get();
+    deflater_.avail_in = static_cast<uInt>(size);
+    deflater_.next_out = trial_.get();
+    deflater_.avail_out = static_cast<uInt>(*packed_size);
+    const int result = deflate(&deflater_, Z_FINISH);
+    *packed_size = deflater_.total_out;
     return result == Z_STREAM_END;
   }
 
@@ -427,6 +428,8 @@ class Packer {
   std::unique_ptr<unsigned char[]> input_;
   std::unique_ptr<unsigned char[]> trial_;
   std::vector<CentralRecord> records_;
+  z_stream deflater_ = {};
+  bool deflater_ready_ = false;
 };
 
 }  // namespace
