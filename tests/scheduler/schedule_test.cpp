@@ -38,8 +38,10 @@ TEST(ScheduleTest, DaysCatchUpByWholePeriodsKeepingTheTimeOfDay) {
 TEST(ScheduleTest, HoursCountWithTheScheduleHourAndCatchUp) {
   const double now = At(2025, 6, 1, 12, 0);
   EXPECT_FALSE(EvaluateSchedule({now - 1.9 * kHourOfDay, 2, L"Hours"}, now).due);
-  // One calendar hour is slightly shorter than the schedule's hour.
-  EXPECT_FALSE(EvaluateSchedule({now - kHourOfDay, 1, L"Hours"}, now).due);
+  // A calendar hour is slightly shorter than the schedule's hour: over 1000 hours the
+  // difference grows to about 29 seconds.
+  const double ten_seconds = 10.0 / 86400;
+  EXPECT_FALSE(EvaluateSchedule({now - 1000 * kHourOfDay - ten_seconds, 1000, L"Hours"}, now).due);
   EXPECT_TRUE(EvaluateSchedule({now - 1.0001 * kScheduleHour, 1, L"Hours"}, now).due);
 
   // Seven hours late with period 2: three whole periods.
