@@ -65,33 +65,24 @@ TEST(ScheduleTest, MonthsEndingEarlierAreDueFromTheirLastDay) {
   const ScheduleDecision decision = EvaluateSchedule({last, 1, L"Months"}, At(2025, 2, 28, 10, 0));
   ASSERT_TRUE(decision.due);
   EXPECT_DOUBLE_EQ(decision.next_reference, At(2025, 2, 28, 10, 0));
-
-  EXPECT_TRUE(EvaluateSchedule({At(2024, 1, 31, 10, 0), 1, L"Months"}, At(2024, 2, 29, 10, 0)).due);
-  EXPECT_FALSE(
-      EvaluateSchedule({At(2024, 1, 31, 10, 0), 1, L"Months"}, At(2024, 2, 28, 23, 0)).due);
+  EXPECT_TRUE(EvaluateSchedule({At(2024, 1, 31), 1, L"Months"}, At(2024, 2, 29)).due);
+  EXPECT_FALSE(EvaluateSchedule({At(2024, 1, 31), 1, L"Months"}, At(2024, 2, 28, 23, 0)).due);
+  // Later months count from the original day again, also across the year's end.
+  EXPECT_DOUBLE_EQ(*AddCalendarMonths(last, 2), At(2025, 3, 31, 10, 0));
+  EXPECT_DOUBLE_EQ(*AddCalendarMonths(last, 13), At(2026, 2, 28, 10, 0));
+  EXPECT_FALSE(AddCalendarMonths(At(9999, 12, 1), 1).has_value());
 }
 
-TEST(ScheduleTest, MonthsCatchUpByWholePeriodsFromTheOriginalDay) {
+TEST(ScheduleTest, MonthsCatchUpByWholePeriods) {
   const double last = At(2025, 1, 15, 8, 0);
   // Five whole months elapsed, period 2: the reference moves four months.
-  const ScheduleDecision decision = EvaluateSchedule({last, 2, L"Months"}, At(2025, 6, 20));
-  ASSERT_TRUE(decision.due);
-  EXPECT_DOUBLE_EQ(decision.next_reference, At(2025, 5, 15, 8, 0));
-  // Just before the sixth month is complete it is still five.
+  EXPECT_DOUBLE_EQ(EvaluateSchedule({last, 2, L"Months"}, At(2025, 6, 20)).next_reference,
+                   At(2025, 5, 15, 8, 0));
+  // A minute before the sixth month is complete it is still five.
   EXPECT_DOUBLE_EQ(EvaluateSchedule({last, 3, L"Months"}, At(2025, 7, 15, 7, 59)).next_reference,
                    At(2025, 4, 15, 8, 0));
   EXPECT_DOUBLE_EQ(EvaluateSchedule({last, 3, L"Months"}, At(2025, 7, 15, 8, 0)).next_reference,
                    At(2025, 7, 15, 8, 0));
-}
-
-TEST(ScheduleTest, CalendarMonthsClampAndCrossYears) {
-  const double last = At(2025, 1, 31, 6, 30);
-  EXPECT_DOUBLE_EQ(*AddCalendarMonths(last, 1), At(2025, 2, 28, 6, 30));
-  EXPECT_DOUBLE_EQ(*AddCalendarMonths(last, 2), At(2025, 3, 31, 6, 30));
-  EXPECT_DOUBLE_EQ(*AddCalendarMonths(last, 13), At(2026, 2, 28, 6, 30));
-  EXPECT_DOUBLE_EQ(*AddCalendarMonths(At(2025, 12, 31), 2), At(2026, 2, 28));
-  EXPECT_DOUBLE_EQ(*AddCalendarMonths(At(2025, 3, 31), -1), At(2025, 2, 28));
-  EXPECT_FALSE(AddCalendarMonths(At(9999, 12, 1), 1).has_value());
 }
 
 TEST(ScheduleTest, OnlyTheExactIntervalWordsTrigger) {
@@ -109,7 +100,6 @@ TEST(ScheduleTest, UnfollowableSchedulesAreNeverDue) {
   for (const wchar_t* word : {L"Hours", L"Days", L"Weeks", L"Months"}) {
     SCOPED_TRACE(word);
     EXPECT_FALSE(EvaluateSchedule({now - 400, 0, word}, now).due);
-    EXPECT_FALSE(EvaluateSchedule({now - 400, -1, word}, now).due);
     EXPECT_FALSE(EvaluateSchedule({now - 400, std::numeric_limits<int>::min(), word}, now).due);
     EXPECT_FALSE(EvaluateSchedule({now + 2, 1, word}, now).due);  // reference in the future
     EXPECT_FALSE(EvaluateSchedule({std::numeric_limits<double>::quiet_NaN(), 1, word}, now).due);

@@ -1,102 +1,47 @@
 #include "tests/scheduler/stowclock_harness.h"
 
-#include <shellapi.h>
-
-#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "app/registry_key.h"
 
 namespace mailstow::testing {
 namespace {
 
-std::wstring Utf8ToWide(const std::string& text) {
-  const int count =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(count), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), count);
-  return wide;
-}
+namespace fs = std::filesystem;
 
-std::string WideToUtf8(const std::wstring& text) {
-  const int count = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                        nullptr, 0, nullptr, nullptr);
-  std::string narrow(static_cast<std::size_t>(count), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), count,
-                      nullptr, nullptr);
-  return narrow;
-}
-
-std::vector<std::wstring> SplitCommandLine(const std::wstring& command_line) {
-  std::vector<std::wstring> arguments;
-  int count = 0;
-  LPWSTR* parts = CommandLineToArgvW(command_line.c_str(), &count);
-  if (parts == nullptr) return arguments;
-  for (int i = 0; i < count; ++i) arguments.emplace_back(parts[i]);
-  LocalFree(parts);
-  return arguments;
-}
-
-void DeleteFolderTree(const std::wstring& folder) {
-  WIN32_FIND_DATAW entry;
-  const HANDLE search = FindFirstFileW((folder + L"*").c_str(), &entry);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = entry.cFileName;
-      if (name == L"." || name == L"..") continue;
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        DeleteFolderTree(folder + name + L"\\");
-      } else {
-        DeleteFileW((folder + name).c_str());
-      }
-    } while (FindNextFileW(search, &entry));
-    FindClose(search);
-  }
-  RemoveDirectoryW(folder.c_str());
+// A Linux path of the build as Wine sees it.
+fs::path WindowsPathOf(const char* linux_path) {
+  return fs::path(L"Z:" + fs::u8path(linux_path).make_preferred().wstring());
 }
 
 }  // namespace
 
-std::wstring WindowsPathOf(const std::string& linux_path) {
-  std::wstring path = L"Z:" + Utf8ToWide(linux_path);
-  std::replace(path.begin(), path.end(), L'/', L'\\');
-  return path;
-}
-
-std::wstring StandInPath() { return WindowsPathOf(MAILSTOW_STAND_IN); }
-
 ProgramFolder::ProgramFolder() {
-  wchar_t temp[MAX_PATH + 1];
-  GetTempPathW(MAX_PATH + 1, temp);
   static int counter = 0;
-  path_ = std::wstring(temp) + L"Stow clock " + std::to_wstring(GetCurrentProcessId()) + L"-" +
-          std::to_wstring(++counter) + L"\\";
-  DeleteFolderTree(path_);
-  CreateDirectoryW(path_.c_str(), nullptr);
+  const fs::path folder =
+      fs::temp_directory_path() /
+      (L"Stow clock " + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter));
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  const char* dist = std::getenv("MAILSTOW_DIST");
+  fs::copy_file(WindowsPathOf(dist != nullptr ? dist : "") / "Stowclock.exe",
+                folder / "Stowclock.exe");
+  fs::copy_file(WindowsPathOf(MAILSTOW_STAND_IN), folder / "Mailstow.exe");
+  path_ = folder.wstring() + L"\\";
 }
 
-ProgramFolder::~ProgramFolder() { DeleteFolderTree(path_); }
-
-void ProgramFolder::CopyIn(const std::wstring& source, const std::wstring& name) const {
-  CopyFileW(source.c_str(), (path_ + name).c_str(), FALSE);
+ProgramFolder::~ProgramFolder() {
+  std::error_code ignored;
+  fs::remove_all(path_, ignored);
 }
 
-void ProgramFolder::AddStandInMailstow() const { CopyIn(StandInPath(), L"Mailstow.exe"); }
-
-std::vector<Launch> ProgramFolder::Launches() const {
-  std::vector<Launch> launches;
-  std::ifstream file(WideToUtf8(path_ + L"launches.txt"), std::ios::binary);
-  // The stand-in writes a whole line at once; a line without its end is still being written.
-  std::stringstream content;
-  content << file.rdbuf();
-  const std::string text = content.str();
-  std::size_t start = 0;
-  for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
-    Launch launch;
-    launch.command_line = Utf8ToWide(text.substr(start, end - start));
-    launch.arguments = SplitCommandLine(launch.command_line);
-    launches.push_back(launch);
+std::vector<std::wstring> ProgramFolder::Launches() const {
+  std::vector<std::wstring> launches;
+  std::ifstream record(fs::path(path_) / "launches.txt", std::ios::binary);
+  for (std::string line; std::getline(record, line);) {
+    launches.push_back(fs::u8path(line).wstring());
   }
   return launches;
 }
@@ -133,10 +78,8 @@ StowclockProcess::StowclockProcess(const ProgramFolder& folder) {
 
 StowclockProcess::~StowclockProcess() {
   if (process_ != nullptr) {
-    if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
-      TerminateProcess(process_, 1);
-      WaitForSingleObject(process_, 10000);
-    }
+    TerminateProcess(process_, 1);  // no effect when it has ended already
+    WaitForSingleObject(process_, 10000);
     CloseHandle(process_);
   }
   if (job_ != nullptr) CloseHandle(job_);
@@ -149,34 +92,21 @@ bool StowclockProcess::WaitForExit(DWORD timeout_ms) const {
 void StoreSchedule(const std::wstring& key_path, const StoredSchedule& schedule) {
   RegistryKey key;
   key.Open(HKEY_CURRENT_USER, key_path, true);
-  if (schedule.last_backup) {
-    key.WriteDateTime(L"LastBackupDate", *schedule.last_backup);
-  } else {
-    key.DeleteValue(L"LastBackupDate");
+  for (const wchar_t* name :
+       {L"LastBackupDate", L"BackupTime", L"BackupPeriod", L"BackupInterval"}) {
+    key.DeleteValue(name);
   }
-  if (schedule.backup_time) {
-    key.WriteDateTime(L"BackupTime", *schedule.backup_time);
-  } else {
-    key.DeleteValue(L"BackupTime");
-  }
-  if (schedule.period) {
-    key.WriteInteger(L"BackupPeriod", *schedule.period);
-  } else {
-    key.DeleteValue(L"BackupPeriod");
-  }
-  if (schedule.interval) {
-    key.WriteString(L"BackupInterval", *schedule.interval);
-  } else {
-    key.DeleteValue(L"BackupInterval");
-  }
+  if (schedule.last_backup) key.WriteDateTime(L"LastBackupDate", *schedule.last_backup);
+  if (schedule.backup_time) key.WriteDateTime(L"BackupTime", *schedule.backup_time);
+  if (schedule.period) key.WriteInteger(L"BackupPeriod", *schedule.period);
+  if (schedule.interval) key.WriteString(L"BackupInterval", *schedule.interval);
 }
 
 std::optional<double> ReadLastBackupDate(const std::wstring& key_path) {
   RegistryKey key;
-  if (!key.Open(HKEY_CURRENT_USER, key_path, false, KEY_READ)) return std::nullopt;
+  key.Open(HKEY_CURRENT_USER, key_path, false, KEY_READ);
   const RegistryRead<double> value = key.ReadDateTime(L"LastBackupDate");
-  if (!value.ok()) return std::nullopt;
-  return value.value;
+  return value.ok() ? std::optional<double>(value.value) : std::nullopt;
 }
 
 }  // namespace mailstow::testing

@@ -1,6 +1,6 @@
-// Helpers of the scheduler's Windows tests: a throw-away program folder with the stand-in
-// Mailstow.exe, the launches it recorded, a Stowclock process that cannot outlive its
-// test, and the stored schedule values.
+// Helpers of the scheduler's Windows tests: a throw-away program folder holding Stowclock.exe
+// and a stand-in Mailstow.exe that records its starts, a Stowclock process that cannot
+// outlive its test, and the stored schedule values.
 #pragma once
 
 #include <windows.h>
@@ -11,40 +11,26 @@
 
 namespace mailstow::testing {
 
-// A Linux path of the build as Wine sees it.
-std::wstring WindowsPathOf(const std::string& linux_path);
-
-// The stand-in Mailstow.exe built for these tests.
-std::wstring StandInPath();
-
-// One recorded start of the stand-in, split as Windows splits a command line.
-struct Launch {
-  std::wstring command_line;
-  std::vector<std::wstring> arguments;  // arguments[0] is the program
-};
-
 class ProgramFolder {
  public:
-  // A new empty folder in the temporary folder; the name holds a space on purpose.
+  // A new folder in the temporary folder; its name holds a space on purpose.
   ProgramFolder();
   ~ProgramFolder();
   ProgramFolder(const ProgramFolder&) = delete;
   ProgramFolder& operator=(const ProgramFolder&) = delete;
 
   const std::wstring& path() const { return path_; }  // ends with a separator
-  void CopyIn(const std::wstring& source, const std::wstring& name) const;
-  void AddStandInMailstow() const;
-
-  std::vector<Launch> Launches() const;
-  // Waits until the stand-in has recorded at least one start; false after timeout_ms.
+  // One line per start of the stand-in: its arguments, program first, joined by '|'.
+  std::vector<std::wstring> Launches() const;
+  // Waits until the stand-in has recorded a start; false after timeout_ms.
   bool WaitForLaunch(DWORD timeout_ms) const;
 
  private:
   std::wstring path_;
 };
 
-// Stowclock.exe started from a program folder. It runs in a job that ends it when the test
-// ends, however the test ends.
+// Stowclock.exe started from a program folder, in a job that ends it with the test,
+// however the test ends.
 class StowclockProcess {
  public:
   explicit StowclockProcess(const ProgramFolder& folder);
@@ -61,7 +47,7 @@ class StowclockProcess {
   HANDLE process_ = nullptr;
 };
 
-// The schedule values under a key below HKEY_CURRENT_USER; a member left empty is removed.
+// The schedule values under a key below HKEY_CURRENT_USER; an empty member is removed.
 struct StoredSchedule {
   std::optional<double> last_backup;
   std::optional<double> backup_time;
