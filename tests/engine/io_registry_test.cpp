@@ -7,6 +7,8 @@
 #include <map>
 #include <sstream>
 
+#include "tests/engine/registry_value_printer.h"
+
 namespace mailstow {
 namespace {
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/reg_text_format.h"
+#include "tests/engine/registry_value_printer.h"
 
 namespace mailstow {
 namespace {
