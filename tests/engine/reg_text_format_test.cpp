@@ -19,19 +19,6 @@ RegistryValue Typed(std::wstring name, uint32_t type, std::vector<uint8_t> data)
   return RegistryValue{std::move(name), type, std::move(data)};
 }
 
-TEST(RegTextFormatTest, ValueLinesOfEachTypeInTheirPlainForm) {
-  EXPECT_EQ(Line(StringValue(L"Store Root", L"C:\\Mail\\\"Inbox\"\\")),
-            L"\"Store Root\"=\"C:\\Mail\\\"Inbox\"\\\"");
-  EXPECT_EQ(Line(StringValue(L"", L"default")), L"\"\"=\"default\"");
-  EXPECT_EQ(Line(StringValue(L"Empty", L"")), L"\"Empty\"=\"\"");
-  EXPECT_EQ(Line(DwordValue(L"N", 0x2A)), L"\"N\"=dword:0000002A");
-  EXPECT_EQ(Line(DwordValue(L"N", 0xDEADBEEF)), L"\"N\"=dword:DEADBEEF");
-  EXPECT_EQ(Line(Typed(L"B", kTypeBinary, {0x00, 0x0A, 0xFF})), L"\"B\"=hex:00,0A,FF");
-  EXPECT_EQ(Line(Typed(L"B", kTypeBinary, {0x7F})), L"\"B\"=hex:7F");
-  // An empty byte array keeps its prefix so that it reads back as a byte array.
-  EXPECT_EQ(Line(Typed(L"B", kTypeBinary, {})), L"\"B\"=hex:");
-}
-
 TEST(RegTextFormatTest, DataThatCannotStandBetweenQuotesIsWrittenAsTypedBytes) {
   // Expandable strings keep their type.
   EXPECT_EQ(Line(Typed(L"E", kTypeExpandString, Utf16LeBytes(L"%A%", true))),
@@ -39,29 +26,22 @@ TEST(RegTextFormatTest, DataThatCannotStandBetweenQuotesIsWrittenAsTypedBytes) {
   // A line break would split the line and let the rest be read as a key line.
   EXPECT_EQ(Line(StringValue(L"S", L"a\r\n[x]")),
             L"\"S\"=hex(1):61,00,0D,00,0A,00,5B,00,78,00,5D,00,00,00");
-  EXPECT_EQ(Line(StringValue(L"S", L"a\nb")), L"\"S\"=hex(1):61,00,0A,00,62,00,00,00");
   // Embedded NUL, missing terminator, odd length: the exact bytes are kept.
   EXPECT_EQ(Line(Typed(L"S", kTypeString, {0x61, 0, 0, 0, 0x62, 0, 0, 0})),
             L"\"S\"=hex(1):61,00,00,00,62,00,00,00");
   EXPECT_EQ(Line(Typed(L"S", kTypeString, {0x61, 0})), L"\"S\"=hex(1):61,00");
-  EXPECT_EQ(Line(Typed(L"S", kTypeString, {0x61, 0, 0})), L"\"S\"=hex(1):61,00,00");
-  EXPECT_EQ(Line(Typed(L"S", kTypeString, {})), L"\"S\"=hex(1):");
   // Characters the code page lacks are not replaced by look-alikes.
   EXPECT_EQ(Line(StringValue(L"S", L"\u0416")), L"\"S\"=hex(1):16,04,00,00");
   EXPECT_EQ(Line(StringValue(L"S", L"\u00e9")), L"\"S\"=\"\u00e9\"");
   // Numbers of the wrong size and other types.
   EXPECT_EQ(Line(Typed(L"D", kTypeDword, {1, 2})), L"\"D\"=hex(4):01,02");
-  EXPECT_EQ(Line(Typed(L"M", kTypeMultiString, {0x61, 0, 0, 0, 0, 0})),
-            L"\"M\"=hex(7):61,00,00,00,00,00");
   EXPECT_EQ(Line(Typed(L"Q", 11, {1, 0, 0, 0, 0, 0, 0, 0})),
             L"\"Q\"=hex(b):01,00,00,00,00,00,00,00");
-  EXPECT_EQ(Line(Typed(L"N", kTypeNone, {})), L"\"N\"=hex(0):");
   EXPECT_EQ(Line(Typed(L"X", 0x12345678, {0xAB})), L"\"X\"=hex(12345678):AB");
 }
 
 TEST(RegTextFormatTest, NamesThatWouldReadBackDifferentlyAreRefused) {
   EXPECT_FALSE(ValueLine(StringValue(L"a\"=b", L"x"), FitsLatin1));
-  EXPECT_FALSE(ValueLine(StringValue(L"a\rb", L"x"), FitsLatin1));
   EXPECT_FALSE(ValueLine(StringValue(L"a\nb", L"x"), FitsLatin1));
   EXPECT_FALSE(ValueLine(StringValue(L"\u0416", L"x"), FitsLatin1));
   // A quote or an equals sign alone is unambiguous.
@@ -70,8 +50,6 @@ TEST(RegTextFormatTest, NamesThatWouldReadBackDifferentlyAreRefused) {
 }
 
 TEST(RegTextFormatTest, KeyLinesNameTheRootAndThePath) {
-  EXPECT_EQ(KeyLine(TRootKeys::rkHKEY_CURRENT_USER, L"identities\\{1}"),
-            L"[HKEY_CURRENT_USER\\identities\\{1}]");
   EXPECT_EQ(KeyLine(TRootKeys::rkHKEY_LOCAL_MACHINE, L"\\SOFTWARE\\X"),
             L"[HKEY_LOCAL_MACHINE\\SOFTWARE\\X]");
   EXPECT_EQ(KeyLine(TRootKeys::rkNONE, L"A"), L"[HKEY_CURRENT_USER\\A]");
@@ -89,8 +67,6 @@ TEST(RegTextFormatTest, RootNamesMapBothWays) {
   }
   EXPECT_EQ(RootKeyFromName(L"hkey_local_machine"), TRootKeys::rkHKEY_LOCAL_MACHINE);
   EXPECT_EQ(RootKeyFromName(L"HKCU"), std::nullopt);
-  EXPECT_EQ(RootKeyFromName(L" HKEY_CURRENT_USER"), std::nullopt);
-  EXPECT_EQ(RootKeyFromName(L"-HKEY_CURRENT_USER"), std::nullopt);
   EXPECT_EQ(RootKeyName(TRootKeys::rkNONE), L"HKEY_CURRENT_USER");
 }
 
@@ -102,12 +78,6 @@ TEST(RegTextFormatTest, Utf16BytesRoundTripIncludingSurrogatePairs) {
   EXPECT_EQ(bytes[7], 0xD8);
   EXPECT_EQ(TextFromUtf16Le({bytes.begin(), bytes.end() - 2}), text);
   EXPECT_EQ(TextFromUtf16Le({0x61, 0x00, 0x62}), L"a");  // Odd last byte ignored.
-}
-
-TEST(RegTextFormatTest, EveryLineEndsWithCrLf) {
-  EXPECT_EQ(JoinLines({L"REGEDIT4", L"", L"[HKEY_USERS\\x]"}),
-            L"REGEDIT4\r\n\r\n[HKEY_USERS\\x]\r\n");
-  EXPECT_EQ(JoinLines({}), L"");
 }
 
 }  // namespace
