@@ -34,9 +34,11 @@ std::wstring FromAnsi(std::string_view ansi) {
   return text;
 }
 
-// A text fits the file when the code page takes it there and back unchanged.
+// A text fits the file when the code page takes it there and back unchanged. (A system set
+// to UTF-8 as its code page refuses the best-fit flag, and has no best fit anyway.)
 bool FitsAnsi(std::wstring_view text) {
-  return FromAnsi(ToAnsi(text, WC_NO_BEST_FIT_CHARS)) == text;
+  const DWORD flags = GetACP() == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  return FromAnsi(ToAnsi(text, flags)) == text;
 }
 
 std::vector<std::wstring> SubKeyNames(HKEY key) {
@@ -135,6 +137,7 @@ bool TIORegistry::ExportKey(const std::wstring& root_name, const std::wstring& k
     }
   }
   std::vector<std::wstring> paths{start_path};
+  std::vector<wchar_t> name(kMaxValueNameChars);
   if (include_sub_keys) AppendSubKeyPaths(root_handle, start_path, paths);
 
   for (const auto& path : paths) {
@@ -152,7 +155,6 @@ bool TIORegistry::ExportKey(const std::wstring& root_name, const std::wstring& k
     lines.emplace_back();
     lines.push_back(KeyLine(root, path));
     for (DWORD index = 0;; ++index) {
-      std::vector<wchar_t> name(kMaxValueNameChars);
       DWORD length = kMaxValueNameChars;
       const LONG rc = RegEnumValueW(key.handle(), index, name.data(), &length, nullptr, nullptr,
                                     nullptr, nullptr);
