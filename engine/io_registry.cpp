@@ -3,6 +3,7 @@
 #include <string_view>
 #include <utility>
 
+#include "app/ansi_text.h"
 #include "app/registry_key.h"
 
 namespace mailstow {
@@ -10,36 +11,6 @@ namespace {
 
 constexpr DWORD kMaxKeyNameChars = 256;
 constexpr DWORD kMaxValueNameChars = 16384;
-
-std::string ToAnsi(std::wstring_view text, DWORD flags) {
-  if (text.empty()) return {};
-  const int size = WideCharToMultiByte(CP_ACP, flags, text.data(), static_cast<int>(text.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  std::string ansi(size > 0 ? size : 0, '\0');
-  if (size > 0) {
-    WideCharToMultiByte(CP_ACP, flags, text.data(), static_cast<int>(text.size()), ansi.data(),
-                        size, nullptr, nullptr);
-  }
-  return ansi;
-}
-
-std::wstring FromAnsi(std::string_view ansi) {
-  if (ansi.empty()) return {};
-  const int size =
-      MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
-  std::wstring text(size > 0 ? size : 0, L'\0');
-  if (size > 0) {
-    MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), text.data(), size);
-  }
-  return text;
-}
-
-// A text fits the file when the code page takes it there and back unchanged. (A system set
-// to UTF-8 as its code page refuses the best-fit flag, and has no best fit anyway.)
-bool FitsAnsi(std::wstring_view text) {
-  const DWORD flags = GetACP() == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
-  return FromAnsi(ToAnsi(text, flags)) == text;
-}
 
 std::vector<std::wstring> SubKeyNames(HKEY key) {
   std::vector<std::wstring> names;
@@ -141,7 +112,7 @@ bool TIORegistry::ExportKey(const std::wstring& root_name, const std::wstring& k
   if (include_sub_keys) AppendSubKeyPaths(root_handle, start_path, paths);
 
   for (const auto& path : paths) {
-    if (!KeyPathWritable(path, FitsAnsi)) {
+    if (!KeyPathWritable(path, RepresentableInAnsi)) {
       Log(L"Export: key " + KeyText(root, path) + L" has a name the file cannot hold; left out");
       complete = false;
       continue;
@@ -166,7 +137,7 @@ bool TIORegistry::ExportKey(const std::wstring& root_name, const std::wstring& k
       }
       const std::wstring value_name(name.data(), length);
       const auto value = ReadValue(key.handle(), value_name);
-      const auto line = value ? ValueLine(*value, FitsAnsi) : std::nullopt;
+      const auto line = value ? ValueLine(*value, RepresentableInAnsi) : std::nullopt;
       if (!line) {
         Log(L"Export: value \"" + value_name + L"\" of " + KeyText(root, path) +
             (value ? L" has a name the file cannot hold; left out" : L" cannot be read; left out"));
@@ -181,7 +152,7 @@ bool TIORegistry::ExportKey(const std::wstring& root_name, const std::wstring& k
     RegistryData.insert(RegistryData.end(), lines.begin(), lines.end());
     return complete;
   }
-  const std::string bytes = ToAnsi(JoinLines(lines), 0);
+  const std::string bytes = ToAnsi(JoinLines(lines));
   const HANDLE file = CreateFileW(file_name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "app/text_case.h"
+
 namespace mailstow {
 namespace {
 
@@ -68,15 +70,6 @@ std::wstring ValueText(const RegistryValue& value, const TextFitsFile& fits) {
 
 }  // namespace
 
-bool EqualsIgnoringAsciiCase(std::wstring_view a, std::wstring_view b) {
-  auto upper = [](wchar_t c) { return (c >= L'a' && c <= L'z') ? c - L'a' + L'A' : c; };
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (upper(a[i]) != upper(b[i])) return false;
-  }
-  return true;
-}
-
 std::wstring_view RootKeyName(TRootKeys root) {
   const auto index = static_cast<size_t>(root);
   return index < kRootNames.size() ? kRootNames[index] : kRootNames[1];
@@ -84,7 +77,7 @@ std::wstring_view RootKeyName(TRootKeys root) {
 
 std::optional<TRootKeys> RootKeyFromName(std::wstring_view name) {
   for (size_t i = 0; i < kRootNames.size(); ++i) {
-    if (EqualsIgnoringAsciiCase(kRootNames[i], name)) return static_cast<TRootKeys>(i);
+    if (EqualsIgnoreCase(kRootNames[i], name)) return static_cast<TRootKeys>(i);
   }
   return std::nullopt;
 }

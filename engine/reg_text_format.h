@@ -53,10 +53,6 @@ enum class TRootKeys {
   rkNONE
 };
 
-// Equality of two names where only ASCII letters may differ in case. Registry names are
-// case-insensitive; other letters are compared exactly, which never matches too much.
-bool EqualsIgnoringAsciiCase(std::wstring_view a, std::wstring_view b);
-
 // "HKEY_CLASSES_ROOT" ... "HKEY_DYN_DATA"; rkNONE is named "HKEY_CURRENT_USER".
 std::wstring_view RootKeyName(TRootKeys root);
 // The root key of one of the six names (letter case ignored); nullopt for any other name.

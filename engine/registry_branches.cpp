@@ -1,5 +1,7 @@
 #include "engine/registry_branches.h"
 
+#include "app/text_case.h"
+
 namespace mailstow {
 namespace {
 
@@ -40,7 +42,7 @@ bool IsWithinBranches(TRootKeys root, std::wstring_view key_path,
     if (prefix.size() > components.size()) continue;
     bool inside = true;
     for (size_t i = 0; i < prefix.size() && inside; ++i) {
-      inside = EqualsIgnoringAsciiCase(prefix[i], components[i]);
+      inside = EqualsIgnoreCase(prefix[i], components[i]);
     }
     if (inside) return true;
   }

@@ -1,6 +1,8 @@
 // The registry branches that a restore may write: a root key and a key path each. A key
 // lies inside a branch when its root is the branch's root and the branch's path components
-// are the first components of its path, compared as EqualsIgnoringAsciiCase does.
+// are the first components of its path, compared without regard to letter case. The folding
+// covers a subset of the letters the registry folds, so it can refuse a key that differs
+// only in the case of a rarer letter, but never lets through a key the registry tells apart.
 #pragma once
 
 #include <string>
