@@ -10,6 +10,8 @@
 #include "app/language_list.h"
 #include "app/registry_key.h"
 #include "app/settings_store.h"
+#include "app/ansi_text.h"
+#include "auto/passwd.h"
 
 namespace mailstow {
 namespace {
@@ -77,6 +79,11 @@ bool MainForm::FormCreate() {
     environment.personal_folder = personal_folder_;
     environment.now = LocalNowAsDays();
     environment.user_language_id = GetUserDefaultLangID();
+    environment.unscramble = [](const std::wstring& scrambled, std::wstring& plain) {
+      const UnscrambledPassword result = UnscramblePassword(ToAnsi(scrambled));
+      plain = FromAnsi(result.password);
+      return !result.malformed;
+    };
     LoadSettings(key, environment, settings_, wrong_types);
     language_ = settings_.language;
     // 13.
