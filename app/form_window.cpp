@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "app/check_list_box.h"
+
 namespace mailstow {
 namespace {
 
@@ -53,8 +55,8 @@ ControlClass ClassFor(ComponentKind kind) {
     case ComponentKind::kComboBox:
       return {L"COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0};
     case ComponentKind::kCheckListBox:
-      return {WC_LISTVIEWW,
-              LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_BORDER |
+      return {L"LISTBOX",
+              LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL |
                   WS_TABSTOP,
               WS_EX_CLIENTEDGE};
     case ComponentKind::kProgressBar:
@@ -128,13 +130,7 @@ void FormWindow::CreateControl(const ComponentSpec& component, int id) {
                                  reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(hwnd_, GWLP_HINSTANCE)),
                                  nullptr);
   SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
-  if (component.kind == ComponentKind::kCheckListBox) {
-    ListView_SetExtendedListViewStyle(control, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
-    LVCOLUMNW column = {};
-    column.mask = LVCF_WIDTH;
-    column.cx = component.width - 24;
-    ListView_InsertColumn(control, 0, &column);
-  }
+  if (component.kind == ComponentKind::kCheckListBox) CheckListBox::Install(control);
   if (component.kind == ComponentKind::kProgressBar) {
     SendMessageW(control, PBM_SETRANGE32, 0, 100);
   }
@@ -204,7 +200,10 @@ int FormWindow::TextWidth(const std::wstring& component, const std::wstring& tex
 
 void FormWindow::MoveComponent(const std::wstring& component, int x, int y, int width,
                                int height) {
-  if (HWND control = Control(component)) MoveWindow(control, x, y, width, height, TRUE);
+  if (HWND control = Control(component)) {
+    MoveWindow(control, x, y, width, height, TRUE);
+    InvalidateRect(GetParent(control), nullptr, TRUE);
+  }
 }
 
 RECT FormWindow::ComponentRect(const std::wstring& component) const {
@@ -243,7 +242,8 @@ LRESULT CALLBACK FormWindow::WindowProc(HWND hwnd, UINT message, WPARAM wparam, 
 LRESULT CALLBACK FormWindow::PageProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   // Pages pass their controls' notifications on to the form.
   if (message == WM_COMMAND || message == WM_NOTIFY || message == WM_CTLCOLORSTATIC ||
-      message == WM_CTLCOLORBTN) {
+      message == WM_CTLCOLORBTN || message == WM_CTLCOLOREDIT || message == WM_MEASUREITEM ||
+      message == WM_DRAWITEM) {
     return SendMessageW(GetParent(hwnd), message, wparam, lparam);
   }
   return DefWindowProcW(hwnd, message, wparam, lparam);
@@ -252,6 +252,14 @@ LRESULT CALLBACK FormWindow::PageProc(HWND hwnd, UINT message, WPARAM wparam, LP
 LRESULT FormWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   LRESULT result = 0;
   if (on_message && on_message(message, wparam, lparam, result)) return result;
+  if (message == WM_MEASUREITEM) {
+    CheckListBox::Measure(*reinterpret_cast<MEASUREITEMSTRUCT*>(lparam));
+    return TRUE;
+  }
+  if (message == WM_DRAWITEM) {
+    CheckListBox::Draw(*reinterpret_cast<DRAWITEMSTRUCT*>(lparam));
+    return TRUE;
+  }
   if (message == WM_COMMAND && lparam != 0) {
     if (const std::wstring* name = NameOfId(LOWORD(wparam))) {
       if (on_command_) on_command_(*name, HIWORD(wparam));

@@ -231,3 +231,64 @@ std::wstring ReadRegistryString(HKEY root, const std::wstring& key, const std::w
 }
 
 }  // namespace mailstow::e2e
+
+namespace mailstow::e2e {
+
+bool SaveScreenshot(const std::wstring& path) {
+  HDC screen = GetDC(nullptr);
+  const int width = GetSystemMetrics(SM_CXSCREEN);
+  const int height = GetSystemMetrics(SM_CYSCREEN);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+  SelectObject(memory, old);
+  BITMAPINFOHEADER header = {};
+  header.biSize = sizeof(header);
+  header.biWidth = width;
+  header.biHeight = height;
+  header.biPlanes = 1;
+  header.biBitCount = 24;
+  const DWORD row = static_cast<DWORD>((width * 3 + 3) & ~3);
+  std::vector<unsigned char> pixels(static_cast<size_t>(row) * static_cast<size_t>(height));
+  GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(),
+            reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  BITMAPFILEHEADER file = {};
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof(file) + sizeof(header);
+  file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
+  HANDLE out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (out == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  WriteFile(out, &file, sizeof(file), &written, nullptr);
+  WriteFile(out, &header, sizeof(header), &written, nullptr);
+  WriteFile(out, pixels.data(), static_cast<DWORD>(pixels.size()), &written, nullptr);
+  CloseHandle(out);
+  return true;
+}
+
+int ListCount(HWND list) { return static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0)); }
+
+std::wstring ListText(HWND list, int index) {
+  wchar_t text[1024] = {};
+  SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text));
+  return text;
+}
+
+bool ListTicked(HWND list, int index) {
+  return (SendMessageW(list, LB_GETITEMDATA, static_cast<WPARAM>(index), 0) & 1) != 0;
+}
+
+bool ListEntryEnabled(HWND list, int index) {
+  return (SendMessageW(list, LB_GETITEMDATA, static_cast<WPARAM>(index), 0) & 2) == 0;
+}
+
+void ListToggle(HWND list, int index) {
+  SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  SendMessageW(list, WM_KEYDOWN, VK_SPACE, 0);
+}
+
+}  // namespace mailstow::e2e

@@ -66,3 +66,18 @@ bool IsShown(HWND window);
 std::wstring ReadRegistryString(HKEY root, const std::wstring& key, const std::wstring& name);
 
 }  // namespace mailstow::e2e
+
+namespace mailstow::e2e {
+
+// Saves the screen as a 24-bit BMP file.
+bool SaveScreenshot(const std::wstring& path);
+
+// Check-list boxes of the program: entry count, texts and ticks, and a tick toggled the way
+// a user does it (select the entry, press the space bar).
+int ListCount(HWND list);
+std::wstring ListText(HWND list, int index);
+bool ListTicked(HWND list, int index);
+bool ListEntryEnabled(HWND list, int index);
+void ListToggle(HWND list, int index);
+
+}  // namespace mailstow::e2e

@@ -1,0 +1,15 @@
+#include "clients/favorites_adapter.h"
+#include "clients/mail_client_adapter.h"
+
+namespace mailstow {
+
+std::unique_ptr<MailClientAdapter> CreateAdapter(int client_index, AdapterContext& context) {
+  switch (client_index) {
+    case 10:
+      return CreateFavoritesAdapter(context);
+    default:
+      return nullptr;
+  }
+}
+
+}  // namespace mailstow

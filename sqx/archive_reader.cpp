@@ -1,0 +1,323 @@
+#include "sqx/archive_reader.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "sqx/aes_cipher.h"
+#include "sqx/central_directory.h"
+#include "sqx/dos_time.h"
+#include "sqx/member_names.h"
+#include "sqx/volume_reader.h"
+#include "sqx/zip_format.h"
+
+namespace sqx {
+namespace {
+
+constexpr size_t kChunk = 256 * 1024;
+
+// A selected member with its data located and, when encrypted, its keys derived.
+struct Selected {
+  const Member* member = nullptr;
+  ArchivePosition data;
+  uint64_t payload = 0;  // bytes of compressed data, without salt, verifier and code
+  AesKeys keys;
+};
+
+bool Selects(const std::vector<std::string>& requests, const Member& member) {
+  const std::string name = InterfaceName(member.name);
+  for (const std::string& request : requests) {
+    if (MatchesRequest(request, name)) return true;
+  }
+  return false;
+}
+
+std::vector<const Member*> SelectInRequestOrder(const ArchiveIndex& index,
+                                                const std::vector<std::string>& requests) {
+  std::vector<const Member*> selected;
+  std::vector<bool> taken(index.members.size(), false);
+  for (const std::string& request : requests) {
+    for (size_t i = 0; i < index.members.size(); ++i) {
+      if (taken[i] || !MatchesRequest(request, InterfaceName(index.members[i].name))) continue;
+      taken[i] = true;
+      selected.push_back(&index.members[i]);
+    }
+  }
+  return selected;
+}
+
+class Reader {
+ public:
+  Reader(FileSystem& files, EventSink& events, const std::string& archive_path)
+      : events_(events), volumes_(files, events, archive_path) {}
+  ~Reader() {
+    if (inflater_ready_) inflateEnd(&stream_);
+  }
+
+  Status Open() {
+    const Status status = volumes_.Open();
+    return status == kStatusOk ? ReadArchiveIndex(volumes_, &index_) : status;
+  }
+  const ArchiveIndex& index() const { return index_; }
+
+  // Locates every member's data and checks the password against every encrypted one,
+  // asking the caller for it when the first encrypted member is met.
+  Status Prepare(const std::vector<const Member*>& members, std::vector<Selected>* prepared) {
+    for (const Member* member : members) {
+      if (member->is_folder) {
+        prepared->push_back({member, {}, 0, {}});
+        continue;
+      }
+      if (member->encrypted && !member->aes) return kStatusUnsupported;
+      if (member->method != zip::kMethodStored && member->method != zip::kMethodDeflated) {
+        return kStatusUnsupported;
+      }
+      Selected selected;
+      selected.member = member;
+      Status status = LocateData(*member, &selected);
+      if (status == kStatusOk && member->aes) status = CheckPassword(&selected);
+      if (status != kStatusOk) return status;
+      prepared->push_back(selected);
+    }
+    return kStatusOk;
+  }
+
+  // Decodes a member into `out` (or nowhere), raising progress events.
+  Status Decode(const Selected& selected, OutputFile* out) {
+    const Member& member = *selected.member;
+    std::unique_ptr<AesCipher> cipher;
+    if (member.aes) {
+      cipher = std::make_unique<AesCipher>();
+      const Status status = cipher->Start(selected.keys);
+      if (status != kStatusOk) return status;
+    }
+    if (input_ == nullptr) {
+      input_.reset(new unsigned char[kChunk]);
+      output_.reset(new unsigned char[kChunk]);
+    }
+    unsigned char* input = input_.get();
+    unsigned char* output = output_.get();
+    const bool inflating = member.method == zip::kMethodDeflated;
+    if (inflating) {
+      const int ready =
+          inflater_ready_ ? inflateReset(&stream_) : inflateInit2(&stream_, -MAX_WBITS);
+      if (ready != Z_OK) return kStatusIoError;
+      inflater_ready_ = true;
+    }
+    z_stream& stream = stream_;
+
+    ProgressPacer progress(events_, member.uncompressed);
+    ArchivePosition at = selected.data;
+    uint64_t left = selected.payload;
+    uint64_t produced = 0;
+    unsigned long crc = crc32_z(0, nullptr, 0);
+    bool stream_end = !inflating;
+    Status status = kStatusOk;
+    while (status == kStatusOk && left > 0) {
+      const size_t n = static_cast<size_t>(std::min<uint64_t>(left, kChunk));
+      status = volumes_.Read(&at, input, n);
+      if (status != kStatusOk) break;
+      left -= n;
+      if (cipher != nullptr) cipher->Decrypt(input, n);
+      if (!inflating) {
+        produced += n;
+        crc = crc32_z(crc, input, n);
+        if (out != nullptr) status = out->Write(input, n);
+        if (status == kStatusOk) status = progress.Advance(produced);
+      } else {
+        stream.next_in = input;
+        stream.avail_in = static_cast<uInt>(n);
+        while (status == kStatusOk && stream.avail_in > 0 && !stream_end) {
+          stream.next_out = output;
+          stream.avail_out = static_cast<uInt>(kChunk);
+          const int result = inflate(&stream, Z_NO_FLUSH);
+          if (result != Z_OK && result != Z_STREAM_END) {
+            status = kStatusNotAnArchive;
+            break;
+          }
+          stream_end = result == Z_STREAM_END;
+          const size_t made = kChunk - stream.avail_out;
+          produced += made;
+          if (produced > member.uncompressed) status = kStatusNotAnArchive;
+          crc = crc32_z(crc, output, made);
+          if (status == kStatusOk && out != nullptr) status = out->Write(output, made);
+          if (status == kStatusOk) status = progress.Advance(produced);
+          if (made == 0 && result == Z_OK) break;
+        }
+      }
+    }
+    if (status != kStatusOk) return status;
+    if (!stream_end || produced != member.uncompressed) return kStatusNotAnArchive;
+    if (cipher != nullptr) {
+      unsigned char expected[AesCipher::kMacSize], stored[AesCipher::kMacSize];
+      cipher->FinishMac(expected);
+      status = volumes_.Read(&at, stored, sizeof(stored));
+      if (status != kStatusOk) return status;
+      if (std::memcmp(expected, stored, sizeof(stored)) != 0) return kStatusNotAnArchive;
+    }
+    const bool crc_kept = !member.aes || member.aes_version == 1;
+    if (crc_kept && static_cast<uint32_t>(crc) != member.crc) return kStatusNotAnArchive;
+    return progress.Finish();
+  }
+
+ private:
+  Status LocateData(const Member& member, Selected* selected) {
+    ArchivePosition at = member.local;
+    unsigned char header[zip::kLocalHeaderSize];
+    Status status = volumes_.Read(&at, header, sizeof(header));
+    if (status != kStatusOk) return status;
+    if (zip::Get32(header) != zip::kLocalHeaderSignature) return kStatusNotAnArchive;
+    std::vector<unsigned char> skipped(zip::Get16(header + 26) + size_t{zip::Get16(header + 28)});
+    status = volumes_.Read(&at, skipped.data(), skipped.size());
+    if (status != kStatusOk) return status;
+    selected->data = at;
+    selected->payload = member.compressed;
+    if (member.method == zip::kMethodStored && !member.aes &&
+        member.compressed != member.uncompressed) {
+      return kStatusNotAnArchive;
+    }
+    return kStatusOk;
+  }
+
+  Status CheckPassword(Selected* selected) {
+    const Member& member = *selected->member;
+    const size_t salt_size = AesKeys::SaltBytes(member.aes_strength);
+    if (salt_size == 0) return kStatusUnsupported;
+    const size_t overhead = salt_size + AesCipher::kVerifierSize + AesCipher::kMacSize;
+    if (member.compressed < overhead) return kStatusNotAnArchive;
+    unsigned char salt[16 + AesCipher::kVerifierSize];
+    Status status = volumes_.Read(&selected->data, salt, salt_size + AesCipher::kVerifierSize);
+    if (status != kStatusOk) return status;
+    selected->payload = member.compressed - overhead;
+    if (!password_known_) {
+      Event event;
+      event.kind = kEventPassword;
+      event.first_name = InterfaceName(member.name);
+      status = RaiseChecked(events_, &event);
+      if (status != kStatusOk) return status;
+      password_ = event.second_name;
+      password_known_ = true;
+    }
+    status = DeriveAesKeys(password_, member.aes_strength, salt, &selected->keys);
+    if (status != kStatusOk) return status;
+    if (std::memcmp(selected->keys.verifier(), salt + salt_size, AesCipher::kVerifierSize) != 0) {
+      return kStatusWrongPassword;
+    }
+    return kStatusOk;
+  }
+
+  EventSink& events_;
+  VolumeReader volumes_;
+  ArchiveIndex index_;
+  std::string password_;
+  bool password_known_ = false;
+  z_stream stream_ = {};
+  bool inflater_ready_ = false;
+  std::unique_ptr<unsigned char[]> input_;
+  std::unique_ptr<unsigned char[]> output_;
+};
+
+std::string ParentFolder(const std::string& path) {
+  const size_t cut = path.find_last_of("\\/");
+  return cut == std::string::npos || cut == 0 ? std::string() : path.substr(0, cut);
+}
+
+// Writes one member under a temporary name and moves it to `target` once it checked out.
+Status WriteMember(FileSystem& files, Reader& reader, const Selected& selected,
+                   const std::string& target) {
+  const std::string temporary = target + ".~sqx";
+  std::unique_ptr<OutputFile> out;
+  Status status = files.Create(temporary, &out);
+  if (status != kStatusOk) return status;
+  status = reader.Decode(selected, out.get());
+  const Status closed = out->Close();
+  if (status == kStatusOk) status = closed;
+  if (status == kStatusOk) status = files.Replace(temporary, target);
+  if (status != kStatusOk) {
+    files.Remove(temporary);
+    return status;
+  }
+  files.SetModifiedTime(target, FromDosTime(selected.member->dos_time));
+  return kStatusOk;
+}
+
+}  // namespace
+
+Status ListArchive(FileSystem& files, EventSink& events, const std::string& archive_path,
+                   const std::vector<std::string>& patterns, std::vector<std::string>* names) {
+  Reader reader(files, events, archive_path);
+  const Status status = reader.Open();
+  if (status != kStatusOk) return status;
+  for (const Member& member : reader.index().members) {
+    if (patterns.empty() || Selects(patterns, member)) names->push_back(InterfaceName(member.name));
+  }
+  return kStatusOk;
+}
+
+Status ExtractArchive(FileSystem& files, EventSink& events, const std::string& archive_path,
+                      const std::vector<std::string>& requests, const ExtractSettings& settings) {
+  Reader reader(files, events, archive_path);
+  Status status = reader.Open();
+  if (status != kStatusOk) return status;
+  const std::vector<const Member*> members = SelectInRequestOrder(reader.index(), requests);
+  for (const Member* member : members) {
+    if (!IsSafeStoredName(member->name)) return kStatusNotAnArchive;
+  }
+  std::vector<Selected> prepared;
+  status = reader.Prepare(members, &prepared);
+  if (status != kStatusOk) return status;
+
+  for (const Selected& selected : prepared) {
+    const Member& member = *selected.member;
+    Event event;
+    event.kind = kEventExtractEntry;
+    event.first_name = InterfaceName(member.name);
+    event.second_name =
+        settings.staging + "\\" +
+        (settings.keep_folders ? InterfaceName(member.name) : LastComponent(member.name));
+    status = RaiseChecked(events, &event);
+    if (status != kStatusOk) return status;
+    const std::string& target = event.second_name;
+    if (target.empty()) return kStatusBadArgument;
+    if (member.is_folder) {
+      status = files.CreateFolders(target);
+      if (status != kStatusOk) return status;
+      continue;
+    }
+    const std::string parent = ParentFolder(target);
+    if (!parent.empty() && !files.Stat(parent).is_folder) {
+      status = files.CreateFolders(parent);
+      if (status != kStatusOk) return status;
+    }
+    if (files.Stat(target).exists) {
+      Event overwrite;
+      overwrite.kind = kEventOverwrite;
+      overwrite.first_name = event.first_name;
+      overwrite.second_name = target;
+      int32_t answer = 0;
+      status = RaiseChecked(events, &overwrite, &answer);
+      if (status != kStatusOk) return status;
+      if (answer != kAnswerOverwrite) continue;
+    }
+    status = WriteMember(files, reader, selected, target);
+    if (status != kStatusOk) return status;
+  }
+  return kStatusOk;
+}
+
+Status TestArchive(FileSystem& files, EventSink& events, const std::string& archive_path,
+                   const std::vector<std::string>& requests) {
+  Reader reader(files, events, archive_path);
+  Status status = reader.Open();
+  if (status != kStatusOk) return status;
+  std::vector<Selected> prepared;
+  status = reader.Prepare(SelectInRequestOrder(reader.index(), requests), &prepared);
+  for (size_t i = 0; status == kStatusOk && i < prepared.size(); ++i) {
+    if (!prepared[i].member->is_folder) status = reader.Decode(prepared[i], nullptr);
+  }
+  return status;
+}
+
+}  // namespace sqx

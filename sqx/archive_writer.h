@@ -1,0 +1,26 @@
+// Packing: every source of the list becomes one member of a new ZIP archive, in list
+// order, streamed through deflate (or stored where deflate does not help) and, with a
+// password, AES-256 encryption.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sqx/events.h"
+#include "sqx/file_system.h"
+
+namespace sqx {
+
+struct PackSettings {
+  int deflate_level = 6;      // zlib level; 0 stores every member
+  std::string password;       // UTF-8; empty for none
+  uint64_t volume_bytes = 0;  // 0: a single file, else the size of each split part
+};
+
+// Raises kEventStoreEntry once per source before it is stored (the stored name is what
+// the caller leaves in first_name) and kEventProgress while its data is read.
+Status PackArchive(FileSystem& files, EventSink& events, const std::string& archive_path,
+                   const std::vector<std::string>& sources, const PackSettings& settings);
+
+}  // namespace sqx

@@ -1,0 +1,75 @@
+#include "sqx/option_records.h"
+
+#include <cstring>
+#include <string>
+
+#include "sqx/host_text.h"
+
+namespace sqx {
+namespace {
+
+int32_t Get32(const unsigned char* record, size_t offset) {
+  int32_t value;
+  std::memcpy(&value, record + offset, sizeof(value));
+  return value;
+}
+
+std::string GetText(const unsigned char* record, size_t offset, size_t chars) {
+  const char* text = reinterpret_cast<const char*>(record + offset);
+  return HostToUtf8(std::string(text, strnlen(text, chars - 1)));
+}
+
+// Effort 1 to 5 mapped onto the deflate levels; 0 stores.
+int DeflateLevelFor(int32_t effort) {
+  static const int kLevels[] = {0, 1, 3, 6, 8, 9};
+  if (effort < 0) return 6;
+  return kLevels[effort > 5 ? 5 : effort];
+}
+
+}  // namespace
+
+uint64_t VolumeBytesFor(int32_t volume_size) {
+  switch (volume_size) {
+    case kVolumeZip100:
+      return kZip100Bytes;
+    case kVolumeZip250:
+      return kZip250Bytes;
+    case kVolumeCd650:
+      return kCd650Bytes;
+    case kVolumeCd700:
+      return kCd700Bytes;
+    default:
+      return volume_size > kVolumeCd700 && static_cast<uint64_t>(volume_size) >= kMinVolumeBytes
+                 ? static_cast<uint64_t>(volume_size)
+                 : 0;
+  }
+}
+
+Status ReadCompressOptions(const unsigned char* record, PackSettings* settings) {
+  if (record == nullptr || Get32(record, compress::kRecordSize) != compress::kSize) {
+    return kStatusBadArgument;
+  }
+  settings->deflate_level = DeflateLevelFor(Get32(record, compress::kLevel));
+  settings->password = GetText(record, compress::kPassword, compress::kPasswordChars);
+  settings->volume_bytes = 0;
+  if (Get32(record, compress::kMultipleVolumes) == 1) {
+    settings->volume_bytes = VolumeBytesFor(Get32(record, compress::kVolumeSize));
+    if (settings->volume_bytes == 0) return kStatusBadArgument;
+  }
+  return kStatusOk;
+}
+
+Status ReadExtractOptions(const unsigned char* record, ExtractSettings* settings) {
+  if (record == nullptr || Get32(record, extract::kRecordSize) != extract::kSize) {
+    return kStatusBadArgument;
+  }
+  settings->keep_folders = Get32(record, extract::kKeepFolders) == 1;
+  settings->staging = GetText(record, extract::kStagingFolder, extract::kStagingFolderChars);
+  while (!settings->staging.empty() &&
+         (settings->staging.back() == '\\' || settings->staging.back() == '/')) {
+    settings->staging.pop_back();
+  }
+  return kStatusOk;
+}
+
+}  // namespace sqx

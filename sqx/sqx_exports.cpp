@@ -1,0 +1,190 @@
+// The library's entry points: check the caller's records, convert texts and hand the work
+// to the archiver core. No exception leaves the library.
+#include "sqx/sqx_exports.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "sqx/archive_reader.h"
+#include "sqx/archive_writer.h"
+#include "sqx/callback_sink.h"
+#include "sqx/file_system.h"
+#include "sqx/host_text.h"
+#include "sqx/option_records.h"
+
+namespace sqx {
+namespace {
+
+struct NameList {
+  std::vector<std::string> names;  // UTF-8
+};
+
+NameList* NamesOf(FileList* list) {
+  return list == nullptr ? nullptr : static_cast<NameList*>(list->impl);
+}
+
+template <typename Work>
+int32_t Guarded(Work work) {
+  try {
+    return work();
+  } catch (const std::bad_alloc&) {
+    return kStatusIoError;
+  } catch (...) {
+    return kStatusIoError;
+  }
+}
+
+void FreeNodes(ArcFileList* list) {
+  ArcNode* node = list->head;
+  while (node != nullptr) {
+    ArcNode* next = node->next;
+    std::free(node);
+    node = next;
+  }
+  list->head = nullptr;
+  list->count = 0;
+}
+
+// Appends the names as nodes, keeping their order.
+void FillNodes(ArcFileList* list, const std::vector<std::string>& names) {
+  ArcNode** tail = &list->head;
+  for (const std::string& utf8 : names) {
+    const std::string name = Utf8ToHost(utf8);
+    auto* node = static_cast<ArcNode*>(std::malloc(offsetof(ArcNode, name) + name.size() + 1));
+    if (node == nullptr) throw std::bad_alloc();
+    node->next = nullptr;
+    std::memcpy(node->name, name.c_str(), name.size() + 1);
+    *tail = node;
+    tail = &node->next;
+    ++list->count;
+  }
+}
+
+}  // namespace
+}  // namespace sqx
+
+using namespace sqx;
+
+extern "C" {
+
+int32_t SQX_CALL SqxInitFileList(FileList* list) {
+  if (list == nullptr) return kStatusBadArgument;
+  return Guarded([&] {
+    list->count = 0;
+    list->impl = new NameList;
+    list->reserved = 0;
+    return kStatusOk;
+  });
+}
+
+int32_t SQX_CALL SqxDoneFileList(FileList* list) {
+  if (list == nullptr) return kStatusBadArgument;
+  delete NamesOf(list);
+  list->impl = nullptr;
+  list->count = 0;
+  return kStatusOk;
+}
+
+int32_t SQX_CALL SqxAddFileList(const char* name, FileList* list) {
+  NameList* names = NamesOf(list);
+  if (name == nullptr || names == nullptr) return kStatusBadArgument;
+  return Guarded([&] {
+    names->names.push_back(HostToUtf8(name));
+    list->count = static_cast<int32_t>(names->names.size());
+    return kStatusOk;
+  });
+}
+
+int32_t SQX_CALL SqxInitArcFileList(ArcFileList* list) {
+  if (list == nullptr) return kStatusBadArgument;
+  list->count = 0;
+  list->head = nullptr;
+  list->impl = nullptr;
+  return kStatusOk;
+}
+
+int32_t SQX_CALL SqxDoneArcFileList(ArcFileList* list) {
+  if (list == nullptr) return kStatusBadArgument;
+  FreeNodes(list);
+  return kStatusOk;
+}
+
+int32_t SQX_CALL SqxAddArchiveComment(const char* archive, const char* comment) {
+  if (archive == nullptr || comment == nullptr) return kStatusBadArgument;
+  return kStatusUnsupported;
+}
+
+int32_t SQX_CALL SqxAddFileComments(const char* archive, FileList* list, const char* comment) {
+  if (archive == nullptr || NamesOf(list) == nullptr || comment == nullptr) {
+    return kStatusBadArgument;
+  }
+  return kStatusUnsupported;
+}
+
+int32_t SQX_CALL SqxAddFiles(const char* archive, FileList* list, unsigned char* compress_options,
+                             Callback callback, void* user) {
+  NameList* names = NamesOf(list);
+  if (archive == nullptr || names == nullptr) return kStatusBadArgument;
+  return Guarded([&] {
+    PackSettings settings;
+    const Status status = ReadCompressOptions(compress_options, &settings);
+    if (status != kStatusOk) return status;
+    CallbackSink events(callback, user);
+    return PackArchive(HostFileSystem(), events, HostToUtf8(archive), names->names, settings);
+  });
+}
+
+int32_t SQX_CALL SqxExtractFiles(const char* archive, FileList* list,
+                                 unsigned char* extract_options, Callback callback, void* user) {
+  NameList* names = NamesOf(list);
+  if (archive == nullptr || names == nullptr) return kStatusBadArgument;
+  return Guarded([&] {
+    ExtractSettings settings;
+    const Status status = ReadExtractOptions(extract_options, &settings);
+    if (status != kStatusOk) return status;
+    CallbackSink events(callback, user);
+    return ExtractArchive(HostFileSystem(), events, HostToUtf8(archive), names->names, settings);
+  });
+}
+
+int32_t SQX_CALL SqxTestFiles(const char* archive, FileList* list, unsigned char*,
+                              Callback callback, void* user) {
+  NameList* names = NamesOf(list);
+  if (archive == nullptr || names == nullptr) return kStatusBadArgument;
+  return Guarded([&] {
+    CallbackSink events(callback, user);
+    const std::vector<std::string> all = {"*"};
+    return TestArchive(HostFileSystem(), events, HostToUtf8(archive),
+                       names->names.empty() ? all : names->names);
+  });
+}
+
+int32_t SQX_CALL SqxDeleteFiles(const char* archive, FileList* list, Callback, void*) {
+  if (archive == nullptr || NamesOf(list) == nullptr) return kStatusBadArgument;
+  return kStatusUnsupported;
+}
+
+int32_t SQX_CALL SqxListFiles(const char* archive, FileList* list, ArcFileList* contents,
+                              unsigned char*, unsigned char*, Callback callback, void* user) {
+  NameList* names = NamesOf(list);
+  if (archive == nullptr || names == nullptr || contents == nullptr) return kStatusBadArgument;
+  return Guarded([&] {
+    FreeNodes(contents);
+    CallbackSink events(callback, user);
+    std::vector<std::string> listed;
+    const Status status =
+        ListArchive(HostFileSystem(), events, HostToUtf8(archive), names->names, &listed);
+    if (status == kStatusOk) FillNodes(contents, listed);
+    return status;
+  });
+}
+
+int32_t SQX_CALL SqxRepairFiles(const char* archive, Callback, void*) {
+  if (archive == nullptr) return kStatusBadArgument;
+  return kStatusUnsupported;
+}
+
+}  // extern "C"

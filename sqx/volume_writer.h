@@ -1,0 +1,58 @@
+// The output of a pack: one archive file, or a split archive whose parts fill the volume
+// size. Everything is written under temporary names beside the target and only gets its
+// final name once the pack has succeeded, so a failed pack leaves an older archive as it
+// was. On removable media each full part is finished at once and the caller is asked for
+// the next volume.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sqx/events.h"
+#include "sqx/file_system.h"
+
+namespace sqx {
+
+struct ArchivePosition {
+  uint32_t disk = 0;
+  uint64_t offset = 0;
+};
+
+class VolumeWriter {
+ public:
+  // `volume_bytes` 0 writes a single file.
+  VolumeWriter(FileSystem& files, EventSink& events, std::string archive_path,
+               uint64_t volume_bytes);
+  ~VolumeWriter();
+
+  Status Open();
+  // Starts a new part when the next `size` bytes would not fit in the current one.
+  Status KeepTogether(size_t size);
+  Status Write(const void* data, size_t size);
+  ArchivePosition Here() const { return {disk_, offset_}; }
+  bool IsSplit() const { return volume_bytes_ != 0; }
+  // Closes the archive and gives every part its final name.
+  Status Commit();
+  // Removes whatever this pack wrote and has not committed.
+  void Discard();
+
+ private:
+  std::string TemporaryPath(uint32_t disk) const;
+  Status StartNextPart();
+  bool AsksForVolumes() const;
+
+  FileSystem& files_;
+  EventSink& events_;
+  std::string archive_path_;
+  uint64_t volume_bytes_;
+  MediaKind media_;
+  std::unique_ptr<OutputFile> current_;
+  uint32_t disk_ = 0;
+  uint64_t offset_ = 0;
+  std::vector<std::string> pending_;  // finished parts still under temporary names
+  bool committed_ = false;
+};
+
+}  // namespace sqx

@@ -1,0 +1,198 @@
+// Host file system for Windows: the wide file API, Win32 errors mapped to statuses.
+#include <windows.h>
+
+#include <vector>
+
+#include "sqx/file_system.h"
+#include "sqx/host_text.h"
+
+namespace sqx {
+namespace {
+
+Status FromWin32(DWORD error) {
+  switch (error) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return kStatusAccessDenied;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return kStatusDiskFull;
+    case ERROR_WRITE_PROTECT:
+      return kStatusWriteProtected;
+    default:
+      return kStatusIoError;
+  }
+}
+
+Status LastError() { return FromWin32(GetLastError()); }
+
+std::wstring Wide(const std::string& path) {
+  std::wstring wide = Utf8ToWide(path);
+  for (wchar_t& c : wide) {
+    if (c == L'/') c = L'\\';
+  }
+  return wide;
+}
+
+// 100-ns intervals between 1601-01-01 and 1970-01-01.
+constexpr int64_t kUnixEpochAsFileTime = 116444736000000000LL;
+
+class Win32InputFile : public InputFile {
+ public:
+  Win32InputFile(HANDLE handle, uint64_t size) : handle_(handle), size_(size) {}
+  ~Win32InputFile() override { CloseHandle(handle_); }
+  uint64_t Size() const override { return size_; }
+  Status ReadAt(uint64_t offset, void* data, size_t size, size_t* got) override {
+    size_t done = 0;
+    while (done < size) {
+      OVERLAPPED at = {};
+      at.Offset = static_cast<DWORD>(offset + done);
+      at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
+      DWORD n = 0;
+      if (!ReadFile(handle_, static_cast<char*>(data) + done, static_cast<DWORD>(size - done), &n,
+                    &at)) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_HANDLE_EOF) break;
+        return FromWin32(error);
+      }
+      if (n == 0) break;
+      done += n;
+    }
+    *got = done;
+    return kStatusOk;
+  }
+
+ private:
+  HANDLE handle_;
+  uint64_t size_;
+};
+
+class Win32OutputFile : public OutputFile {
+ public:
+  explicit Win32OutputFile(HANDLE handle) : handle_(handle) {}
+  ~Win32OutputFile() override {
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+  }
+  Status Write(const void* data, size_t size) override {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+      DWORD n = 0;
+      if (!WriteFile(handle_, p, static_cast<DWORD>(size), &n, nullptr)) return LastError();
+      if (n == 0) return kStatusIoError;
+      p += n;
+      size -= n;
+    }
+    return kStatusOk;
+  }
+  Status WriteAt(uint64_t offset, const void* data, size_t size) override {
+    LARGE_INTEGER here = {}, saved = {}, target = {};
+    target.QuadPart = static_cast<LONGLONG>(offset);
+    if (!SetFilePointerEx(handle_, here, &saved, FILE_CURRENT)) return LastError();
+    if (!SetFilePointerEx(handle_, target, nullptr, FILE_BEGIN)) return LastError();
+    const Status status = Write(data, size);
+    if (!SetFilePointerEx(handle_, saved, nullptr, FILE_BEGIN)) return LastError();
+    return status;
+  }
+  Status Close() override {
+    const HANDLE handle = handle_;
+    handle_ = INVALID_HANDLE_VALUE;
+    return CloseHandle(handle) ? kStatusOk : LastError();
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+class Win32FileSystem : public FileSystem {
+ public:
+  FileInfo Stat(const std::string& path) override {
+    FileInfo info;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) return info;
+    info.exists = true;
+    info.is_folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    info.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    const int64_t ticks =
+        static_cast<int64_t>((static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                             data.ftLastWriteTime.dwLowDateTime);
+    info.modified_unix = (ticks - kUnixEpochAsFileTime) / 10000000;
+    return info;
+  }
+  Status OpenRead(const std::string& path, std::unique_ptr<InputFile>* file) override {
+    const HANDLE handle =
+        CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return LastError();
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(handle, &size)) {
+      const Status status = LastError();
+      CloseHandle(handle);
+      return status;
+    }
+    *file = std::make_unique<Win32InputFile>(handle, static_cast<uint64_t>(size.QuadPart));
+    return kStatusOk;
+  }
+  Status Create(const std::string& path, std::unique_ptr<OutputFile>* file) override {
+    const HANDLE handle = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return LastError();
+    *file = std::make_unique<Win32OutputFile>(handle);
+    return kStatusOk;
+  }
+  Status Replace(const std::string& from, const std::string& to) override {
+    return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)
+               ? kStatusOk
+               : LastError();
+  }
+  Status Remove(const std::string& path) override {
+    return DeleteFileW(Wide(path).c_str()) ? kStatusOk : LastError();
+  }
+  Status CreateFolders(const std::string& path) override {
+    const std::wstring wide = Wide(path);
+    for (size_t i = 1; i <= wide.size(); ++i) {
+      if (i < wide.size() && wide[i] != L'\\') continue;
+      const std::wstring part = wide.substr(0, i);
+      if (part.size() == 2 && part[1] == L':') continue;  // drive root
+      if (!CreateDirectoryW(part.c_str(), nullptr)) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_ALREADY_EXISTS && error != ERROR_ACCESS_DENIED) return FromWin32(error);
+      }
+    }
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? kStatusOk : kStatusIoError;
+  }
+  Status SetModifiedTime(const std::string& path, int64_t modified_unix) override {
+    const HANDLE handle = CreateFileW(Wide(path).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return LastError();
+    const uint64_t ticks = static_cast<uint64_t>(modified_unix * 10000000 + kUnixEpochAsFileTime);
+    FILETIME time;
+    time.dwLowDateTime = static_cast<DWORD>(ticks);
+    time.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+    const BOOL ok = SetFileTime(handle, nullptr, nullptr, &time);
+    const Status status = ok ? kStatusOk : LastError();
+    CloseHandle(handle);
+    return status;
+  }
+  MediaKind MediaKindOf(const std::string& path) override {
+    std::wstring root = Wide(path);
+    if (root.size() >= 2 && root[1] == L':') {
+      root = root.substr(0, 2) + L"\\";
+    } else {
+      return kMediaUnknown;
+    }
+    return static_cast<MediaKind>(GetDriveTypeW(root.c_str()));
+  }
+};
+
+}  // namespace
+
+FileSystem& HostFileSystem() {
+  static Win32FileSystem file_system;
+  return file_system;
+}
+
+}  // namespace sqx

@@ -1,0 +1,164 @@
+// The portable archiver core on a file system in memory: media that fill up, removable
+// volumes, ZIP64 entry counts, and the name rules.
+#include <gtest/gtest.h>
+
+#include "sqx/archive_reader.h"
+#include "sqx/archive_writer.h"
+#include "sqx/member_names.h"
+#include "sqx/option_records.h"
+#include "tests/sqx/memory_file_system.h"
+#include "tests/sqx/sqx_test_support.h"
+
+namespace sqx::testing {
+namespace {
+
+// Records events and answers them like the caller would.
+struct CoreEvents : EventSink {
+  std::vector<Event> seen;
+  std::string password;
+  int abort_on_kind = -1;
+  std::function<void(const Event&)> on_event;
+  int32_t Raise(Event* event) override {
+    seen.push_back(*event);
+    if (on_event) on_event(*event);
+    if (event->kind == abort_on_kind) return kAnswerAbort;
+    if (event->kind == kEventStoreEntry) event->first_name = LastComponent(event->first_name);
+    if (event->kind == kEventPassword) event->second_name = password;
+    return event->kind == kEventOverwrite ? kAnswerOverwrite : kAnswerContinue;
+  }
+  std::vector<Event> OfKind(EventKind kind) const {
+    std::vector<Event> matching;
+    for (const Event& event : seen) {
+      if (event.kind == kind) matching.push_back(event);
+    }
+    return matching;
+  }
+};
+
+MemoryFileSystem WithSources() {
+  MemoryFileSystem files;
+  files.files["C:\\src\\Inbox.mbx"] = MailText(300000, 1);
+  files.files["C:\\src\\photo.jpg"] = NoiseBytes(200000, 2);
+  files.files["C:\\src\\note.txt"] = "note";
+  return files;
+}
+
+const std::vector<std::string> kSources = {"C:\\src\\Inbox.mbx", "C:\\src\\photo.jpg",
+                                           "C:\\src\\note.txt"};
+
+TEST(SqxCore, FullDiskFailsThePackAndLeavesTheOldArchiveAlone) {
+  MemoryFileSystem files = WithSources();
+  files.files["C:\\out\\b.ebk"] = "old archive";
+  for (uint64_t volume_bytes : {uint64_t{0}, uint64_t{65536}}) {
+    files.written = 0;
+    files.capacity = 150000;
+    CoreEvents events;
+    PackSettings settings;
+    settings.volume_bytes = volume_bytes;
+    EXPECT_EQ(PackArchive(files, events, "C:\\out\\b.ebk", kSources, settings), kStatusDiskFull);
+    EXPECT_EQ(files.files["C:\\out\\b.ebk"], "old archive");
+    EXPECT_EQ(files.files.size(), 4u) << "temporary parts were left behind";
+  }
+}
+
+TEST(SqxCore, RemovableMediaAskForEveryFurtherVolumeAndCanBeCancelled) {
+  MemoryFileSystem files = WithSources();
+  files.media = kMediaRemovable;
+  CoreEvents events;
+  PackSettings settings;
+  settings.volume_bytes = 65536;
+  ASSERT_EQ(PackArchive(files, events, "A:\\b.ebk", kSources, settings), kStatusOk);
+  const auto asked = events.OfKind(kEventNextVolume);
+  ASSERT_GE(asked.size(), 3u);
+  for (size_t i = 0; i < asked.size(); ++i) {
+    EXPECT_EQ(asked[i].disk_number, static_cast<int32_t>(i + 2));
+    EXPECT_EQ(asked[i].amount, 65536);
+    EXPECT_EQ(asked[i].media_kind, kMediaRemovable);
+    char part[16];
+    std::snprintf(part, sizeof(part), "A:\\b.z%02d", static_cast<int>(i + 2));
+    EXPECT_EQ(asked[i].second_name, part);
+  }
+  EXPECT_TRUE(files.files.count("A:\\b.z01"));
+  EXPECT_TRUE(files.files.count("A:\\b.ebk"));
+
+  // Reading asks for a part that is not there (another disk) until it appears.
+  const std::string first_part = files.files["A:\\b.z01"];
+  files.files.erase("A:\\b.z01");
+  CoreEvents reading;
+  reading.on_event = [&](const Event& event) {
+    if (event.kind == kEventNextVolume) files.files["A:\\b.z01"] = first_part;
+  };
+  ExtractSettings extract;
+  extract.staging = "C:\\restore";
+  ASSERT_EQ(ExtractArchive(files, reading, "A:\\b.ebk", {"*.*"}, extract), kStatusOk);
+  ASSERT_EQ(reading.OfKind(kEventNextVolume).size(), 1u);
+  EXPECT_EQ(reading.OfKind(kEventNextVolume)[0].disk_number, 1);
+  EXPECT_EQ(files.files["C:\\restore\\photo.jpg"], files.files["C:\\src\\photo.jpg"]);
+
+  MemoryFileSystem again = WithSources();
+  again.media = kMediaRemovable;
+  CoreEvents cancelling;
+  cancelling.abort_on_kind = kEventNextVolume;
+  EXPECT_EQ(PackArchive(again, cancelling, "A:\\b.ebk", kSources, settings), kStatusAborted);
+  EXPECT_FALSE(again.files.count("A:\\b.ebk"));
+}
+
+TEST(SqxCore, MoreMembersThanSixteenBitsCountUseZip64EndRecords) {
+  MemoryFileSystem files;
+  std::vector<std::string> sources;
+  for (int i = 0; i < 70000; ++i) {
+    sources.push_back("C:\\m\\" + std::to_string(i) + ".eml");
+    files.files[sources.back()] = std::to_string(i);
+  }
+  CoreEvents events;
+  ASSERT_EQ(PackArchive(files, events, "C:\\many.ebk", sources, PackSettings()), kStatusOk);
+  std::vector<std::string> names;
+  ASSERT_EQ(ListArchive(files, events, "C:\\many.ebk", {}, &names), kStatusOk);
+  ASSERT_EQ(names.size(), 70000u);
+  EXPECT_EQ(names[69999], "69999.eml");
+  ExtractSettings extract;
+  extract.staging = "C:\\x";
+  ASSERT_EQ(ExtractArchive(files, events, "C:\\many.ebk", {"6999?.eml"}, extract), kStatusOk);
+  EXPECT_EQ(files.files["C:\\x\\69993.eml"], "69993");
+  // The library's own writer and the standard agree: 7-Zip reads the same bytes.
+  ScratchFolder work;
+  WriteFile(work / "many.zip", files.files["C:\\many.ebk"]);
+  EXPECT_EQ(std::system(("7zz t '" + (work / "many.zip") + "' >/dev/null").c_str()), 0);
+}
+
+TEST(SqxCore, StoredNamesAreCleanedAndCheckedBeforeWriting) {
+  EXPECT_EQ(StoredNameFor("\\infobak.ini"), "infobak.ini");
+  EXPECT_EQ(StoredNameFor("C:\\Mail\\..\\.\\Inbox.mbx"), "Mail/Inbox.mbx");
+  EXPECT_EQ(StoredNameFor("\\\\server\\share\\a"), "server/share/a");
+  EXPECT_EQ(StoredNameFor("\\..\\"), "");
+  EXPECT_TRUE(IsSafeStoredName("N/identity.reg"));
+  EXPECT_TRUE(IsSafeStoredName("Stationery/"));
+  for (const char* bad : {"../a", "a/../b", "/a", "\\a", "C:/a", "a//b", "a/./b", "a:b", ""}) {
+    EXPECT_FALSE(IsSafeStoredName(bad)) << bad;
+  }
+}
+
+TEST(SqxCore, RequestsMatchWithoutRegardToCaseInEveryScript) {
+  EXPECT_TRUE(MatchesRequest("others.ini", "Others.ini"));
+  EXPECT_TRUE(MatchesRequest("ÄRGER\\ÜBER.TXT", "ärger\\über.txt"));
+  EXPECT_TRUE(MatchesRequest("ПОЧТА.dbx", "почта.DBX"));
+  EXPECT_TRUE(MatchesRequest("main\\*", "Main\\Inbox.mbx"));
+  EXPECT_TRUE(MatchesRequest("*.*", "noextension"));
+  EXPECT_FALSE(MatchesRequest("main\\*", "Main Identity\\Inbox.mbx"));
+  EXPECT_FALSE(MatchesRequest("inbox.mb?", "inbox.mbxx"));
+  EXPECT_EQ(Cp437ToUtf8("\x8e\x81"
+                        "ber"),
+            "Äüber");
+}
+
+TEST(SqxCore, VolumeSizesFollowTheMediaCodes) {
+  EXPECT_EQ(VolumeBytesFor(kVolumeFloppyBytes), 1357664u);
+  EXPECT_EQ(VolumeBytesFor(kVolumeZip100), kZip100Bytes);
+  EXPECT_EQ(VolumeBytesFor(kVolumeCd700), kCd700Bytes);
+  EXPECT_EQ(VolumeBytesFor(10), 0u);
+  EXPECT_EQ(VolumeBytesFor(100), 0u);  // too small to hold a header
+  EXPECT_EQ(VolumeBytesFor(65536), 65536u);
+}
+
+}  // namespace
+}  // namespace sqx::testing
