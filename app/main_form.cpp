@@ -102,7 +102,10 @@ bool MainForm::FormCreate() {
   tray_ = std::make_unique<TrayIcon>(form1_->hwnd(), L"Letterkeep autobackup");
   tray_->on_double_click = [this] { TrayDoubleClick(); };
   archive_ = std::make_unique<ArchiveJob>(archiver_, *this, log_, staging_folder_);
-  adapter_context_.reset(new AdapterContext{*job_, *archive_, *this, log_, settings_,
+  registry_ = std::make_unique<TIORegistry>(&prompts_, [this](const std::wstring& line) {
+    log_.Line(line);
+  });
+  adapter_context_.reset(new AdapterContext{*job_, *archive_, *this, log_, *registry_, settings_,
                                             staging_folder_, favorites_last_archive_});
   return true;
 }

@@ -20,6 +20,7 @@
 #include "app/wizard_job.h"
 #include "clients/mail_client_adapter.h"
 #include "engine/archive_job.h"
+#include "engine/io_registry.h"
 #include "engine/job_host.h"
 #include "engine/run_log.h"
 #include "engine/sqx_binding.h"
@@ -134,6 +135,7 @@ class MainForm : public JobHost, public CaptionTarget {
   MsgINISupp messages_;
   ArchiverBinding archiver_;
   RunLog log_;
+  std::unique_ptr<TIORegistry> registry_;
   std::unique_ptr<ArchiveJob> archive_;
   std::unique_ptr<AdapterContext> adapter_context_;
   std::unique_ptr<MailClientAdapter> adapter_;

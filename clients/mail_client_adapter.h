@@ -11,6 +11,7 @@ namespace mailstow {
 class ArchiveJob;
 class JobHost;
 class RunLog;
+class TIORegistry;
 class WizardJob;
 struct Settings;
 
@@ -20,6 +21,7 @@ struct AdapterContext {
   ArchiveJob& archive;
   JobHost& host;
   RunLog& log;
+  TIORegistry& registry;
   Settings& settings;
   std::wstring staging_folder;  // without trailing "\"
   // Last-archive slot of the Favorites client: kept in memory only.

@@ -18,15 +18,15 @@ inline constexpr uint32_t kTypeQword = 11;
 
 // A registry branch: the key root\path and everything below it. The root is named as in registry
 // dump files: "HKEY_CURRENT_USER" or "HKEY_LOCAL_MACHINE".
-struct RegistryBranch {
+struct SnapshotBranch {
   std::wstring root;
   std::wstring path;
-  bool operator==(const RegistryBranch&) const = default;
+  bool operator==(const SnapshotBranch&) const = default;
 };
 
 // What a snapshot covers: registry branches and folders (each with its whole tree).
 struct SnapshotSpec {
-  std::vector<RegistryBranch> branches;
+  std::vector<SnapshotBranch> branches;
   std::vector<std::wstring> folders;
 };
 

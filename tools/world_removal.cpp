@@ -42,7 +42,7 @@ bool RemoveFolderTree(const std::wstring& folder, std::wstring* error) {
 }  // namespace
 
 bool RemoveScope(const SnapshotSpec& scope, std::wstring* error) {
-  for (const RegistryBranch& branch : scope.branches) {
+  for (const SnapshotBranch& branch : scope.branches) {
     const HKEY root = RegistryRootHandle(branch.root);
     if (root == nullptr) {
       *error = L"unknown registry root " + branch.root;

@@ -116,7 +116,7 @@ void SortUnique(std::vector<T>& items, NameOf name_of) {
 
 Snapshot TakeSnapshot(const SnapshotSpec& spec) {
   Snapshot snapshot;
-  for (const RegistryBranch& branch : spec.branches) {
+  for (const SnapshotBranch& branch : spec.branches) {
     const HKEY root = RegistryRootHandle(branch.root);
     HKEY key = nullptr;
     if (root == nullptr ||
