@@ -65,6 +65,15 @@ std::wstring WithTrailingBackslash(std::wstring text) {
   return text;
 }
 
+// Writes the absolute store folder, keeping an expandable value expandable.
+void WriteStoreRoot(RegistryKey& key, const std::wstring& store) {
+  DWORD type = REG_SZ;
+  RegQueryValueExW(key.handle(), L"Store Root", nullptr, &type, nullptr, nullptr);
+  if (type != REG_EXPAND_SZ) type = REG_SZ;
+  RegSetValueExW(key.handle(), L"Store Root", 0, type, reinterpret_cast<const BYTE*>(store.c_str()),
+                 static_cast<DWORD>((store.size() + 1) * sizeof(wchar_t)));
+}
+
 bool FileExists(const std::wstring& path) {
   return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -233,7 +242,7 @@ class OutlookExpressAdapter : public MailClientAdapter {
       ImportDumps({kIdentityDumps.begin(), kIdentityDumps.end()}, allowed);
       RegistryKey version;
       if (version.Open(HKEY_CURRENT_USER, std::wstring(kIdentities) + L"\\" + key + kVersionKey, false)) {
-        version.WriteString(L"Store Root", store);
+        WriteStoreRoot(version, store);
       }
       if (RestoreItem(kAccounts)) {
         ExtractDumps(name, {L"accounts.reg", L"accounts2.reg"});
