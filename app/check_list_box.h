@@ -1,0 +1,44 @@
+// A check-list box: an owner-drawn list box whose entries carry a tick and may be
+// disabled. Entries are addressed by position. The tick state lives in each entry's item
+// data (bit 0 ticked, bit 1 disabled), so other programs can read it with LB_GETITEMDATA.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace mailstow {
+
+inline constexpr LONG_PTR kCheckListTicked = 1;
+inline constexpr LONG_PTR kCheckListDisabled = 2;
+
+class CheckListBox {
+ public:
+  explicit CheckListBox(HWND list = nullptr) : list_(list) {}
+  HWND hwnd() const { return list_; }
+
+  void Clear();
+  int Add(const std::wstring& text);
+  int Count() const;
+  std::wstring Text(int index) const;
+  bool IsTicked(int index) const;
+  void SetTicked(int index, bool ticked);
+  bool IsEntryEnabled(int index) const;
+  void SetEntryEnabled(int index, bool enabled);
+  // Toggles the tick of an enabled entry (mouse click on the box or the space bar).
+  void Toggle(int index);
+
+  // Handlers for the messages that the list box's parent receives.
+  static void Measure(MEASUREITEMSTRUCT& measure);
+  static void Draw(const DRAWITEMSTRUCT& draw);
+  // Subclass procedure that turns clicks and the space bar into toggles.
+  static void Install(HWND list);
+
+ private:
+  LONG_PTR Flags(int index) const;
+  void SetFlags(int index, LONG_PTR flags);
+
+  HWND list_;
+};
+
+}  // namespace mailstow

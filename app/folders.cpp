@@ -1,0 +1,66 @@
+#include "folders.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "app/registry_key.h"
+
+namespace mailstow {
+
+std::wstring ProgramFolder() {
+  std::vector<wchar_t> path(MAX_PATH);
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) {
+      std::wstring full(path.data(), length);
+      return full.substr(0, full.find_last_of(L"\\/") + 1);
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+std::wstring PersonalFolder() {
+  RegistryKey key;
+  std::wstring folder;
+  if (key.Open(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+               false, KEY_READ)) {
+    const auto personal = key.ReadString(L"Personal");
+    if (personal.ok()) folder = personal.value;
+  }
+  return folder + L"\\";
+}
+
+bool CreateFolderTree(const std::wstring& folder) {
+  std::wstring path = folder;
+  while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
+  if (path.empty()) return false;
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  const size_t separator = path.find_last_of(L"\\/");
+  if (separator != std::wstring::npos && separator > 0) {
+    const std::wstring parent = path.substr(0, separator);
+    if (parent.size() > 2 || (parent.size() == 2 && parent[1] != L':')) CreateFolderTree(parent);
+  }
+  return CreateDirectoryW(path.c_str(), nullptr) != 0 || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+void EmptyStagingFolder(const std::wstring& folder) {
+  constexpr DWORD kAllowed = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                             FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NORMAL;
+  if (folder.empty()) return;
+  std::vector<std::wstring> doomed;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    if ((found.dwFileAttributes & ~kAllowed) == 0) doomed.push_back(folder + L"\\" + found.cFileName);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  for (const std::wstring& file : doomed) {
+    SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(file.c_str());
+  }
+}
+
+}  // namespace mailstow

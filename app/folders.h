@@ -1,0 +1,21 @@
+// The program folder, the Personal folder and the staging folder.
+#pragma once
+
+#include <string>
+
+namespace mailstow {
+
+// Folder of the running executable, ending with "\".
+std::wstring ProgramFolder();
+
+// The current user's "Personal" shell folder with "\" appended ("\" when it is unset).
+std::wstring PersonalFolder();
+
+// Creates a folder with all missing parents; true when it exists afterwards.
+bool CreateFolderTree(const std::wstring& folder);
+
+// Deletes every file directly in the folder whose attributes are at most read-only, hidden
+// and archive; sub-folders and system files are left alone.
+void EmptyStagingFolder(const std::wstring& folder);
+
+}  // namespace mailstow

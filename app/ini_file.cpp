@@ -1,0 +1,100 @@
+#include "app/ini_file.h"
+
+#include <windows.h>
+
+#include <string_view>
+
+#include "app/ansi_text.h"
+
+namespace mailstow {
+namespace {
+
+// Language files are a few kilobytes; anything beyond this is not one.
+constexpr DWORD kMaxFileSize = 16 * 1024 * 1024;
+
+class FileHandle {
+ public:
+  explicit FileHandle(HANDLE handle) : handle_(handle) {}
+  ~FileHandle() {
+    if (ok()) CloseHandle(handle_);
+  }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  bool ok() const { return handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+
+std::wstring DecodeUtf8(std::string_view bytes) {
+  if (bytes.empty()) return {};
+  const int size = static_cast<int>(bytes.size());
+  const int length = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), size, nullptr, 0);
+  std::wstring text(static_cast<size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, bytes.data(), size, text.data(), length);
+  return text;
+}
+
+std::wstring DecodeUtf16(std::string_view bytes, bool big_endian) {
+  std::wstring text;
+  text.reserve(bytes.size() / 2);
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    const auto first = static_cast<unsigned char>(bytes[i]);
+    const auto second = static_cast<unsigned char>(bytes[i + 1]);
+    text.push_back(
+        static_cast<wchar_t>(big_endian ? (first << 8 | second) : (second << 8 | first)));
+  }
+  return text;
+}
+
+std::wstring DecodeFileText(std::string_view bytes) {
+  if (bytes.starts_with("\xFF\xFE")) return DecodeUtf16(bytes.substr(2), false);
+  if (bytes.starts_with("\xFE\xFF")) return DecodeUtf16(bytes.substr(2), true);
+  if (bytes.starts_with("\xEF\xBB\xBF")) return DecodeUtf8(bytes.substr(3));
+  return FromAnsi(bytes);
+}
+
+}  // namespace
+
+std::optional<std::wstring> ReadSystemTextFile(const std::wstring& path) {
+  FileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.ok()) return std::nullopt;
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file.get(), &size) || size.QuadPart > kMaxFileSize) return std::nullopt;
+  std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
+  DWORD read = 0;
+  if (!bytes.empty() &&
+      (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+       read != bytes.size())) {
+    return std::nullopt;
+  }
+  return DecodeFileText(bytes);
+}
+
+std::optional<IniText> LoadIniFile(const std::wstring& path) {
+  const std::optional<std::wstring> text = ReadSystemTextFile(path);
+  if (!text) return std::nullopt;
+  return IniText::Parse(*text);
+}
+
+bool CreateAnsiTextFile(const std::wstring& path, const std::wstring& text) {
+  const std::string bytes = ToAnsi(text);
+  bool complete = false;
+  {
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.ok()) return false;
+    DWORD written = 0;
+    complete = bytes.empty() || (WriteFile(file.get(), bytes.data(),
+                                           static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                                 written == bytes.size());
+  }
+  // Leave no half-written file behind: it would be taken for a complete one.
+  if (!complete) DeleteFileW(path.c_str());
+  return complete;
+}
+
+}  // namespace mailstow

@@ -1,0 +1,23 @@
+// Language files on disk: text in the system's ANSI code page (or UTF-16 / UTF-8 when the
+// file starts with the byte-order mark), read whole and parsed as INI text.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "app/ini_text.h"
+
+namespace mailstow {
+
+// The decoded text of a file; nullopt when it cannot be opened or read (missing, a folder,
+// locked, or larger than any language file can reasonably be).
+std::optional<std::wstring> ReadSystemTextFile(const std::wstring& path);
+
+// The parsed file; nullopt when it cannot be read.
+std::optional<IniText> LoadIniFile(const std::wstring& path);
+
+// Writes text in the system's ANSI code page to a new file; fails, leaving any existing
+// file untouched, when path already exists or cannot be written completely.
+bool CreateAnsiTextFile(const std::wstring& path, const std::wstring& text);
+
+}  // namespace mailstow

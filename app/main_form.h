@@ -1,0 +1,160 @@
+// The main form: the wizard window with its pages, the process-wide values that start-up
+// establishes, and the services (archive jobs, prompts, messages) that its pages and the
+// adapters use.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/caption_target.h"
+#include "app/form_window.h"
+#include "app/lng_ini_supp.h"
+#include "app/message_box_prompts.h"
+#include "app/msg_ini_supp.h"
+#include "app/settings.h"
+#include "app/tray_icon.h"
+#include "app/small_dialogs.h"
+#include "app/wizard_job.h"
+#include "clients/mail_client_adapter.h"
+#include "engine/archive_job.h"
+#include "engine/io_registry.h"
+#include "engine/job_host.h"
+#include "engine/run_log.h"
+#include "engine/sqx_binding.h"
+#include "guard/close_programs_dialog.h"
+#include "guard/window_list.h"
+
+namespace mailstow {
+
+class MainForm : public JobHost, public CaptionTarget {
+ public:
+  static constexpr UINT_PTR kWindowListTimer = 1;
+
+  explicit MainForm(HINSTANCE instance);
+  ~MainForm() override;
+
+  // Start-up steps 6-16; false when the archiver library could not be bound (the error box
+  // has been shown and nothing was read or written).
+  bool FormCreate();
+  // Creates the password prompt, about box, auto-backup and close-programs forms.
+  void CreateDialogs();
+  // The first command-line argument has named an archive to restore.
+  void PrepareForArchive(const std::wstring& archive_path);
+  void Show();
+  // Runs the message loop until the window is closed; returns the exit code.
+  int RunMessageLoop();
+
+  void RunUnattended();
+  void RunUninstall();
+
+  FormWindow& window() { return *form1_; }
+  WizardJob& job() { return *job_; }
+  Settings& settings() { return settings_; }
+  const std::wstring& program_folder() const { return program_folder_; }
+  const std::wstring& staging_folder() const { return staging_folder_; }
+
+  // JobHost.
+  void ProcessMessages() override;
+  int cancel_requested() const override { return job_->cancel_requested; }
+  void set_cancel_requested(int value) override { job_->cancel_requested = value; }
+  void SetBackupProgress(int position) override;
+  void SetRestoreProgress(int position) override;
+  std::wstring Message(std::wstring_view key) override;
+  UserPrompts& prompts() override { return prompts_; }
+  std::wstring& archive_password() override { return job_->archive_password; }
+  void ReturnToBackupFilePage() override;
+  void ReturnToRestoreLocationPage() override;
+
+  // CaptionTarget.
+  bool SetComponentText(const std::wstring& form, const std::wstring& component,
+                        const std::wstring& text) override;
+
+ private:
+  // Lifecycle (main_form.cpp).
+  void FormShow();
+  void FormCloseQuery();
+  void FormClose();
+  bool BackupRunning() const;
+  void PlaceWindow();
+  void ChooseLanguageAtStart();
+  LanguageFileState ApplyCaptions();
+  void RelayoutForCaptions();
+  bool HandleMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result);
+  void OnCommand(const std::wstring& component, int notification);
+  FormWindow* FormNamed(const std::wstring& name);
+
+  // Wizard pages (wizard_pages.cpp).
+  void Button2Click();  // Back
+  void Button3Click();  // Next
+  void Button4Click();  // Exit
+  bool RefreshCaptionsOnce();
+  void ShowWizardPage(int page);
+  bool NextOnClientPage();
+  bool NextOnBackupListsPage();
+  bool NextOnArchiveFilePage();
+  bool NextOnRestoreFilePage();
+  bool NextOnRestoreListsPage();
+  bool NextOnRestoreTargetPage();
+  std::wstring DefaultArchivePath() const;
+  void SelectRadio(const std::wstring& radio);
+  void PasswordBoxClicked();
+  void UpdateVolumeChoice();
+  void UpdateTargetChoice();
+  void LanguageChanged();
+  // Detection of installed clients and the page-3 captions (client_page.cpp).
+  void DetectInstalledClients();
+  void ClientChosen(int client_index);
+  MailClientAdapter* Adapter();
+  bool AdapterAvailable(int client_index);
+
+  // Runs (wizard_runs.cpp).
+  void StartBackupRun();
+  void StartRestoreRun();
+  void CreateNewBackup();
+  void GoToFolder();
+  void ShowAbout();
+  void ShowHelp();
+  void TrayDoubleClick();
+  // True when one of the executables has windows; the close-programs dialog was shown.
+  bool ClientRunning(const std::vector<std::wstring>& executables);
+
+  // Browse handlers (wizard_browse.cpp).
+  void Button5Click();
+  void Button6Click();
+  void Button7Click();
+
+  HINSTANCE instance_;
+  std::unique_ptr<FormWindow> form1_;
+  std::unique_ptr<FormWindow> form2_, form3_, form4_, form5_;
+  std::unique_ptr<WizardJob> job_;
+  MessageBoxPrompts prompts_;
+  LngINISupp captions_;
+  MsgINISupp messages_;
+  ArchiverBinding archiver_;
+  RunLog log_;
+  std::unique_ptr<TIORegistry> registry_;
+  std::unique_ptr<ArchiveJob> archive_;
+  std::unique_ptr<AdapterContext> adapter_context_;
+  std::unique_ptr<MailClientAdapter> adapter_;
+  int adapter_client_ = 0;
+  std::unique_ptr<PasswordPrompt> password_prompt_;
+  WindowList windows_;
+  std::unique_ptr<CloseProgramsDialog> close_programs_;
+  Settings settings_;
+
+  std::wstring program_folder_;
+  std::wstring personal_folder_;
+  std::wstring staging_folder_;
+  std::wstring language_;
+  std::wstring favorites_last_archive_;
+  std::vector<std::wstring> language_list_;
+  std::array<bool, 11> installed_{};
+  bool captions_applied_ = false;
+  std::unique_ptr<TrayIcon> tray_;
+  HFONT underlined_font_ = nullptr;
+};
+
+}  // namespace mailstow

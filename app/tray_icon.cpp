@@ -1,0 +1,43 @@
+#include "tray_icon.h"
+
+#include <shellapi.h>
+
+namespace mailstow {
+namespace {
+
+NOTIFYICONDATAW IconData(HWND owner, const std::wstring& hint) {
+  NOTIFYICONDATAW data = {};
+  data.cbSize = sizeof(data);
+  data.hWnd = owner;
+  data.uID = 1;
+  data.uFlags = NIF_ICON | NIF_MESSAGE | NIF_TIP;
+  data.uCallbackMessage = TrayIcon::kCallbackMessage;
+  data.hIcon = reinterpret_cast<HICON>(GetClassLongPtrW(owner, GCLP_HICON));
+  if (data.hIcon == nullptr) data.hIcon = LoadIconW(nullptr, MAKEINTRESOURCEW(32512));
+  lstrcpynW(data.szTip, hint.c_str(), ARRAYSIZE(data.szTip));
+  return data;
+}
+
+}  // namespace
+
+void TrayIcon::Show() {
+  NOTIFYICONDATAW data = IconData(owner_, hint_);
+  Shell_NotifyIconW(NIM_ADD, &data);
+  visible_ = true;
+}
+
+void TrayIcon::Hide() {
+  NOTIFYICONDATAW data = IconData(owner_, hint_);
+  Shell_NotifyIconW(NIM_DELETE, &data);
+  visible_ = false;
+}
+
+bool TrayIcon::HandleCallback(LPARAM lparam) {
+  if (LOWORD(lparam) == WM_LBUTTONDBLCLK) {
+    mark_ = 10;
+    if (on_double_click) on_double_click();
+  }
+  return true;
+}
+
+}  // namespace mailstow

@@ -1,0 +1,104 @@
+// Backup and restore runs from the ready pages to the completion pages.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include "app/archive_names.h"
+#include "app/client_table.h"
+#include "app/main_form.h"
+#include "app/small_dialogs.h"
+
+namespace mailstow {
+
+void MainForm::StartBackupRun() {
+  if (!AdapterAvailable(job_->client_index)) return;
+  if (job_->client_index == 2 && ClientRunning({L"outlook.exe"})) return;
+  log_.Open(program_folder_ + L"Log.txt");
+  form1_->SetText(L"Label17", job_->backup_archive_path());
+  form1_->SetEnabled(L"Button2", false);
+  form1_->SetEnabled(L"Button3", false);
+  form1_->ShowPage(7);
+  SetBackupProgress(0);
+  Delay(100);
+  Adapter()->Backup();
+  log_.Close();
+  form1_->SetEnabled(L"Button3", true);
+  form1_->ShowPage(8);
+  form1_->SetText(L"Label35", job_->backup_archive_path());
+  const JobFlags& flags = archive_->flags();
+  const wchar_t* title = L"Message37";
+  const wchar_t* text = L"Message40";
+  if (flags.job_failed) {
+    title = L"Message39";
+    text = L"Message42";
+  } else if (flags.archive_incomplete) {
+    title = L"Message38";
+    text = L"Message41";
+  }
+  form1_->SetText(L"Label14", Message(title));
+  form1_->SetText(L"Label32", Message(text));
+  const bool success = !flags.job_failed && !flags.archive_incomplete;
+  if (!success) form1_->SetText(L"Label35", L"");
+  form1_->SetVisible(L"Button10", success);
+  form1_->SetVisible(L"Button2", false);
+  const RECT next = form1_->ComponentRect(L"Button3");
+  form1_->MoveComponent(L"Button3", 350, next.top, 109, next.bottom - next.top);
+  form1_->SetText(L"Button3", Message(L"Message34"));
+}
+
+void MainForm::CreateNewBackup() {
+  job_->cancel_requested = 0;
+  const RECT next = form1_->ComponentRect(L"Button3");
+  form1_->MoveComponent(L"Button3", 384, next.top, 75, next.bottom - next.top);
+  form1_->SetText(L"Button3", Message(L"Message35"));
+  form1_->SetVisible(L"Button2", true);
+  form1_->SetEnabled(L"Button2", true);
+  ShowWizardPage(3);
+}
+
+void MainForm::StartRestoreRun() {
+  if (!AdapterAvailable(job_->client_index)) return;
+  const ClientInfo* client = ClientByIndex(job_->client_index);
+  if (job_->restore_directly() && client != nullptr) {
+    std::vector<std::wstring> executables(client->executables.begin(), client->executables.end());
+    if (ClientRunning(executables)) return;
+  }
+  log_.Open(program_folder_ + L"Log.txt");
+  log_.Line(L"");
+  log_.Line(L"Restore");
+  log_.Line(L"");
+  log_.Line(L"Identity:");
+  const CheckListBox identities = job_->restore_identities();
+  for (int i = 0; i < identities.Count(); ++i) log_.Line(L"  " + identities.Text(i));
+  log_.Line(L"Items:");
+  const CheckListBox items = job_->restore_items();
+  for (int i = 0; i < items.Count(); ++i) log_.Line(L"  " + items.Text(i));
+  log_.Line(L"Source file: " + job_->restore_archive_path());
+  log_.Line(L"Other dir: " + job_->other_folder());
+  log_.Line(L"EmailClient: " + std::to_wstring(job_->client_index));
+  form1_->SetText(L"Label29", job_->restore_archive_path());
+  form1_->SetEnabled(L"Button2", false);
+  form1_->SetEnabled(L"Button3", false);
+  form1_->ShowPage(13);
+  SetRestoreProgress(0);
+  Delay(100);
+  if (job_->restore_directly()) {
+    Adapter()->RestoreDirect();
+  } else {
+    Adapter()->RestoreToFolder();
+  }
+  log_.Close();
+  form1_->SetEnabled(L"Button3", true);
+  Delay(300);
+  form1_->ShowPage(14);
+  form1_->SetVisible(L"Button3", false);
+  form1_->SetVisible(L"Button2", false);
+}
+
+void MainForm::GoToFolder() {
+  const std::wstring folder = FolderOf(form1_->Text(L"Label35"));
+  ShellExecuteW(form1_->hwnd(), L"explore", folder.c_str(), L"*.ebk", nullptr, SW_SHOWNORMAL);
+}
+
+}  // namespace mailstow

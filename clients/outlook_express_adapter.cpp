@@ -1,0 +1,366 @@
+#include "outlook_express_adapter.h"
+
+#include <windows.h>
+
+#include <array>
+
+#include "app/folders.h"
+#include "app/registry_key.h"
+#include "app/settings.h"
+#include "app/wizard_job.h"
+#include "clients/adapter_steps.h"
+#include "clients/folder_tokens.h"
+#include "engine/archive_job.h"
+#include "engine/archive_opening.h"
+#include "engine/io_registry.h"
+#include "engine/run_log.h"
+
+namespace mailstow {
+namespace {
+
+constexpr wchar_t kClientKey[] = L"OutlookExpress";
+constexpr int kClientIndex = 1;
+constexpr wchar_t kIdentities[] = L"\\identities";
+constexpr wchar_t kVersionKey[] = L"\\Software\\Microsoft\\Outlook Express\\5.0";
+constexpr wchar_t kSharedAccounts[] = L"\\Software\\Microsoft\\Internet Account Manager\\Accounts";
+constexpr wchar_t kStationeryKey[] = L"\\SOFTWARE\\Microsoft\\Shared Tools\\Stationery";
+
+enum Item { kAccounts, kMailFolders, kSignatures, kRules, kAddressBook, kStationery, kItemCount };
+constexpr std::array<const wchar_t*, kItemCount> kItemNames = {
+    L"Accounts Settings", L"Mail Folders", L"Signatures", L"Message Rules", L"Address Book",
+    L"Stationery"};
+
+constexpr std::array<const wchar_t*, 4> kIdentityDumps = {L"identity.reg", L"identity2.reg",
+                                                          L"settings.reg", L"settings2.reg"};
+
+// A registry string; empty when the key or the value is missing.
+std::wstring ReadText(HKEY root, const std::wstring& path, const wchar_t* name) {
+  RegistryKey key;
+  if (!key.Open(root, path, false, KEY_READ)) return {};
+  return key.ReadString(name).value;
+}
+
+std::vector<std::wstring> SubKeys(HKEY root, const std::wstring& path) {
+  std::vector<std::wstring> names;
+  RegistryKey key;
+  if (!key.Open(root, path, false, KEY_READ)) return names;
+  wchar_t name[256];
+  for (DWORD i = 0;; ++i) {
+    DWORD length = 256;
+    if (RegEnumKeyExW(key.handle(), i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+      break;
+    }
+    names.emplace_back(name, length);
+  }
+  return names;
+}
+
+std::wstring WithoutTrailingBackslash(std::wstring text) {
+  if (!text.empty() && text.back() == L'\\') text.pop_back();
+  return text;
+}
+
+std::wstring WithTrailingBackslash(std::wstring text) {
+  if (text.empty() || text.back() != L'\\') text += L'\\';
+  return text;
+}
+
+bool FileExists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+TokenFolders MachineTokenFolders(const std::wstring& app_data) {
+  wchar_t windows[MAX_PATH] = {};
+  GetWindowsDirectoryW(windows, MAX_PATH);
+  return TokenFoldersFrom(app_data, windows);
+}
+
+std::wstring AppDataFolder() {
+  return ReadText(HKEY_CURRENT_USER, L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                  L"AppData");
+}
+
+// The values of a section's keys in file order.
+std::vector<std::wstring> SectionValues(const IniText& ini, const std::wstring& section) {
+  std::vector<std::wstring> values;
+  for (const std::wstring& key : ini.KeyNames(section)) values.push_back(ini.ReadString(section, key, L""));
+  return values;
+}
+
+class OutlookExpressAdapter : public MailClientAdapter {
+ public:
+  explicit OutlookExpressAdapter(AdapterContext& context) : context_(context) {}
+
+  void FillLists() override {
+    for (const wchar_t* item : kItemNames) context_.job.backup_items().Add(item);
+    for (const std::wstring& key : SubKeys(HKEY_CURRENT_USER, kIdentities)) {
+      context_.job.backup_identities().Add(
+          ReadText(HKEY_CURRENT_USER, std::wstring(kIdentities) + L"\\" + key, L"Username"));
+    }
+  }
+
+  void Backup() override {
+    BeginBackup(context_);
+    const std::wstring app_data = AppDataFolder();
+    const TokenFolders tokens = MachineTokenFolders(app_data);
+    std::wstring stationery = ReadText(HKEY_LOCAL_MACHINE, kStationeryKey, L"Stationery Folder");
+    const CheckListBox identities = context_.job.backup_identities();
+    const CheckListBox items = context_.job.backup_items();
+    auto ticked = [&items](Item item) { return items.Count() > item && items.IsTicked(item); };
+
+    // Per ticked identity, in list order: its key and its stored store folder.
+    std::vector<std::wstring> identity_keys;
+    std::vector<std::wstring> store_roots;
+    std::vector<std::wstring> ticked_names;
+    bool missing_store = false;
+    for (int n = 0; n < identities.Count(); ++n) {
+      if (!identities.IsTicked(n)) continue;
+      const std::wstring name = identities.Text(n);
+      std::wstring identity_key;
+      std::wstring store_root;
+      for (const std::wstring& key : SubKeys(HKEY_CURRENT_USER, kIdentities)) {
+        const std::wstring identity = std::wstring(kIdentities) + L"\\" + key;
+        if (ReadText(HKEY_CURRENT_USER, identity, L"Username") != name) continue;
+        identity_key = key;
+        store_root = WithoutTrailingBackslash(ReadText(HKEY_CURRENT_USER, identity + kVersionKey, L"Store Root"));
+        BackupIdentity(name, key, ReplaceLeadingToken(store_root, tokens), ticked);
+      }
+      missing_store = missing_store || (ticked(kMailFolders) && store_root.empty());
+      ticked_names.push_back(name);
+      identity_keys.push_back(identity_key);
+      store_roots.push_back(store_root);
+    }
+    if (ticked(kAddressBook) && !app_data.empty()) {
+      context_.archive.AddFolderEntries(app_data + L"\\Microsoft\\Address Book", L"",
+                                        app_data + L"\\Microsoft\\", L"*");
+    }
+    if (ticked(kStationery)) {
+      stationery = WithoutTrailingBackslash(ReplaceLeadingToken(stationery, tokens));
+      if (!stationery.empty()) {
+        context_.archive.AddFolderEntries(stationery, L"Stationery", stationery + L"\\", L"*");
+      }
+    }
+
+    const std::wstring staging = context_.staging_folder + L"\\";
+    IniWriter manifest = ManifestFor(kClientKey, ticked_names, TickedTexts(items));
+    IniWriter others;
+    for (size_t i = 0; i < identity_keys.size(); ++i) {
+      manifest.Set(L"Directory", L"Item" + std::to_wstring(i + 1), identity_keys[i]);
+      others.Set(L"Directory", L"Item" + std::to_wstring(i + 1), store_roots[i]);
+    }
+    IniWriter stationery_file;
+    stationery_file.Set(L"Directory", L"Stationery", stationery);
+    manifest.Save(staging + L"infobak.ini");
+    others.Save(staging + L"others.ini");
+    stationery_file.Save(staging + L"stationery.ini");
+    for (const wchar_t* file : {L"infobak.ini", L"others.ini", L"stationery.ini"}) {
+      context_.archive.AddJobEntry(staging + file, L"", staging);
+    }
+    FinishBackup(context_, kClientIndex);
+    // Report the backup as failed when something the user asked for was not found.
+    if ((ticked(kAddressBook) && app_data.empty()) || (ticked(kStationery) && stationery.empty()) ||
+        missing_store) {
+      context_.archive.flags().job_failed = true;
+    }
+  }
+
+  void ReadManifest() override {
+    ExtractNames(context_, {L"infobak.ini"}, context_.staging_folder + L"\\");
+    const IniText manifest = ReadStagingIni(context_, L"infobak.ini");
+    if (manifest.ReadString(L"Backup", L"EmailClient", L"") != kClientKey) {
+      context_.job.wrong_client = true;
+      return;
+    }
+    const size_t count = manifest.KeyNames(L"Identities").size();
+    for (size_t i = 1; i <= count; ++i) {
+      context_.job.restore_identities().Add(
+          manifest.ReadString(L"Identities", L"Item" + std::to_wstring(i), L""));
+    }
+    CheckListBox items = context_.job.restore_items();
+    for (const wchar_t* item : kItemNames) {
+      const int index = items.Add(item);
+      items.SetEntryEnabled(index, false);
+    }
+    const size_t item_count = manifest.KeyNames(L"Items").size();
+    for (size_t i = 1; i <= item_count; ++i) {
+      const std::wstring stored = manifest.ReadString(L"Items", L"Item" + std::to_wstring(i), L"");
+      for (int e = 0; e < items.Count(); ++e) {
+        if (items.Text(e) == stored) {
+          items.SetEntryEnabled(e, true);
+          items.SetTicked(e, true);
+        }
+      }
+    }
+  }
+
+  void RestoreDirect() override {
+    const std::wstring app_data = AppDataFolder();
+    const TokenFolders tokens = MachineTokenFolders(app_data);
+    // The machine's identities and their display names, before anything is changed.
+    std::vector<std::pair<std::wstring, std::wstring>> machine;
+    for (const std::wstring& key : SubKeys(HKEY_CURRENT_USER, kIdentities)) {
+      machine.emplace_back(key, ReadText(HKEY_CURRENT_USER, std::wstring(kIdentities) + L"\\" + key, L"Username"));
+    }
+    BeginRestore(context_, {L"others.ini", L"stationery.ini"});
+    const IniText manifest = ReadStagingIni(context_, L"infobak.ini");
+    const std::vector<std::wstring> keys = SectionValues(manifest, L"Directory");
+    const std::vector<std::wstring> names = SectionValues(manifest, L"Identities");
+    const std::vector<std::wstring> roots = SectionValues(ReadStagingIni(context_, L"others.ini"), L"Directory");
+    const CheckListBox identities = context_.job.restore_identities();
+    const std::wstring staging = context_.staging_folder + L"\\";
+    for (int j = 0; j < identities.Count(); ++j) {
+      if (!identities.IsTicked(j) || static_cast<size_t>(j) >= keys.size()) continue;
+      const std::wstring name = identities.Text(j);
+      const std::wstring key = keys[static_cast<size_t>(j)];
+      const std::wstring root = static_cast<size_t>(j) < roots.size() ? roots[static_cast<size_t>(j)] : L"";
+      const std::wstring store = FixedDriveFallback(ReplaceLeadingToken(root, tokens));
+      const std::vector<RegistryBranch> allowed = {
+          {TRootKeys::rkHKEY_CURRENT_USER, std::wstring(kIdentities) + L"\\" + key},
+          {TRootKeys::rkHKEY_CURRENT_USER, kSharedAccounts}};
+
+      // The identity is replaced only when its dumps came out of the archive.
+      ExtractDumps(name, {kIdentityDumps.begin(), kIdentityDumps.end()});
+      if (!FileExists(staging + L"identity.reg")) {
+        context_.log.Line(L"Identity not restored, its registry dump is missing: " + name);
+        continue;
+      }
+      const std::wstring stored_name = static_cast<size_t>(j) < names.size() ? names[static_cast<size_t>(j)] : name;
+      for (const auto& [machine_key, machine_name] : machine) {
+        if (machine_name == stored_name) {
+          RegDeleteTreeW(HKEY_CURRENT_USER, (std::wstring(kIdentities + 1) + L"\\" + machine_key).c_str());
+        }
+      }
+      ImportDumps({kIdentityDumps.begin(), kIdentityDumps.end()}, allowed);
+      RegistryKey version;
+      if (version.Open(HKEY_CURRENT_USER, std::wstring(kIdentities) + L"\\" + key + kVersionKey, false)) {
+        version.WriteString(L"Store Root", store);
+      }
+      if (RestoreItem(kAccounts)) {
+        ExtractDumps(name, {L"accounts.reg", L"accounts2.reg"});
+        ImportDumps({L"accounts.reg", L"accounts2.reg"}, allowed);
+      }
+      if (RestoreItem(kMailFolders)) ExtractFolder(context_, key, WithTrailingBackslash(store));
+      if (RestoreItem(kRules)) {
+        ExtractDumps(name, {L"rules.reg", L"blockedsender.reg"});
+        ImportDumps({L"rules.reg", L"blockedsender.reg"}, allowed);
+      }
+      if (RestoreItem(kSignatures)) {
+        ExtractDumps(name, {L"signatures.reg"});
+        ImportDumps({L"signatures.reg"}, allowed);
+      }
+    }
+    if (RestoreItem(kAddressBook) && !app_data.empty()) {
+      ExtractFolder(context_, L"Address Book", app_data + L"\\Microsoft\\Address Book\\");
+    }
+    if (RestoreItem(kStationery)) {
+      RegistryKey key;
+      std::wstring target;
+      if (key.Open(HKEY_LOCAL_MACHINE, kStationeryKey, false, KEY_READ) &&
+          key.ValueExists(L"Stationery Folder")) {
+        target = ReplaceLeadingToken(key.ReadString(L"Stationery Folder").value, tokens);
+      } else {
+        const IniText file = ReadStagingIni(context_, L"stationery.ini");
+        target = FixedDriveFallback(file.ReadString(L"Directory", L"Stationery", L""));
+        RegistryKey writable;
+        if (!target.empty() && writable.Open(HKEY_LOCAL_MACHINE, kStationeryKey, true)) {
+          writable.WriteString(L"Stationery Folder", target);
+        }
+      }
+      if (!target.empty()) ExtractFolder(context_, L"Stationery", WithTrailingBackslash(target));
+    }
+    context_.host.SetRestoreProgress(100);
+  }
+
+  void RestoreToFolder() override {
+    BeginRestore(context_, {L"others.ini"});
+    const std::wstring folder = WithTrailingBackslash(context_.job.other_folder());
+    CreateFolderTree(folder);
+    const std::vector<std::wstring> keys =
+        SectionValues(ReadStagingIni(context_, L"infobak.ini"), L"Directory");
+    const CheckListBox identities = context_.job.restore_identities();
+    for (int j = 0; j < identities.Count(); ++j) {
+      if (!identities.IsTicked(j) || static_cast<size_t>(j) >= keys.size()) continue;
+      const std::wstring name = identities.Text(j);
+      const std::wstring key = keys[static_cast<size_t>(j)];
+      const std::wstring dumps = folder + name + L"\\";
+      ExtractDumps(name, {kIdentityDumps.begin(), kIdentityDumps.end()}, dumps);
+      if (RestoreItem(kAccounts)) ExtractDumps(name, {L"accounts.reg", L"accounts2.reg"}, dumps);
+      if (RestoreItem(kMailFolders)) ExtractFolder(context_, key, folder + key + L"\\");
+      if (RestoreItem(kRules)) ExtractDumps(name, {L"rules.reg", L"blockedsender.reg"}, dumps);
+      if (RestoreItem(kSignatures)) ExtractDumps(name, {L"signatures.reg"}, dumps);
+    }
+    if (RestoreItem(kAddressBook)) ExtractFolder(context_, L"Address Book", folder + L"Address Book\\");
+    if (RestoreItem(kStationery)) ExtractFolder(context_, L"Stationery", folder + L"Stationery\\");
+    context_.host.SetRestoreProgress(100);
+  }
+
+ private:
+  // Dumps the identity's branches into its staging folder and adds them to the job.
+  template <typename Ticked>
+  void BackupIdentity(const std::wstring& name, const std::wstring& key, const std::wstring& store,
+                      Ticked ticked) {
+    const std::wstring staging = context_.staging_folder + L"\\";
+    const std::wstring folder = staging + name + L"\\";
+    CreateFolderTree(folder);
+    const std::wstring identity = std::wstring(kIdentities) + L"\\" + key;
+    const std::wstring version = identity + kVersionKey;
+    auto dump = [&](const wchar_t* file, const std::wstring& path, bool sub_keys) {
+      context_.registry.ExportKey(L"HKEY_CURRENT_USER", path, sub_keys, folder + file);
+      context_.archive.AddJobEntry(folder + file, L"", staging);
+    };
+    dump(L"identity.reg", identity, false);
+    dump(L"identity2.reg", version, false);
+    dump(L"settings.reg", version + L"\\Mail", false);
+    dump(L"settings2.reg", version + L"\\Columns", false);
+    if (ticked(kAccounts)) {
+      dump(L"accounts.reg", identity + kSharedAccounts, true);
+      dump(L"accounts2.reg", kSharedAccounts, true);
+    }
+    if (ticked(kRules)) {
+      dump(L"rules.reg", version + L"\\Rules", true);
+      dump(L"blockedsender.reg", version + L"\\Block Senders", true);
+    }
+    if (ticked(kSignatures)) dump(L"signatures.reg", version + L"\\Signatures", true);
+    if (ticked(kMailFolders) && !store.empty()) {
+      context_.archive.AddFolderEntries(store, key, store + L"\\", L"*");
+    }
+  }
+
+  bool RestoreItem(Item item) const {
+    const CheckListBox items = context_.job.restore_items();
+    return items.Count() > item && items.IsTicked(item);
+  }
+
+  // One extraction run of the identity's dump files into target (the staging folder by
+  // default). Dumps left from an earlier identity are removed first, so that a dump missing
+  // from the archive is never replaced by another identity's.
+  void ExtractDumps(const std::wstring& name, const std::vector<std::wstring>& files,
+                    std::wstring target = {}) {
+    if (target.empty()) {
+      target = context_.staging_folder + L"\\";
+      for (const std::wstring& file : files) DeleteFileW((target + file).c_str());
+    }
+    std::vector<std::wstring> members;
+    for (const std::wstring& file : files) members.push_back(name + L"\\" + file);
+    ExtractNames(context_, members, target);
+  }
+
+  void ImportDumps(const std::vector<std::wstring>& files, const std::vector<RegistryBranch>& allowed) {
+    for (const std::wstring& file : files) {
+      const std::wstring path = context_.staging_folder + L"\\" + file;
+      if (FileExists(path) && !context_.registry.ImportFile(path, allowed)) {
+        context_.log.Line(L"Registry dump imported in part: " + file);
+      }
+    }
+  }
+
+  AdapterContext& context_;
+};
+
+}  // namespace
+
+std::unique_ptr<MailClientAdapter> CreateOutlookExpressAdapter(AdapterContext& context) {
+  return std::make_unique<OutlookExpressAdapter>(context);
+}
+
+}  // namespace mailstow

@@ -1,0 +1,125 @@
+// The archiver's callback: progress, stored-name and output-path rewrites, the password
+// and the next volume.
+#include <windows.h>
+
+#include <cstring>
+
+#include "app/ansi_text.h"
+#include "app/folders.h"
+#include "engine/archive_job.h"
+#include "engine/job_rules.h"
+
+namespace mailstow {
+namespace {
+
+int32_t GetInt(const unsigned char* info, size_t offset) {
+  int32_t value;
+  std::memcpy(&value, info + offset, sizeof(value));
+  return value;
+}
+
+std::wstring GetName(const unsigned char* info, size_t offset) {
+  const char* text = reinterpret_cast<const char*>(info + offset);
+  return FromAnsi(std::string_view(text, strnlen(text, sqx::kNameChars)));
+}
+
+// Writes a name field; false when the name does not fit.
+bool PutName(unsigned char* info, size_t offset, const std::wstring& name) {
+  const std::string bytes = ToAnsi(name);
+  if (bytes.size() >= sqx::kNameChars) return false;
+  std::memcpy(info + offset, bytes.c_str(), bytes.size() + 1);
+  return true;
+}
+
+}  // namespace
+
+int32_t SQX_CALL ArchiveJob::EventThunk(void* user, unsigned char* info) {
+  return static_cast<ArchiveJob*>(user)->ArchiveEvent(info);
+}
+
+const JobEntry* ArchiveJob::EntryForEvent() const {
+  if (entries_.empty()) return nullptr;
+  // More events than entries (a pattern matching several members) keep the last entry.
+  const size_t index = static_cast<size_t>(std::max<long long>(current_entry_, 1)) - 1;
+  return &entries_[std::min(index, entries_.size() - 1)];
+}
+
+int ArchiveJob::ArchiveEvent(unsigned char* info) {
+  host_.ProcessMessages();
+  if (host_.cancel_requested() == 1) return 0;
+  host_.ProcessMessages();
+  switch (GetInt(info, sqx::callback::kEventKind)) {
+    case sqx::kEventProgress: {
+      const int percent = GetInt(info, sqx::callback::kAmount);
+      host_.SetBackupProgress(ProgressPosition(current_entry_, progress_scale_, percent));
+      host_.SetRestoreProgress(ProgressPosition(extracted_entries_, progress_scale_, percent));
+      return 1;
+    }
+    case sqx::kEventOverwrite:
+      return 2;
+    case sqx::kEventNextVolume:
+      return NextVolume(info);
+    case sqx::kEventPassword: {
+      if (host_.archive_password().empty()) {
+        const auto answer = host_.prompts().AskPassword();
+        flags_.password_cancelled = !answer.has_value();
+        if (answer) host_.archive_password() = *answer;
+      }
+      flags_.password_asked = true;
+      PutName(info, sqx::callback::kSecondName, host_.archive_password());
+      return 1;
+    }
+    case sqx::kEventStoreEntry: {
+      ++current_entry_;
+      const JobEntry* entry = EntryForEvent();
+      if (entry == nullptr) return 1;
+      const std::wstring name = StoredNameFor(GetName(info, sqx::callback::kFirstName),
+                                              entry->folder, entry->strip_prefix);
+      return PutName(info, sqx::callback::kFirstName, name) ? 1 : 0;
+    }
+    case sqx::kEventExtractEntry: {
+      ++current_entry_;
+      ++extracted_entries_;
+      const JobEntry* entry = EntryForEvent();
+      if (entry == nullptr) return 1;
+      const auto path = OutputPathFor(GetName(info, sqx::callback::kSecondName), staging_folder_,
+                                      entry->folder);
+      // A member that would land outside its target folder stops the extraction.
+      if (!path) return 0;
+      CreateFolderTree(entry->folder);
+      return PutName(info, sqx::callback::kSecondName, *path) ? 1 : 0;
+    }
+    default:
+      return 1;
+  }
+}
+
+int ArchiveJob::NextVolume(unsigned char* info) {
+  flags_.volume_cancelled = false;
+  host_.set_cancel_requested(0);
+  const std::wstring text =
+      host_.Message(L"Message36") + L" " + std::to_wstring(GetInt(info, sqx::callback::kDiskNumber));
+  const int media = GetInt(info, sqx::callback::kMediaKind);
+  if (media == 2 || media == 11) {
+    if (host_.prompts().Show(PromptKind::kConfirmation, PromptButtons::kOkCancel, text) ==
+        PromptAnswer::kOk) {
+      return 1;
+    }
+    flags_.volume_cancelled = true;
+    return 0;
+  }
+  const auto needed = static_cast<uint32_t>(GetInt(info, sqx::callback::kAmount));
+  const std::wstring volume = GetName(info, sqx::callback::kSecondName);
+  for (;;) {
+    host_.prompts().Show(PromptKind::kConfirmation, PromptButtons::kOk, text);
+    ULARGE_INTEGER free_bytes = {};
+    const std::wstring root = volume.size() >= 2 ? volume.substr(0, 2) + L"\\" : volume;
+    if (GetDiskFreeSpaceExW(root.c_str(), &free_bytes, nullptr, nullptr) &&
+        needed <= free_bytes.QuadPart) {
+      return 1;
+    }
+    host_.prompts().Show(PromptKind::kError, PromptButtons::kOk, host_.Message(L"Message32"));
+  }
+}
+
+}  // namespace mailstow

@@ -1,0 +1,158 @@
+// The backup side of the archive job, and the parts both sides share.
+#include "archive_job.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "app/ansi_text.h"
+#include "engine/job_rules.h"
+
+namespace mailstow {
+namespace {
+
+void PutInt(std::vector<unsigned char>& record, size_t offset, int32_t value) {
+  std::memcpy(record.data() + offset, &value, sizeof(value));
+}
+
+void PutText(std::vector<unsigned char>& record, size_t offset, size_t capacity,
+             const std::wstring& text) {
+  const std::string bytes = ToAnsi(text);
+  const size_t length = std::min(bytes.size(), capacity - 1);
+  std::memcpy(record.data() + offset, bytes.data(), length);
+  record[offset + length] = 0;
+}
+
+}  // namespace
+
+int VolumeSizeCode(int volume_index) {
+  switch (volume_index) {
+    case 0:
+      return sqx::kVolumeFloppyBytes;
+    case 2:
+      return sqx::kVolumeZip250;
+    case 3:
+      return sqx::kVolumeCd650;
+    case 4:
+      return sqx::kVolumeCd700;
+    default:
+      return sqx::kVolumeZip100;
+  }
+}
+
+ArchiveJob::ArchiveJob(const ArchiverBinding& archiver, JobHost& host, RunLog& log,
+                       std::wstring staging_folder)
+    : archiver_(archiver), host_(host), log_(log), staging_folder_(std::move(staging_folder)) {}
+
+ArchiveJob::~ArchiveJob() { ReleaseFileList(); }
+
+void ArchiveJob::StartFileList() {
+  ReleaseFileList();
+  file_list_ = {};
+  archiver_.InitFileList(&file_list_);
+  file_list_open_ = true;
+}
+
+void ArchiveJob::ReleaseFileList() {
+  if (file_list_open_) archiver_.DoneFileList(&file_list_);
+  file_list_open_ = false;
+}
+
+void ArchiveJob::PrepareBackup(bool multiple_volumes, int volume_index) {
+  entries_.clear();
+  current_entry_ = 0;
+  compress_options_.assign(sqx::compress::kSize, 0);
+  PutInt(compress_options_, sqx::compress::kRecordSize, sqx::compress::kSize);
+  PutInt(compress_options_, sqx::compress::kLevel, 3);
+  PutInt(compress_options_, 16, 1);
+  PutInt(compress_options_, 32, 1);
+  PutText(compress_options_, sqx::compress::kPassword, sqx::compress::kPasswordChars,
+          host_.archive_password());
+  PutText(compress_options_, sqx::compress::kStagingFolder, sqx::compress::kStagingFolderChars,
+          staging_folder_);
+  PutInt(compress_options_, sqx::compress::kMultipleVolumes, multiple_volumes ? 1 : 0);
+  PutInt(compress_options_, 1404, 1);
+  PutInt(compress_options_, sqx::compress::kVolumeSize, VolumeSizeCode(volume_index));
+  StartFileList();
+}
+
+void ArchiveJob::AddJobEntry(const std::wstring& source, const std::wstring& folder,
+                             const std::wstring& strip_prefix) {
+  entries_.push_back({source, folder, strip_prefix});
+}
+
+void ArchiveJob::AddFolderEntries(const std::wstring& folder_path,
+                                  const std::wstring& archive_folder,
+                                  const std::wstring& strip_prefix,
+                                  const std::wstring& extension) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder_path + L"\\*." + extension).c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    AddJobEntry(folder_path + L"\\" + name, archive_folder, strip_prefix);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+}
+
+int ArchiveJob::PackJob(const std::wstring& archive_path, const BackupDescription& description) {
+  flags_.archive_incomplete = false;
+  progress_scale_ = ProgressScaleFor(entries_.size());
+  log_.Line(L"");
+  log_.Line(L"Backup");
+  log_.Line(L"");
+  log_.Line(L"Identity:");
+  for (const std::wstring& line : description.identities) log_.Line(L"  " + line);
+  log_.Line(L"Items:");
+  for (const std::wstring& line : description.items) log_.Line(L"  " + line);
+  log_.Line(L"Destination file: " + archive_path);
+  log_.Line(L"EmailClient: " + std::to_wstring(description.client_index));
+  for (size_t i = 0; i < entries_.size(); ++i) {
+    log_.Line(L"");
+    log_.Line(L"File number: " + std::to_wstring(i + 1));
+    log_.Line(L"File: " + entries_[i].source);
+    log_.Line(L"Folder: " + entries_[i].folder);
+    log_.Line(L"Del Folder: " + entries_[i].strip_prefix);
+    archiver_.AddFileList(ToAnsi(entries_[i].source), &file_list_);
+  }
+  const int status = archiver_.AddFiles(ToAnsi(archive_path), &file_list_,
+                                        compress_options_.data(), EventThunk, this);
+  flags_.job_failed = false;
+  LogResult(status);
+  if (ReportWriteFailure(status)) {
+    host_.ReturnToBackupFilePage();
+    flags_.job_failed = true;
+  } else if (status == sqx::kStatusAborted) {
+    flags_.archive_incomplete = true;
+  }
+  return status;
+}
+
+void ArchiveJob::LogResult(int status) {
+  log_.Line(L"");
+  log_.Line(L"Total lines: " + std::to_wstring(entries_.size()));
+  log_.Line(L"Error code: " + std::to_wstring(status));
+  log_.Line(L"Error line: " + std::to_wstring(current_entry_));
+}
+
+bool ArchiveJob::ReportWriteFailure(int status) {
+  const wchar_t* key = nullptr;
+  switch (status) {
+    case sqx::kStatusAccessDenied:
+      key = L"Message31";
+      break;
+    case sqx::kStatusDiskFull:
+      key = L"Message32";
+      break;
+    case sqx::kStatusWriteProtected:
+      key = L"Message33";
+      break;
+    default:
+      return false;
+  }
+  host_.prompts().Show(PromptKind::kError, PromptButtons::kOk, host_.Message(key));
+  return true;
+}
+
+}  // namespace mailstow

@@ -1,0 +1,107 @@
+// The backup and restore jobs: the job list handed to the archiver, the progress callback
+// with its counters and flags, and the log blocks of every pack and unpack.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "engine/job_host.h"
+#include "engine/run_log.h"
+#include "engine/sqx_binding.h"
+
+namespace mailstow {
+
+struct JobEntry {
+  std::wstring source;        // backup: full path; restore: stored name or pattern
+  std::wstring folder;        // backup: archive folder; restore: target folder ending with "\"
+  std::wstring strip_prefix;  // backup only: leading part of source dropped from the name
+};
+
+struct JobFlags {
+  bool job_failed = false;
+  bool archive_incomplete = false;
+  bool volume_cancelled = false;
+  bool password_asked = false;
+  bool password_cancelled = false;  // the last password prompt was left with Cancel
+};
+
+// What the log block of a backup shows besides the entries.
+struct BackupDescription {
+  std::vector<std::wstring> identities;  // every line of the identity list, ticked or not
+  std::vector<std::wstring> items;
+  int client_index = 0;
+};
+
+// Byte size of each volume size choice (0 Floppy ... 4 CD 700) as the archiver takes it.
+int VolumeSizeCode(int volume_index);
+
+class ArchiveJob {
+ public:
+  ArchiveJob(const ArchiverBinding& archiver, JobHost& host, RunLog& log,
+             std::wstring staging_folder);
+  ~ArchiveJob();
+  ArchiveJob(const ArchiveJob&) = delete;
+  ArchiveJob& operator=(const ArchiveJob&) = delete;
+
+  // Backup.
+  void PrepareBackup(bool multiple_volumes, int volume_index);
+  void AddJobEntry(const std::wstring& source, const std::wstring& folder,
+                   const std::wstring& strip_prefix);
+  // Adds every file and sub-folder of folder_path matching "*." + extension, without recursion.
+  void AddFolderEntries(const std::wstring& folder_path, const std::wstring& archive_folder,
+                        const std::wstring& strip_prefix, const std::wstring& extension);
+  int PackJob(const std::wstring& archive_path, const BackupDescription& description);
+
+  // Restore.
+  void PrepareExtract(bool keep_folders = false);
+  void AddExtractEntry(const std::wstring& stored_name, const std::wstring& target_folder);
+  int UnpackJob(const std::wstring& archive_path);
+  // Extracts the requested entries without writing a log block (used to open an archive).
+  int ExtractQuietly(const std::wstring& archive_path);
+  void ReadArchiveNames(const std::wstring& archive_path);
+  void SelectByPrefix(const std::wstring& prefix, const std::wstring& target_folder);
+  const std::vector<std::wstring>& archive_names() const { return archive_names_; }
+
+  // Frees the archiver's file list of the current job (after PackJob or UnpackJob).
+  void ReleaseFileList();
+
+  const std::vector<JobEntry>& entries() const { return entries_; }
+  JobFlags& flags() { return flags_; }
+  double progress_scale() const { return progress_scale_; }
+  void set_progress_scale(double scale) { progress_scale_ = scale; }
+  long long current_entry() const { return current_entry_; }
+  long long extracted_entries() const { return extracted_entries_; }
+  void ResetExtractedEntries() { extracted_entries_ = 0; }
+  const std::wstring& staging_folder() const { return staging_folder_; }
+
+  // The archiver's callback for every call of this job.
+  int ArchiveEvent(unsigned char* info);
+
+ private:
+  static int32_t SQX_CALL EventThunk(void* user, unsigned char* info);
+  void StartFileList();
+  int Extract(const std::wstring& archive_path, bool with_log);
+  void LogResult(int status);
+  bool ReportWriteFailure(int status);
+  int NextVolume(unsigned char* info);
+  const JobEntry* EntryForEvent() const;
+
+  const ArchiverBinding& archiver_;
+  JobHost& host_;
+  RunLog& log_;
+  std::wstring staging_folder_;
+
+  std::vector<JobEntry> entries_;
+  std::vector<std::wstring> archive_names_;
+  JobFlags flags_;
+  double progress_scale_ = 100;
+  long long current_entry_ = 0;
+  long long extracted_entries_ = 0;
+  std::vector<unsigned char> compress_options_;
+  std::vector<unsigned char> extract_options_;
+  sqx::FileList file_list_{};
+  bool file_list_open_ = false;
+};
+
+}  // namespace mailstow

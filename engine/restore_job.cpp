@@ -1,0 +1,86 @@
+// The restore side of the archive job: extraction entries, unpacking and the listing.
+#include <cstring>
+
+#include "app/ansi_text.h"
+#include "engine/archive_job.h"
+#include "engine/job_rules.h"
+
+namespace mailstow {
+void ArchiveJob::PrepareExtract(bool keep_folders) {
+  entries_.clear();
+  current_entry_ = 0;
+  extract_options_.assign(sqx::extract::kSize, 0);
+  const int32_t size = sqx::extract::kSize;
+  const int32_t one = 1;
+  const int32_t keep = keep_folders ? 1 : 0;
+  std::memcpy(extract_options_.data() + sqx::extract::kRecordSize, &size, sizeof(size));
+  std::memcpy(extract_options_.data() + 4, &one, sizeof(one));
+  std::memcpy(extract_options_.data() + sqx::extract::kKeepFolders, &keep, sizeof(keep));
+  const std::string staging = ToAnsi(staging_folder_);
+  std::memcpy(extract_options_.data() + sqx::extract::kStagingFolder, staging.data(),
+              std::min(staging.size(), sqx::extract::kStagingFolderChars - 1));
+  StartFileList();
+}
+
+void ArchiveJob::AddExtractEntry(const std::wstring& stored_name,
+                                 const std::wstring& target_folder) {
+  entries_.push_back({stored_name, target_folder, L""});
+}
+
+int ArchiveJob::UnpackJob(const std::wstring& archive_path) { return Extract(archive_path, true); }
+
+int ArchiveJob::ExtractQuietly(const std::wstring& archive_path) {
+  return Extract(archive_path, false);
+}
+
+int ArchiveJob::Extract(const std::wstring& archive_path, bool with_log) {
+  flags_.archive_incomplete = false;
+  for (size_t i = 0; i < entries_.size(); ++i) {
+    if (with_log) {
+      log_.Line(L"");
+      log_.Line(L"File number: " + std::to_wstring(i + 1));
+      log_.Line(L"File: " + entries_[i].source);
+      log_.Line(L"Folder: " + entries_[i].folder);
+    }
+    archiver_.AddFileList(ToAnsi(entries_[i].source), &file_list_);
+  }
+  if (extract_options_.empty()) PrepareExtract();
+  const int status = archiver_.ExtractFiles(ToAnsi(archive_path), &file_list_,
+                                            extract_options_.data(), EventThunk, this);
+  flags_.job_failed = false;
+  if (!with_log) return status;
+  LogResult(status);
+  if (ReportWriteFailure(status)) {
+    host_.ReturnToRestoreLocationPage();
+    flags_.job_failed = true;
+  } else if (status == sqx::kStatusAborted) {
+    flags_.archive_incomplete = true;
+  }
+  return status;
+}
+
+void ArchiveJob::ReadArchiveNames(const std::wstring& archive_path) {
+  archive_names_.clear();
+  sqx::FileList pattern{};
+  sqx::ArcFileList contents{};
+  archiver_.InitFileList(&pattern);
+  archiver_.AddFileList("*.*", &pattern);
+  archiver_.InitArcFileList(&contents);
+  unsigned char scratch[sqx::kListScratchSize] = {};
+  if (extract_options_.empty()) PrepareExtract();
+  archiver_.ListFiles(ToAnsi(archive_path), &pattern, &contents, scratch, extract_options_.data(),
+                      EventThunk, this);
+  for (const sqx::ArcNode* node = contents.head; node != nullptr; node = node->next) {
+    archive_names_.push_back(FromAnsi(node->name));
+  }
+  archiver_.DoneArcFileList(&contents);
+  archiver_.DoneFileList(&pattern);
+}
+
+void ArchiveJob::SelectByPrefix(const std::wstring& prefix, const std::wstring& target_folder) {
+  for (const std::wstring& name : archive_names_) {
+    if (InFolder(name, prefix)) AddExtractEntry(name, target_folder);
+  }
+}
+
+}  // namespace mailstow

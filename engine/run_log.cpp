@@ -1,0 +1,35 @@
+#include "run_log.h"
+
+#include <windows.h>
+
+#include "app/ansi_text.h"
+
+namespace mailstow {
+
+RunLog::~RunLog() { Close(); }
+
+bool RunLog::Open(const std::wstring& path) {
+  Close();
+  file_ = _wfopen(path.c_str(), L"wb");
+  if (file_ == nullptr) return false;
+  wchar_t date[128] = {};
+  wchar_t time[128] = {};
+  GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, date, 128);
+  GetTimeFormatW(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, time, 128);
+  Line(std::wstring(date) + L" " + time);
+  return true;
+}
+
+void RunLog::Close() {
+  if (file_ != nullptr) std::fclose(file_);
+  file_ = nullptr;
+}
+
+void RunLog::Line(std::wstring_view text) {
+  if (file_ == nullptr) return;
+  const std::string bytes = ToAnsi(text) + "\r\n";
+  std::fwrite(bytes.data(), 1, bytes.size(), file_);
+  std::fflush(file_);
+}
+
+}  // namespace mailstow

@@ -1,0 +1,40 @@
+#include "scheduler/mailstow_launcher.h"
+
+#include <windows.h>
+
+#include <vector>
+
+namespace mailstow {
+namespace {
+
+constexpr wchar_t kProgramName[] = L"Mailstow.exe";
+
+}  // namespace
+
+std::wstring UnattendedRunCommandLine(const std::wstring& program_folder) {
+  return L"\"" + program_folder + kProgramName + L"\" \"/auto\"";
+}
+
+bool StartUnattendedRun(const std::wstring& program_folder) {
+  const std::wstring program = program_folder + kProgramName;
+  const std::wstring command_line = UnattendedRunCommandLine(program_folder);
+  // CreateProcessW may write into the command line, so it gets a copy of its own.
+  std::vector<wchar_t> writable(command_line.begin(), command_line.end());
+  writable.push_back(L'\0');
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_SHOWNORMAL;
+  PROCESS_INFORMATION process = {};
+  // The run starts in its own folder, where it keeps its logs and staging folder.
+  if (!CreateProcessW(program.c_str(), writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      program_folder.empty() ? nullptr : program_folder.c_str(), &startup,
+                      &process)) {
+    return false;
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return true;
+}
+
+}  // namespace mailstow

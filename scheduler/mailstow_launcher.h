@@ -1,0 +1,16 @@
+// Starts the unattended backup run: Mailstow.exe from the given program folder with the
+// switch "/auto". The run is only started, not waited for.
+#pragma once
+
+#include <string>
+
+namespace mailstow {
+
+// The command line of the run. Both parts are quoted, so that a program folder with spaces
+// cannot make Windows start another program whose name is a prefix of the path.
+std::wstring UnattendedRunCommandLine(const std::wstring& program_folder);
+
+// Starts the run with the normal show state. False when it could not be started.
+bool StartUnattendedRun(const std::wstring& program_folder);
+
+}  // namespace mailstow

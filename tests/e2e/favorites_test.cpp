@@ -1,0 +1,301 @@
+// The Internet Explorer Favorites backed up and restored through the real wizard: plain,
+// with a password and split into volumes; restored directly and into another folder, each
+// compared file by file with the original tree; the completion pages and the run logs.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <random>
+#include <sstream>
+
+#include "app/registry_key.h"
+#include "tests/e2e/wizard_session.h"
+
+namespace mailstow::e2e {
+namespace {
+
+using Tree = std::map<std::wstring, std::string>;  // relative path -> content
+
+std::wstring FavoritesFolder() {
+  return ReadRegistryString(HKEY_CURRENT_USER,
+                            L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                            L"Favorites");
+}
+
+void WriteTestFile(const std::wstring& path, const std::string& content) {
+  const size_t separator = path.find_last_of(L'\\');
+  for (size_t i = 3; i < separator; ++i) {
+    if (path[i] == L'\\') CreateDirectoryW(path.substr(0, i).c_str(), nullptr);
+  }
+  CreateDirectoryW(path.substr(0, separator).c_str(), nullptr);
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+std::string ReadWholeFile(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return "<missing>";
+  std::string content(GetFileSize(file, nullptr), '\0');
+  DWORD read = 0;
+  ReadFile(file, content.data(), static_cast<DWORD>(content.size()), &read, nullptr);
+  CloseHandle(file);
+  return content;
+}
+
+// Every file below folder, with its content, by path relative to folder.
+Tree ReadTree(const std::wstring& folder, const std::wstring& relative = L"") {
+  Tree tree;
+  for (const std::wstring& name : ListFolder(folder + L"\\" + relative)) {
+    const std::wstring path = relative.empty() ? name : relative + L"\\" + name;
+    const DWORD attributes = GetFileAttributesW((folder + L"\\" + path).c_str());
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+      tree.merge(ReadTree(folder, path));
+    } else {
+      tree[path] = ReadWholeFile(folder + L"\\" + path);
+    }
+  }
+  return tree;
+}
+
+Tree OnlyUrls(const Tree& tree) {
+  Tree urls;
+  for (const auto& [path, content] : tree) {
+    if (path.size() > 4 && _wcsicmp(path.c_str() + path.size() - 4, L".url") == 0) urls[path] = content;
+  }
+  return urls;
+}
+
+std::string Shortcut(const std::string& address) {
+  return "[InternetShortcut]\r\nURL=" + address + "\r\n";
+}
+
+std::vector<std::wstring> LogLines(const std::wstring& path) {
+  std::vector<std::wstring> lines;
+  std::istringstream text(ReadWholeFile(path));
+  std::string line;
+  while (std::getline(text, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.emplace_back(line.begin(), line.end());
+  }
+  return lines;
+}
+
+class FavoritesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Corvane");
+    favorites_ = FavoritesFolder();
+    ASSERT_FALSE(favorites_.empty());
+    RemoveTree(favorites_);
+    CreateDirectoryW(favorites_.c_str(), nullptr);
+    WriteTestFile(favorites_ + L"\\Home.url", Shortcut("http://home.example/"));
+    WriteTestFile(favorites_ + L"\\Links\\News.url", Shortcut("http://news.example/"));
+    WriteTestFile(favorites_ + L"\\Links\\Weather.url", Shortcut("http://weather.example/"));
+    WriteTestFile(favorites_ + L"\\Links\\notes.txt", "not a favourite");
+    WriteTestFile(favorites_ + L"\\No Links\\readme.txt", "no favourites here");
+    WriteTestFile(favorites_ + L"\\Work\\Projects\\Tracker.url", Shortcut("http://tracker.example/"));
+    original_ = ReadTree(favorites_);
+    folder_ = PrepareProgramFolder(L"favorites", {L"Mailstow.exe", L"English.lng", L"Sqx.dll"});
+    RemoveTree(L"C:\\Backups");
+    RemoveTree(L"C:\\Restore");
+  }
+  void TearDown() override { wizard_.Close(); }
+
+  void StartAt(int action_radio) {
+    wizard_.Close();
+    ASSERT_TRUE(wizard_.Start(folder_));
+    wizard_.Next();
+    wizard_.Press(action_radio == 1 ? L"RadioButton1" : L"RadioButton2");
+    wizard_.Next();
+    wizard_.Press(L"RadioButton16");
+    wizard_.Next();
+  }
+
+  // Runs a backup from page 4 to the completion page.
+  void Backup(const std::wstring& archive, const std::wstring& password = L"", bool split = false) {
+    StartAt(1);
+    ASSERT_EQ(wizard_.ActivePage(), 4);
+    wizard_.Next();
+    wizard_.Type(L"Edit1", archive);
+    if (!password.empty()) {
+      wizard_.Press(L"CheckBox1");
+      wizard_.Type(L"Edit2", password);
+      wizard_.Type(L"Edit3", password);
+    }
+    if (split) {
+      wizard_.Press(L"RadioButton15");
+      SendMessageW(wizard_.Control(L"ComboBox2"), CB_SETCURSEL, 0, 0);  // Floppy
+    }
+    wizard_.Next();
+    ASSERT_EQ(wizard_.ActivePage(), 6);
+    wizard_.Next();
+    for (int i = 0; i < 300 && wizard_.ActivePage() != 8; ++i) Sleep(100);
+    ASSERT_EQ(wizard_.ActivePage(), 8);
+  }
+
+  // Opens the archive on page 9 (answering the password prompt) and goes to page 11.
+  void OpenForRestore(const std::wstring& archive, const std::wstring& password = L"") {
+    StartAt(2);
+    ASSERT_EQ(wizard_.ActivePage(), 9);
+    wizard_.Type(L"Edit4", archive);
+    wizard_.Next();
+    if (!password.empty()) {
+      HWND prompt = nullptr;
+      for (int i = 0; i < 100 && prompt == nullptr; ++i) {
+        for (HWND window : wizard_.program().TopLevelWindows(L"MailstowForm")) {
+          if (window != wizard_.form()) prompt = window;
+        }
+        Sleep(100);
+      }
+      if (prompt == nullptr) wizard_.Screenshot(L"no_password_prompt");
+      ASSERT_NE(prompt, nullptr);
+      TypeText(FindControl(prompt, 1001), password);
+      Click(FindControl(prompt, 1002));
+      for (int i = 0; i < 100 && wizard_.ActivePage() != 10; ++i) Sleep(100);
+    }
+    ASSERT_EQ(wizard_.ActivePage(), 10);
+    EXPECT_EQ(ListText(wizard_.Control(L"CheckListBox3"), 0), L"Default");
+    EXPECT_TRUE(ListTicked(wizard_.Control(L"CheckListBox4"), 0));
+    wizard_.Next();
+    ASSERT_EQ(wizard_.ActivePage(), 11);
+  }
+
+  void RunRestore() {
+    ASSERT_EQ(wizard_.ActivePage(), 12);
+    wizard_.Next();
+    for (int i = 0; i < 300 && wizard_.ActivePage() != 14; ++i) Sleep(100);
+    ASSERT_EQ(wizard_.ActivePage(), 14);
+  }
+
+  void RestoreDirectly() {
+    EXPECT_TRUE(wizard_.Checked(L"RadioButton11"));
+    wizard_.Next();
+    EXPECT_TRUE(wizard_.Answer(L"Are you sure?", L"Yes"));
+    RunRestore();
+  }
+
+  void WipeFavorites() {
+    RemoveTree(favorites_);
+    CreateDirectoryW(favorites_.c_str(), nullptr);
+  }
+
+  std::wstring favorites_;
+  Tree original_;
+  std::wstring folder_;
+  WizardSession wizard_;
+};
+
+TEST_F(FavoritesTest, BackupThenDirectRestoreBringsBackEveryFavourite) {
+  Backup(L"C:\\Backups\\fav.ebk");
+  wizard_.Screenshot(L"page08");
+  EXPECT_EQ(wizard_.Text(L"Label14"), L"Backup completed!");
+  EXPECT_EQ(wizard_.Text(L"Label35"), L"C:\\Backups\\fav.ebk");
+  EXPECT_TRUE(IsShown(wizard_.Control(L"Button10")));
+  EXPECT_TRUE(FileExists(L"C:\\Backups\\fav.ebk"));
+
+  const std::vector<std::wstring> log = LogLines(folder_ + L"Log.txt");
+  const std::vector<std::wstring> head = {L"", L"Backup", L"", L"Identity:", L"  Default", L"Items:",
+                                          L"  Favorites", L"Destination file: C:\\Backups\\fav.ebk",
+                                          L"EmailClient: 10"};
+  ASSERT_GT(log.size(), head.size() + 1);
+  EXPECT_EQ(std::vector<std::wstring>(log.begin() + 1, log.begin() + 1 + static_cast<long>(head.size())), head);
+  // Four favourites, the directory map and the manifest, each in its block; then the result.
+  const std::vector<std::wstring> tail(log.end() - 4, log.end());
+  EXPECT_EQ(tail, (std::vector<std::wstring>{L"", L"Total lines: 6", L"Error code: 0", L"Error line: 6"}));
+  EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const std::wstring& l) { return l.starts_with(L"File number: "); }), 6);
+  EXPECT_NE(std::find(log.begin(), log.end(), L"File: " + favorites_ + L"\\Links\\News.url"), log.end());
+  EXPECT_NE(std::find(log.begin(), log.end(), L"Del Folder: " + favorites_ + L"\\Links\\"), log.end());
+
+  WipeFavorites();
+  WriteTestFile(favorites_ + L"\\Links\\notes.txt", "not a favourite");
+  WriteTestFile(favorites_ + L"\\No Links\\readme.txt", "no favourites here");
+  OpenForRestore(L"C:\\Backups\\fav.ebk");
+  RestoreDirectly();
+  EXPECT_EQ(ReadTree(favorites_), original_);
+
+  const std::vector<std::wstring> restore_log = LogLines(folder_ + L"Log.txt");
+  const std::vector<std::wstring> restore_head = {
+      L"", L"Restore", L"", L"Identity:", L"  Default", L"Items:", L"  Favorites",
+      L"Source file: C:\\Backups\\fav.ebk", L"Other dir: ", L"EmailClient: 10"};
+  ASSERT_GT(restore_log.size(), restore_head.size());
+  EXPECT_EQ(std::vector<std::wstring>(restore_log.begin() + 1,
+                                      restore_log.begin() + 1 + static_cast<long>(restore_head.size())),
+            restore_head);
+}
+
+TEST_F(FavoritesTest, PasswordProtectedBackupRestoresIntoAnotherFolder) {
+  Backup(L"C:\\Backups\\secret.ebk", L"pa55word");
+  EXPECT_EQ(wizard_.Text(L"Label14"), L"Backup completed!");
+  OpenForRestore(L"C:\\Backups\\secret.ebk", L"pa55word");
+  wizard_.Press(L"RadioButton12");
+  wizard_.Type(L"Edit5", L"C:\\Restore");
+  wizard_.Next();
+  EXPECT_TRUE(wizard_.Answer(L"Create directory?", L"Yes"));
+  EXPECT_EQ(wizard_.Text(L"Edit5"), L"C:\\Restore\\");
+  RunRestore();
+  wizard_.Screenshot(L"page14");
+  EXPECT_EQ(ReadTree(L"C:\\Restore"), OnlyUrls(original_));
+  EXPECT_EQ(ReadTree(favorites_), original_);  // the direct place untouched
+}
+
+TEST_F(FavoritesTest, SplitBackupRestoresTheSame) {
+  // Enough incompressible data for three floppy-sized volumes.
+  std::mt19937 random(7);
+  std::string big(3'000'000, '\0');
+  for (char& c : big) c = static_cast<char>(random());
+  WriteTestFile(favorites_ + L"\\Work\\Large.url", big);
+  original_ = ReadTree(favorites_);
+  Backup(L"C:\\Backups\\split.ebk", L"", true);
+  EXPECT_EQ(wizard_.Text(L"Label14"), L"Backup completed!");
+  EXPECT_TRUE(FileExists(L"C:\\Backups\\split.z01"));
+  EXPECT_TRUE(FileExists(L"C:\\Backups\\split.z02"));
+  WipeFavorites();
+  OpenForRestore(L"C:\\Backups\\split.ebk");
+  RestoreDirectly();
+  EXPECT_EQ(OnlyUrls(ReadTree(favorites_)), OnlyUrls(original_));
+}
+
+TEST_F(FavoritesTest, ExitDuringALargeBackupShowsTheAbortedPage) {
+  // Mailbox-like text: compressing it keeps the archiver busy for a few seconds.
+  std::mt19937 random(11);
+  const char* words[] = {"Subject: ", "meeting ", "invoice ", "attached ", "regards\r\n", "From: ",
+                         "tomorrow ", "project ", "please ", "thanks "};
+  std::string bulk;
+  bulk.reserve(16'000'000);
+  while (bulk.size() < 16'000'000) bulk += words[random() % 10];
+  for (int i = 0; i < 10; ++i) WriteTestFile(favorites_ + L"\\Bulk\\Item" + std::to_wstring(i) + L".url", bulk);
+  StartAt(1);
+  wizard_.Next();
+  wizard_.Type(L"Edit1", L"C:\\Backups\\big.ebk");
+  wizard_.Next();
+  ASSERT_EQ(wizard_.ActivePage(), 6);
+  Click(wizard_.Control(L"Button3"));
+  for (int i = 0; i < 500 && wizard_.ActivePage() != 7; ++i) Sleep(10);
+  Click(wizard_.Control(L"Button4"));  // Exit while packing
+  for (int i = 0; i < 300 && wizard_.ActivePage() != 8; ++i) Sleep(100);
+  ASSERT_EQ(wizard_.ActivePage(), 8);
+  EXPECT_TRUE(IsWindow(wizard_.form()));  // Exit during a run does not close the window
+  EXPECT_EQ(wizard_.Text(L"Label14"), L"Backup aborted!");
+  EXPECT_EQ(wizard_.Text(L"Label35"), L"");
+  EXPECT_FALSE(IsShown(wizard_.Control(L"Button10")));
+  EXPECT_FALSE(FileExists(L"C:\\Backups\\big.ebk"));
+
+  // "Create new backup" clears the cancel request: the next run is not stopped at once.
+  EXPECT_EQ(wizard_.Text(L"Button3"), L"Create new backup");
+  wizard_.Next();
+  ASSERT_EQ(wizard_.ActivePage(), 3);
+  RemoveTree(favorites_ + L"\\Bulk");
+  wizard_.Next();
+  wizard_.Next();
+  wizard_.Type(L"Edit1", L"C:\\Backups\\small.ebk");
+  wizard_.Next();
+  wizard_.Next();
+  for (int i = 0; i < 300 && wizard_.ActivePage() != 8; ++i) Sleep(100);
+  EXPECT_EQ(wizard_.Text(L"Label14"), L"Backup completed!");
+  EXPECT_TRUE(FileExists(L"C:\\Backups\\small.ebk"));
+}
+
+}  // namespace
+}  // namespace mailstow::e2e

@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include "tests/e2e/wizard_session.h"
+
+#include <cstdlib>
+#include <thread>
+
+#include "app/form_layout.h"
+
+namespace mailstow::e2e {
+
+bool WizardSession::Start(const std::wstring& program_folder, const std::wstring& arguments) {
+  if (!program_.Start(program_folder + L"Mailstow.exe", arguments)) return false;
+  form_ = program_.WaitForWindow(L"MailstowForm");
+  Settle();
+  return form_ != nullptr;
+}
+
+HWND WizardSession::Control(const wchar_t* component) const {
+  return FindControl(form_, ComponentId(L"Form1", component));
+}
+
+int WizardSession::ActivePage() const {
+  const FormSpec* spec = FindForm(L"Form1");
+  for (const ComponentSpec& component : spec->components) {
+    if (component.page == 0 || component.width == 0) continue;
+    HWND control = FindControl(form_, ComponentId(L"Form1", component.name));
+    if (control != nullptr && IsWindowVisible(control)) return component.page;
+  }
+  return 0;
+}
+
+void WizardSession::Settle() const {
+  // The program handles a message only between its other work: a reply to a message sent
+  // now means everything posted before it was handled, or a modal loop runs.
+  for (int i = 0; i < 3; ++i) {
+    SendMessageTimeoutW(form_, WM_NULL, 0, 0, SMTO_NORMAL, 5000, nullptr);
+    std::this_thread::sleep_for(100ms);
+  }
+}
+
+void WizardSession::Press(const wchar_t* button) {
+  Click(Control(button));
+  Settle();
+}
+
+void WizardSession::Type(const wchar_t* field, const std::wstring& text) {
+  TypeText(Control(field), text);
+}
+
+std::wstring WizardSession::Text(const wchar_t* component) const { return WindowText(Control(component)); }
+
+bool WizardSession::Checked(const wchar_t* component) const {
+  return SendMessageW(Control(component), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+HWND WizardSession::WaitForBox(std::chrono::milliseconds timeout) const {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    const std::vector<HWND> boxes = program_.TopLevelWindows(L"#32770");
+    if (!boxes.empty()) return boxes.front();
+    if (std::chrono::steady_clock::now() >= deadline) return nullptr;
+    std::this_thread::sleep_for(50ms);
+  }
+}
+
+::testing::AssertionResult WizardSession::Answer(const std::wstring& text, const std::wstring& button) {
+  HWND box = WaitForBox();
+  if (box == nullptr) return ::testing::AssertionFailure() << "no message box; expected: " << ::testing::PrintToString(text);
+  const std::wstring shown = MessageBoxText(box);
+  PressButton(box, button);
+  for (int i = 0; i < 50 && IsWindow(box); ++i) std::this_thread::sleep_for(50ms);
+  Settle();
+  if (shown != text) {
+    return ::testing::AssertionFailure() << "message box says " << ::testing::PrintToString(shown)
+                                         << ", expected " << ::testing::PrintToString(text);
+  }
+  return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult WizardSession::NoBox() const {
+  HWND box = WaitForBox(300ms);
+  if (box == nullptr) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "unexpected message box: "
+                                       << ::testing::PrintToString(MessageBoxText(box));
+}
+
+void WizardSession::Screenshot(const std::wstring& name) const {
+  const char* folder = std::getenv("MAILSTOW_SCREENSHOTS");
+  if (folder == nullptr) return;
+  std::this_thread::sleep_for(300ms);
+  SaveScreenshot(WindowsPath(folder) + L"\\" + name + L".bmp");
+}
+
+void WizardSession::Close() {
+  if (form_ != nullptr && IsWindow(form_)) PostMessageW(form_, WM_CLOSE, 0, 0);
+  program_.WaitForExit(10s);
+}
+
+}  // namespace mailstow::e2e

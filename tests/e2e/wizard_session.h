@@ -1,0 +1,44 @@
+// A running Mailstow wizard driven through its windows: pages, fields, buttons and the
+// message boxes it raises.
+#pragma once
+
+#include <string>
+
+#include "tests/e2e/driver.h"
+
+namespace mailstow::e2e {
+
+class WizardSession {
+ public:
+  // Starts Mailstow.exe of the program folder with the arguments and waits for its window.
+  bool Start(const std::wstring& program_folder, const std::wstring& arguments = L"");
+  HWND form() const { return form_; }
+  Program& program() { return program_; }
+
+  HWND Control(const wchar_t* component) const;
+  // The wizard page (1..14) whose controls are visible; 0 when none.
+  int ActivePage() const;
+  // Presses a button and waits until the program reacts (a message box, or a settled page).
+  void Press(const wchar_t* button);
+  void Next() { Press(L"Button3"); }
+  void Back() { Press(L"Button2"); }
+  void Type(const wchar_t* field, const std::wstring& text);
+  std::wstring Text(const wchar_t* component) const;
+  bool Checked(const wchar_t* component) const;
+  // The message box currently shown, waiting up to the timeout; null when none.
+  HWND WaitForBox(std::chrono::milliseconds timeout = 5s) const;
+  // Expects a message box with that text, presses the answer, and returns whether it was
+  // there with that text.
+  ::testing::AssertionResult Answer(const std::wstring& text, const std::wstring& button);
+  ::testing::AssertionResult NoBox() const;
+  void Screenshot(const std::wstring& name) const;
+  void Close();
+
+ private:
+  void Settle() const;
+
+  Program program_;
+  HWND form_ = nullptr;
+};
+
+}  // namespace mailstow::e2e

@@ -1,0 +1,45 @@
+#include "tools/world_placeholders.h"
+
+#include "tools/utf_text.h"
+
+namespace mailstow {
+
+bool ResolveLeadingPlaceholder(std::wstring& text, const FolderLookup& lookup) {
+  if (text.empty() || text[0] != L'<') return true;
+  const size_t end = text.find(L'>');
+  if (end == std::wstring::npos) return true;
+  const std::optional<std::wstring> folder = lookup(std::wstring_view(text).substr(1, end - 1));
+  if (!folder) return false;
+  text = *folder + text.substr(end + 1);
+  return true;
+}
+
+bool ResolveWorld(std::vector<ClientWorld>& worlds, const FolderLookup& lookup,
+                  std::wstring* unresolved) {
+  auto resolve = [&](std::wstring& text) {
+    if (ResolveLeadingPlaceholder(text, lookup)) return true;
+    *unresolved = text;
+    return false;
+  };
+  for (ClientWorld& world : worlds) {
+    for (FileSpec& file : world.files) {
+      if (!resolve(file.path)) return false;
+    }
+    for (std::wstring& folder : world.folders) {
+      if (!resolve(folder)) return false;
+    }
+    for (std::wstring& folder : world.scope.folders) {
+      if (!resolve(folder)) return false;
+    }
+    for (RegistryEntry& entry : world.registry) {
+      const uint32_t type = entry.value.type;
+      if (!entry.has_value || (type != kTypeString && type != kTypeExpandString)) continue;
+      std::wstring text = FromUtf16Bytes(entry.value.data);
+      if (!resolve(text)) return false;
+      entry.value.data = RegistryStringData(text);
+    }
+  }
+  return true;
+}
+
+}  // namespace mailstow
