@@ -112,6 +112,16 @@ IniText ReadStagingIni(const AdapterContext& context, const std::wstring& file_n
   return LoadIniFile(context.staging_folder + L"\\" + file_name).value_or(IniText());
 }
 
+std::optional<IniText> ReadOwnManifest(AdapterContext& context, const std::wstring& client_key) {
+  ExtractNames(context, {L"infobak.ini"}, context.staging_folder + L"\\");
+  IniText manifest = ReadStagingIni(context, L"infobak.ini");
+  if (manifest.ReadString(L"Backup", L"EmailClient", L"") != client_key) {
+    context.job.wrong_client = true;
+    return std::nullopt;
+  }
+  return manifest;
+}
+
 IniWriter ManifestFor(const std::wstring& client_key, const std::vector<std::wstring>& identities,
                       const std::vector<std::wstring>& items) {
   IniWriter manifest;

@@ -2,6 +2,7 @@
 // INI files (manifest, directory map) that adapters write and read in the staging folder.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -45,6 +46,10 @@ class IniWriter {
 
 // The staging folder's INI file of that name, parsed; empty when it is missing.
 IniText ReadStagingIni(const AdapterContext& context, const std::wstring& file_name);
+
+// Extracts the manifest into the staging folder and reads it; when it belongs to another
+// client, sets the wrong-client flag and returns nullopt.
+std::optional<IniText> ReadOwnManifest(AdapterContext& context, const std::wstring& client_key);
 
 // The manifest "infobak.ini" with [Backup] "EmailClient" and the ticked identities and
 // items numbered "Item1"...; further sections follow in the order given.

@@ -90,12 +90,7 @@ class FavoritesAdapter : public MailClientAdapter {
   }
 
   void ReadManifest() override {
-    ExtractNames(context_, {L"infobak.ini"}, context_.staging_folder + L"\\");
-    const IniText manifest = ReadStagingIni(context_, L"infobak.ini");
-    if (manifest.ReadString(L"Backup", L"EmailClient", L"") != kClientKey) {
-      context_.job.wrong_client = true;
-      return;
-    }
+    if (!ReadOwnManifest(context_, kClientKey)) return;
     context_.job.restore_items().Add(L"Favorites");
     context_.job.restore_identities().Add(L"Default");
   }

@@ -174,12 +174,9 @@ class OutlookExpressAdapter : public MailClientAdapter {
   }
 
   void ReadManifest() override {
-    ExtractNames(context_, {L"infobak.ini"}, context_.staging_folder + L"\\");
-    const IniText manifest = ReadStagingIni(context_, L"infobak.ini");
-    if (manifest.ReadString(L"Backup", L"EmailClient", L"") != kClientKey) {
-      context_.job.wrong_client = true;
-      return;
-    }
+    const std::optional<IniText> own = ReadOwnManifest(context_, kClientKey);
+    if (!own) return;
+    const IniText& manifest = *own;
     const size_t count = manifest.KeyNames(L"Identities").size();
     for (size_t i = 1; i <= count; ++i) {
       context_.job.restore_identities().Add(

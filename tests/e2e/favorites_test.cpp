@@ -131,7 +131,7 @@ class FavoritesTest : public ::testing::Test {
     wizard_.Next();
     ASSERT_EQ(wizard_.ActivePage(), 6);
     wizard_.Next();
-    for (int i = 0; i < 300 && wizard_.ActivePage() != 8; ++i) Sleep(100);
+    wizard_.WaitForPage(8);
     ASSERT_EQ(wizard_.ActivePage(), 8);
   }
 
@@ -142,18 +142,8 @@ class FavoritesTest : public ::testing::Test {
     wizard_.Type(L"Edit4", archive);
     wizard_.Next();
     if (!password.empty()) {
-      HWND prompt = nullptr;
-      for (int i = 0; i < 100 && prompt == nullptr; ++i) {
-        for (HWND window : wizard_.program().TopLevelWindows(L"MailstowForm")) {
-          if (window != wizard_.form()) prompt = window;
-        }
-        Sleep(100);
-      }
-      if (prompt == nullptr) wizard_.Screenshot(L"no_password_prompt");
-      ASSERT_NE(prompt, nullptr);
-      TypeText(FindControl(prompt, 1001), password);
-      Click(FindControl(prompt, 1002));
-      for (int i = 0; i < 100 && wizard_.ActivePage() != 10; ++i) Sleep(100);
+      ASSERT_TRUE(wizard_.EnterPassword(password));
+      wizard_.WaitForPage(10, 10s);
     }
     ASSERT_EQ(wizard_.ActivePage(), 10);
     EXPECT_EQ(ListText(wizard_.Control(L"CheckListBox3"), 0), L"Default");
@@ -165,7 +155,7 @@ class FavoritesTest : public ::testing::Test {
   void RunRestore() {
     ASSERT_EQ(wizard_.ActivePage(), 12);
     wizard_.Next();
-    for (int i = 0; i < 300 && wizard_.ActivePage() != 14; ++i) Sleep(100);
+    wizard_.WaitForPage(14);
     ASSERT_EQ(wizard_.ActivePage(), 14);
   }
 
@@ -233,13 +223,7 @@ TEST_F(FavoritesTest, PasswordProtectedBackupRestoresIntoAnotherFolder) {
   StartAt(2);
   wizard_.Type(L"Edit4", L"C:\\Backups\\secret.ebk");
   Click(wizard_.Control(L"Button3"));
-  HWND prompt = nullptr;
-  for (int i = 0; i < 100 && prompt == nullptr; ++i) {
-    for (HWND window : wizard_.program().TopLevelWindows(L"MailstowForm")) {
-      if (window != wizard_.form()) prompt = window;
-    }
-    Sleep(100);
-  }
+  HWND prompt = wizard_.OtherForm();
   ASSERT_NE(prompt, nullptr);
   EXPECT_EQ(WindowText(prompt), L"Password ...");
   // OK with an empty field keeps the prompt open.
@@ -253,8 +237,7 @@ TEST_F(FavoritesTest, PasswordProtectedBackupRestoresIntoAnotherFolder) {
   // A wrong password is reported and the page stays.
   wizard_.Next();
   for (int i = 0; i < 50 && !IsShown(prompt); ++i) Sleep(100);
-  TypeText(FindControl(prompt, 1001), L"wrong");
-  Click(FindControl(prompt, 1002));
+  ASSERT_TRUE(wizard_.EnterPassword(L"wrong"));
   EXPECT_TRUE(wizard_.Answer(L"Incorrect password!", L"OK"));
   EXPECT_EQ(wizard_.ActivePage(), 9);
   OpenForRestore(L"C:\\Backups\\secret.ebk", L"pa55word");
@@ -301,9 +284,9 @@ TEST_F(FavoritesTest, ExitDuringALargeBackupShowsTheAbortedPage) {
   wizard_.Next();
   ASSERT_EQ(wizard_.ActivePage(), 6);
   Click(wizard_.Control(L"Button3"));
-  for (int i = 0; i < 500 && wizard_.ActivePage() != 7; ++i) Sleep(10);
+  wizard_.WaitForPage(7, 5s);
   Click(wizard_.Control(L"Button4"));  // Exit while packing
-  for (int i = 0; i < 300 && wizard_.ActivePage() != 8; ++i) Sleep(100);
+  wizard_.WaitForPage(8);
   ASSERT_EQ(wizard_.ActivePage(), 8);
   EXPECT_TRUE(IsWindow(wizard_.form()));  // Exit during a run does not close the window
   EXPECT_EQ(wizard_.Text(L"Label14"), L"Backup aborted!");
@@ -321,7 +304,7 @@ TEST_F(FavoritesTest, ExitDuringALargeBackupShowsTheAbortedPage) {
   wizard_.Type(L"Edit1", L"C:\\Backups\\small.ebk");
   wizard_.Next();
   wizard_.Next();
-  for (int i = 0; i < 300 && wizard_.ActivePage() != 8; ++i) Sleep(100);
+  wizard_.WaitForPage(8);
   EXPECT_EQ(wizard_.Text(L"Label14"), L"Backup completed!");
   EXPECT_TRUE(FileExists(L"C:\\Backups\\small.ebk"));
 }

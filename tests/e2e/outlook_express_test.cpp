@@ -114,7 +114,7 @@ class OutlookExpressTest : public ::testing::Test {
     wizard_.Next();
     ASSERT_EQ(wizard_.ActivePage(), 6);
     wizard_.Next();
-    for (int i = 0; i < 600 && wizard_.ActivePage() != 8; ++i) Sleep(100);
+    wizard_.WaitForPage(8);
     ASSERT_EQ(wizard_.ActivePage(), 8);
     EXPECT_EQ(wizard_.Text(L"Label14"), L"Backup completed!");
   }
@@ -125,17 +125,8 @@ class OutlookExpressTest : public ::testing::Test {
     wizard_.Type(L"Edit4", archive);
     wizard_.Next();
     if (!password.empty()) {
-      HWND prompt = nullptr;
-      for (int i = 0; i < 100 && prompt == nullptr; ++i) {
-        for (HWND window : wizard_.program().TopLevelWindows(L"MailstowForm")) {
-          if (window != wizard_.form()) prompt = window;
-        }
-        Sleep(100);
-      }
-      ASSERT_NE(prompt, nullptr);
-      TypeText(FindControl(prompt, 1001), password);
-      Click(FindControl(prompt, 1002));
-      for (int i = 0; i < 100 && wizard_.ActivePage() != 10; ++i) Sleep(100);
+      ASSERT_TRUE(wizard_.EnterPassword(password));
+      wizard_.WaitForPage(10, 10s);
     }
     ASSERT_EQ(wizard_.ActivePage(), 10);
     HWND identities = wizard_.Control(L"CheckListBox3");
@@ -150,7 +141,7 @@ class OutlookExpressTest : public ::testing::Test {
   void RunRestore() {
     ASSERT_EQ(wizard_.ActivePage(), 12);
     wizard_.Next();
-    for (int i = 0; i < 600 && wizard_.ActivePage() != 14; ++i) Sleep(100);
+    wizard_.WaitForPage(14);
     ASSERT_EQ(wizard_.ActivePage(), 14);
   }
 

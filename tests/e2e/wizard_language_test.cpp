@@ -61,10 +61,7 @@ TEST_P(WizardLanguageTest, EveryPageInTheChosenLanguage) {
   ASSERT_TRUE(wizard.Start(folder));
   if (language.name != kEnglish.name) {
     ChooseLanguage(wizard, language.name);
-    HWND about = nullptr;
-    for (HWND window : wizard.program().TopLevelWindows(L"MailstowForm")) {
-      if (window != wizard.form()) about = window;
-    }
+    HWND about = wizard.OtherForm();
     ASSERT_NE(about, nullptr);
     PostMessageW(about, WM_CLOSE, 0, 0);
     Sleep(300);
@@ -93,7 +90,7 @@ TEST_P(WizardLanguageTest, EveryPageInTheChosenLanguage) {
   Click(wizard.Control(L"Button3"));
   for (int i = 0; i < 200 && wizard.ActivePage() == 6; ++i) Sleep(5);
   if (wizard.ActivePage() == 7) wizard.Screenshot(prefix + L"07");
-  for (int i = 0; i < 300 && wizard.ActivePage() != 8; ++i) Sleep(100);
+  wizard.WaitForPage(8);
   shot(wizard, 8);
   EXPECT_EQ(wizard.Text(L"Label14"), language.completed);
   wizard.Close();
@@ -118,7 +115,7 @@ TEST_P(WizardLanguageTest, EveryPageInTheChosenLanguage) {
   Click(restore.Control(L"Button3"));
   for (int i = 0; i < 200 && restore.ActivePage() == 12; ++i) Sleep(5);
   if (restore.ActivePage() == 13) restore.Screenshot(prefix + L"13");
-  for (int i = 0; i < 300 && restore.ActivePage() != 14; ++i) Sleep(100);
+  restore.WaitForPage(14);
   shot(restore, 14);
   restore.Close();
 }

@@ -85,6 +85,35 @@ HWND WizardSession::WaitForBox(std::chrono::milliseconds timeout) const {
                                        << ::testing::PrintToString(MessageBoxText(box));
 }
 
+HWND WizardSession::OtherForm(std::chrono::milliseconds timeout) const {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    for (HWND window : program_.TopLevelWindows(L"MailstowForm")) {
+      if (window != form_) return window;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) return nullptr;
+    std::this_thread::sleep_for(50ms);
+  }
+}
+
+::testing::AssertionResult WizardSession::EnterPassword(const std::wstring& password) {
+  HWND prompt = OtherForm();
+  if (prompt == nullptr) return ::testing::AssertionFailure() << "no password prompt";
+  TypeText(FindControl(prompt, ComponentId(L"Form2", L"Edit1")), password);
+  Click(FindControl(prompt, ComponentId(L"Form2", L"Button1")));
+  Settle();
+  return ::testing::AssertionSuccess();
+}
+
+bool WizardSession::WaitForPage(int page, std::chrono::milliseconds timeout) const {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (ActivePage() != page) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(50ms);
+  }
+  return true;
+}
+
 void WizardSession::Screenshot(const std::wstring& name) const {
   const char* folder = std::getenv("MAILSTOW_SCREENSHOTS");
   if (folder == nullptr) return;

@@ -31,6 +31,12 @@ class WizardSession {
   // there with that text.
   ::testing::AssertionResult Answer(const std::wstring& text, const std::wstring& button);
   ::testing::AssertionResult NoBox() const;
+  // A visible form of the program other than the wizard (a dialog), waiting up to the timeout.
+  HWND OtherForm(std::chrono::milliseconds timeout = 10s) const;
+  // Types the password into the password prompt and presses OK.
+  ::testing::AssertionResult EnterPassword(const std::wstring& password);
+  // Waits until the wizard shows the page; true when it does.
+  bool WaitForPage(int page, std::chrono::milliseconds timeout = 60s) const;
   void Screenshot(const std::wstring& name) const;
   void Close();
 

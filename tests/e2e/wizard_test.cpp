@@ -185,10 +185,7 @@ TEST_F(WizardTest, RestoreGoesFromTheClientPageToTheArchivePageAndBack) {
 TEST_F(WizardTest, AboutBoxShowsTheVersionInThreeParts) {
   ASSERT_TRUE(wizard_.Start(folder_));
   wizard_.Press(L"Button1");
-  HWND about = nullptr;
-  for (HWND window : wizard_.program().TopLevelWindows(L"MailstowForm")) {
-    if (window != wizard_.form()) about = window;
-  }
+  HWND about = wizard_.OtherForm();
   ASSERT_NE(about, nullptr);
   EXPECT_EQ(WindowText(about), L"About...");
   const std::wstring version = WindowText(FindControl(about, 1001));

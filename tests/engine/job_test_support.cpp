@@ -61,28 +61,6 @@ std::wstring FreshFolder(const std::wstring& name) {
   return folder;
 }
 
-void RemoveTree(const std::wstring& folder) {
-  // Only absolute paths below a drive, never a root.
-  if (folder.size() < 4 || folder[1] != L':' || folder[2] != L'\\') return;
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = found.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring path = folder + L"\\" + name;
-      SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(path);
-      } else {
-        DeleteFileW(path.c_str());
-      }
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-  }
-  SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
-  RemoveDirectoryW(folder.c_str());
-}
 
 void MakeFolder(const std::wstring& folder) {
   std::filesystem::create_directories(std::filesystem::path(folder));

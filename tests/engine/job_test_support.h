@@ -2,6 +2,8 @@
 // files of the test, and a fixture that binds an archiver library and runs one job.
 #pragma once
 
+#include "tests/e2e/driver.h"
+
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -65,7 +67,7 @@ std::wstring WindowsFolderFromEnv(const char* variable);
 
 // An empty folder for one test below the user's temporary folder; no trailing "\".
 std::wstring FreshFolder(const std::wstring& name);
-void RemoveTree(const std::wstring& folder);
+using e2e::RemoveTree;
 void MakeFolder(const std::wstring& folder);
 void WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path);
