@@ -182,6 +182,57 @@ TEST_F(WizardTest, RestoreGoesFromTheClientPageToTheArchivePageAndBack) {
   EXPECT_EQ(wizard_.ActivePage(), 3);
 }
 
+// The text of every edit and combo box of a dialog, for finding a proposed file name.
+std::wstring DialogFieldTexts(HWND dialog) {
+  std::wstring texts;
+  for (int id = 0; id < 0x2000; ++id) {
+    HWND field = GetDlgItem(dialog, id);
+    if (field == nullptr) continue;
+    const std::wstring cls = ClassName(field);
+    if (_wcsicmp(cls.c_str(), L"Edit") == 0 || _wcsicmp(cls.c_str(), L"ComboBox") == 0 ||
+        _wcsicmp(cls.c_str(), L"ComboBoxEx32") == 0) {
+      texts += WindowText(field) + L"|";
+    }
+  }
+  return texts;
+}
+
+TEST_F(WizardTest, BrowseButtonsOpenTheCommonDialogsAndCancelKeepsTheFields) {
+  ToClientPage(L"RadioButton1");
+  wizard_.Press(L"RadioButton16");
+  wizard_.Next();
+  wizard_.Next();
+  ASSERT_EQ(wizard_.ActivePage(), 5);
+  const std::wstring path = wizard_.Text(L"Edit1");
+  Click(wizard_.Control(L"Button5"));
+  HWND save = wizard_.WaitForBox(10s);
+  ASSERT_NE(save, nullptr);
+  EXPECT_EQ(WindowText(save), L"Save file ...");
+  SYSTEMTIME today;
+  GetLocalTime(&today);
+  const std::wstring suggested = L"FavoritesBackup " + std::to_wstring(today.wDay) + L"-" +
+                                 std::to_wstring(today.wMonth) + L"-" + std::to_wstring(today.wYear);
+  EXPECT_NE(DialogFieldTexts(save).find(suggested), std::wstring::npos) << DialogFieldTexts(save).size();
+  wizard_.Screenshot(L"save_dialog");
+  PostMessageW(save, WM_COMMAND, IDCANCEL, 0);
+  Sleep(500);
+  EXPECT_EQ(wizard_.Text(L"Edit1"), path);
+  wizard_.Close();
+
+  ToClientPage(L"RadioButton2");
+  wizard_.Press(L"RadioButton16");
+  wizard_.Next();
+  ASSERT_EQ(wizard_.ActivePage(), 9);
+  wizard_.Type(L"Edit4", L"C:\\kept.ebk");
+  Click(wizard_.Control(L"Button6"));
+  HWND open = wizard_.WaitForBox(10s);
+  ASSERT_NE(open, nullptr);
+  EXPECT_EQ(WindowText(open), L"Open file ...");
+  PostMessageW(open, WM_COMMAND, IDCANCEL, 0);
+  Sleep(500);
+  EXPECT_EQ(wizard_.Text(L"Edit4"), L"C:\\kept.ebk");
+}
+
 TEST_F(WizardTest, AboutBoxShowsTheVersionInThreeParts) {
   ASSERT_TRUE(wizard_.Start(folder_));
   wizard_.Press(L"Button1");
