@@ -6,9 +6,9 @@
 //
 //   oe_backup_bench MAKE_WORLD SEED SCALE PASSWORD LIST_FILE    (paths as Linux paths)
 // MAILSTOW_DIST names the program folder to copy Mailstow.exe, Sqx.dll and English.lng from.
-#include <windows.h>
-// (psapi.h needs windows.h first)
 #include <gtest/gtest.h>  // the wizard session reports through it
+#include <windows.h>
+// psapi.h needs windows.h first.
 #include <psapi.h>
 
 #include <chrono>
