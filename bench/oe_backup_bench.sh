@@ -1,7 +1,7 @@
 #!/bin/bash
-# Backs up a synthetic Outlook Express world (about 2 GiB with the default scale and seed) through the
-# real wizard under Wine, then packs the same folders with 7zz (ZIP, AES-256, same password),
-# and prints time and peak memory of both. A figure-printing benchmark, not a test.
+# Backs up a synthetic Outlook Express world (about 2 GiB with the default scale and seed)
+# through the real wizard under Wine, then packs the same folders with 7zz (ZIP, AES-256,
+# same password), and prints time and peak memory of both. A benchmark, not a test.
 #
 #   bench/oe_backup_bench.sh [BUILD_DIR] [SCALE] [SEED]     defaults: build/win 21 1
 #
