@@ -22,8 +22,8 @@ constexpr ComponentSpec kForm1[] = {
     {L"Label1", K::kLabel, 1, 16, 16, 520, 24},
     {L"Label2", K::kLabel, 1, 16, 56, 520, 64},
     {L"Label3", K::kLabel, 1, 16, 128, 520, 20},
-    {L"Label31", K::kLabel, 1, 16, 300, 80, 20},
-    {L"ComboBox1", K::kComboBox, 1, 100, 296, 160, 200},
+    {L"Label31", K::kLabel, 1, 16, 276, 400, 20},
+    {L"ComboBox1", K::kComboBox, 1, 16, 298, 200, 200},
     // Page 2: action.
     {L"Label4", K::kLabel, 2, 16, 16, 520, 24},
     {L"RadioButton1", K::kRadioButton, 2, 40, 72, 460, 22},

@@ -12,6 +12,7 @@
 #include "app/settings_store.h"
 #include "app/ansi_text.h"
 #include "auto/passwd.h"
+#include "auto/uninstall_cleanup.h"
 
 namespace mailstow {
 namespace {
@@ -404,6 +405,8 @@ int MainForm::RunMessageLoop() {
 
 void MainForm::RunUnattended() {}
 
-void MainForm::RunUninstall() {}
+void MainForm::RunUninstall() {
+  RunUninstallCleanup(program_folder_, prompts_, Message(L"Message20"));
+}
 
 }  // namespace mailstow

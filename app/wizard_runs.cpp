@@ -42,9 +42,12 @@ void MainForm::StartBackupRun() {
   if (!success) form1_->SetText(L"Label35", L"");
   form1_->SetVisible(L"Button10", success);
   form1_->SetVisible(L"Button2", false);
+  // "Create new backup" stands at 350 pixels, 109 wide; a longer translation grows leftwards.
+  const std::wstring caption = Message(L"Message34");
+  const int width = std::max(109, form1_->TextWidth(L"Button3", caption) + 18);
   const RECT next = form1_->ComponentRect(L"Button3");
-  form1_->MoveComponent(L"Button3", 350, next.top, 109, next.bottom - next.top);
-  form1_->SetText(L"Button3", Message(L"Message34"));
+  form1_->MoveComponent(L"Button3", 459 - width, next.top, width, next.bottom - next.top);
+  form1_->SetText(L"Button3", caption);
 }
 
 void MainForm::CreateNewBackup() {

@@ -31,6 +31,8 @@ bool PutName(unsigned char* info, size_t offset, const std::wstring& name) {
   return true;
 }
 
+long long EntriesBefore(long long counter) { return counter > 0 ? counter - 1 : 0; }
+
 }  // namespace
 
 int32_t SQX_CALL ArchiveJob::EventThunk(void* user, unsigned char* info) {
@@ -50,9 +52,13 @@ int ArchiveJob::ArchiveEvent(unsigned char* info) {
   host_.ProcessMessages();
   switch (GetInt(info, sqx::callback::kEventKind)) {
     case sqx::kEventProgress: {
+      // The counters already include the entry in progress: the bars show the entries
+      // before it plus its share, so that the last entry at 100 percent ends at 100.
       const int percent = GetInt(info, sqx::callback::kAmount);
-      host_.SetBackupProgress(ProgressPosition(current_entry_, progress_scale_, percent));
-      host_.SetRestoreProgress(ProgressPosition(extracted_entries_, progress_scale_, percent));
+      host_.SetBackupProgress(
+          ProgressPosition(EntriesBefore(current_entry_), progress_scale_, percent));
+      host_.SetRestoreProgress(
+          ProgressPosition(EntriesBefore(extracted_entries_), progress_scale_, percent));
       return 1;
     }
     case sqx::kEventOverwrite:
@@ -82,8 +88,8 @@ int ArchiveJob::ArchiveEvent(unsigned char* info) {
       ++extracted_entries_;
       const JobEntry* entry = EntryForEvent();
       if (entry == nullptr) return 1;
-      const auto path = OutputPathFor(GetName(info, sqx::callback::kSecondName), staging_folder_,
-                                      entry->folder);
+      const auto path =
+          OutputPathFor(GetName(info, sqx::callback::kSecondName), staging_folder_, entry->folder);
       // A member that would land outside its target folder stops the extraction.
       if (!path) return 0;
       CreateFolderTree(entry->folder);
@@ -97,8 +103,8 @@ int ArchiveJob::ArchiveEvent(unsigned char* info) {
 int ArchiveJob::NextVolume(unsigned char* info) {
   flags_.volume_cancelled = false;
   host_.set_cancel_requested(0);
-  const std::wstring text =
-      host_.Message(L"Message36") + L" " + std::to_wstring(GetInt(info, sqx::callback::kDiskNumber));
+  const std::wstring text = host_.Message(L"Message36") + L" " +
+                            std::to_wstring(GetInt(info, sqx::callback::kDiskNumber));
   const int media = GetInt(info, sqx::callback::kMediaKind);
   if (media == 2 || media == 11) {
     if (host_.prompts().Show(PromptKind::kConfirmation, PromptButtons::kOkCancel, text) ==

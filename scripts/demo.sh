@@ -18,6 +18,7 @@ fi
 if [ -x build/win/tools/make_world.exe ]; then
   wine build/win/tools/make_world.exe --demo >/dev/null 2>&1 || true
 fi
+wineserver -k 2>/dev/null || true
 mkdir -p "$program"
 cp -r build/win/dist/. "$program/"
 if [ -n "${DISPLAY:-}" ]; then
@@ -25,7 +26,12 @@ if [ -n "${DISPLAY:-}" ]; then
 fi
 shot="$PWD/build/demo/mailstow.png"
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
-  wine "$1/Mailstow.exe" & sleep 8
-  import -window root "$2"
+  wine "$1/Mailstow.exe" &
+  # Wait until the window has been painted (the screen is more than one colour).
+  for i in $(seq 60); do
+    sleep 1
+    import -window root "$2"
+    [ "$(convert "$2" -format %k info:)" -gt 8 ] && break
+  done
   wineserver -k' _ "$program" "$shot"
 echo "No display here: Mailstow ran under a virtual display; its window is in $shot"

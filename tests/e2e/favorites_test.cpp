@@ -228,6 +228,35 @@ TEST_F(FavoritesTest, BackupThenDirectRestoreBringsBackEveryFavourite) {
 TEST_F(FavoritesTest, PasswordProtectedBackupRestoresIntoAnotherFolder) {
   Backup(L"C:\\Backups\\secret.ebk", L"pa55word");
   EXPECT_EQ(wizard_.Text(L"Label14"), L"Backup completed!");
+
+  // Cancel in the password prompt: no "Incorrect password!" follows and the page stays.
+  StartAt(2);
+  wizard_.Type(L"Edit4", L"C:\\Backups\\secret.ebk");
+  Click(wizard_.Control(L"Button3"));
+  HWND prompt = nullptr;
+  for (int i = 0; i < 100 && prompt == nullptr; ++i) {
+    for (HWND window : wizard_.program().TopLevelWindows(L"MailstowForm")) {
+      if (window != wizard_.form()) prompt = window;
+    }
+    Sleep(100);
+  }
+  ASSERT_NE(prompt, nullptr);
+  EXPECT_EQ(WindowText(prompt), L"Password ...");
+  // OK with an empty field keeps the prompt open.
+  Click(FindControl(prompt, 1002));
+  EXPECT_TRUE(wizard_.Answer(L"Incorrect password!", L"OK"));
+  EXPECT_TRUE(IsShown(prompt));
+  Click(FindControl(prompt, 1003));
+  EXPECT_TRUE(wizard_.NoBox());
+  EXPECT_EQ(wizard_.ActivePage(), 9);
+
+  // A wrong password is reported and the page stays.
+  wizard_.Next();
+  for (int i = 0; i < 50 && !IsShown(prompt); ++i) Sleep(100);
+  TypeText(FindControl(prompt, 1001), L"wrong");
+  Click(FindControl(prompt, 1002));
+  EXPECT_TRUE(wizard_.Answer(L"Incorrect password!", L"OK"));
+  EXPECT_EQ(wizard_.ActivePage(), 9);
   OpenForRestore(L"C:\\Backups\\secret.ebk", L"pa55word");
   wizard_.Press(L"RadioButton12");
   wizard_.Type(L"Edit5", L"C:\\Restore");

@@ -204,3 +204,33 @@ TEST_F(StartupTest, CommandLineModesAreCaseSensitive) {
 
 }  // namespace
 }  // namespace mailstow::e2e
+
+namespace mailstow::e2e {
+namespace {
+
+TEST_F(StartupTest, UninstallStopsTheSchedulerAndDeletesItsFileWithoutAWindow) {
+  InstallArchiver();
+  RegistryKey run;
+  ASSERT_TRUE(run.Open(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", true));
+  run.WriteString(L"Stowclock", folder_ + L"Stowclock.exe");
+  CopyInto(DistFolder() + L"..\\tests\\guard\\fake_client.exe", folder_, L"Stowclock.exe");
+  Program scheduler;
+  ASSERT_TRUE(scheduler.Start(folder_ + L"Stowclock.exe", L""));
+  ASSERT_NE(scheduler.WaitForWindow(L"FakeClient"), nullptr);
+
+  ASSERT_TRUE(program_.Start(folder_ + L"Mailstow.exe", L"/uninst"));
+  EXPECT_EQ(program_.WaitForExit(), 0u);
+  EXPECT_TRUE(program_.TopLevelWindows(L"MailstowForm").empty());
+  EXPECT_EQ(scheduler.WaitForExit(5s), 0xFFFFFFFFu);
+  EXPECT_FALSE(FileExists(folder_ + L"Stowclock.exe"));
+  // The logon start value stays.
+  EXPECT_EQ(run.ReadString(L"Stowclock").value, folder_ + L"Stowclock.exe");
+
+  // Nothing running and no file: nothing to report.
+  Program again;
+  ASSERT_TRUE(again.Start(folder_ + L"Mailstow.exe", L"/uninst"));
+  EXPECT_EQ(again.WaitForExit(), 0u);
+}
+
+}  // namespace
+}  // namespace mailstow::e2e

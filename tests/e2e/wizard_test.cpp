@@ -2,6 +2,8 @@
 // messages, and the client detection on the real registry.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/client_detection.h"
 #include "app/registry_key.h"
 #include "tests/e2e/wizard_session.h"
@@ -76,7 +78,7 @@ TEST_F(WizardTest, ClientPageRefusesNoClientAGreyClientAndOneNotAvailableYet) {
   EXPECT_TRUE(wizard_.Answer(L"Please select an E-mail Client!", L"OK"));
   EXPECT_EQ(wizard_.ActivePage(), 3);
 
-  wizard_.Press(L"RadioButton3");  // Outlook Express, not installed here
+  wizard_.Press(L"RadioButton5");  // Eudora: not installed here, and not handled yet
   wizard_.Next();
   EXPECT_TRUE(wizard_.Answer(
       L"This E-mail Client doesn\u2019t seem to be installed. Would you like to continue?", L"No"));
@@ -178,6 +180,26 @@ TEST_F(WizardTest, RestoreGoesFromTheClientPageToTheArchivePageAndBack) {
   EXPECT_EQ(wizard_.ActivePage(), 9);
   wizard_.Back();
   EXPECT_EQ(wizard_.ActivePage(), 3);
+}
+
+TEST_F(WizardTest, AboutBoxShowsTheVersionInThreeParts) {
+  ASSERT_TRUE(wizard_.Start(folder_));
+  wizard_.Press(L"Button1");
+  HWND about = nullptr;
+  for (HWND window : wizard_.program().TopLevelWindows(L"MailstowForm")) {
+    if (window != wizard_.form()) about = window;
+  }
+  ASSERT_NE(about, nullptr);
+  EXPECT_EQ(WindowText(about), L"About...");
+  const std::wstring version = WindowText(FindControl(about, 1001));
+  ASSERT_TRUE(version.starts_with(L"Version "));
+  EXPECT_EQ(std::count(version.begin(), version.end(), L'.'), 2);
+  wizard_.Screenshot(L"about");
+  PostMessageW(about, WM_KEYDOWN, VK_ESCAPE, 0);
+  PostMessageW(about, WM_COMMAND, IDCANCEL, 0);
+  Sleep(300);
+  EXPECT_FALSE(IsShown(about));
+  EXPECT_TRUE(IsWindowEnabled(wizard_.form()));
 }
 
 TEST_F(WizardTest, DetectionPreselectsTheDefaultClient) {

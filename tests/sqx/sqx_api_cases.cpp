@@ -2,6 +2,10 @@
 // against the real Sqx.dll under Wine.
 #include <gtest/gtest.h>
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 #include <map>
 
 #include "tests/sqx/sqx_functions.h"
@@ -318,3 +322,26 @@ TEST(SqxApi, RecordsAndListsAreChecked) {
 
 }  // namespace
 }  // namespace sqx::testing
+
+#if defined(_WIN32)
+namespace sqx::testing {
+namespace {
+
+// A source another program holds open without sharing is reported as access denied, and
+// the pack leaves nothing behind.
+TEST(SqxApi, LockedSourceIsAccessDenied) {
+  ScratchFolder work;
+  WriteFile(work / "locked.pst", "mail store");
+  const std::string locked = work / "locked.pst";
+  const HANDLE handle = CreateFileA(locked.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+  Recorder recorder;
+  EXPECT_EQ(Pack(work / "b.ebk", {locked}, CompressOptions(), &recorder), kStatusAccessDenied);
+  CloseHandle(handle);
+  EXPECT_EQ(FolderEntries(HostPath(work.path())), std::vector<std::string>{"locked.pst"});
+}
+
+}  // namespace
+}  // namespace sqx::testing
+#endif

@@ -1,0 +1,300 @@
+// Archive jobs when things go wrong: archives that cannot be opened, targets that cannot
+// be written, and archives whose stored names try to leave the target folder.
+#include <windows.h>
+
+#include <cstdlib>
+
+#include "engine/archive_opening.h"
+#include "tests/engine/job_test_support.h"
+
+namespace mailstow::testing {
+namespace {
+
+using Names = std::vector<std::wstring>;
+
+class OpeningTest : public JobTest {
+ protected:
+  void SetUp() override {
+    JobTest::SetUp();
+    WriteBytes(staging_ + L"\\infobak.ini", "[Backup]\r\nEmailClient=Eudora\r\n");
+    archive_ = root_ + L"\\locked.ebk";
+    host_.password = L"secret";
+    Pack(archive_, {{staging_ + L"\\infobak.ini", L"", staging_ + L"\\"}});
+    DeleteFileW((staging_ + L"\\infobak.ini").c_str());
+    host_.password.clear();
+  }
+
+  void ExpectShown(const std::wstring& text) {
+    ASSERT_EQ(host_.shown.size(), 1u);
+    EXPECT_EQ(host_.shown[0].kind, PromptKind::kError);
+    EXPECT_EQ(host_.shown[0].buttons, PromptButtons::kOk);
+    EXPECT_EQ(host_.shown[0].text, text);
+    host_.shown.clear();
+  }
+
+  std::wstring archive_;
+};
+
+TEST_F(OpeningTest, WrongOrCancelledPasswordFailsAndForgetsThePassword) {
+  host_.password_answers = {L"wrong"};
+  EXPECT_EQ(OpenArchiveForRestore(*job_, host_, archive_), OpenOutcome::kWrongPassword);
+  ExpectShown(L"Incorrect password!");
+  EXPECT_TRUE(host_.password.empty());
+  EXPECT_TRUE(job_->flags().password_asked);
+  EXPECT_FALSE(Exists(staging_ + L"\\infobak.ini"));
+
+  // Cancel at the prompt: the same failure, without the message.
+  host_.password_answers = {std::nullopt};
+  EXPECT_EQ(OpenArchiveForRestore(*job_, host_, archive_), OpenOutcome::kWrongPassword);
+  EXPECT_TRUE(host_.shown.empty());
+  EXPECT_TRUE(host_.password.empty());
+
+  // A typed password that was not cleared would be tried again without asking.
+  host_.password = L"typed wrong";
+  EXPECT_EQ(OpenArchiveForRestore(*job_, host_, archive_), OpenOutcome::kWrongPassword);
+  ExpectShown(L"Incorrect password!");
+  EXPECT_TRUE(host_.password.empty());
+  EXPECT_EQ(host_.password_prompts, 2);
+
+  host_.password_answers = {L"secret"};
+  EXPECT_EQ(OpenArchiveForRestore(*job_, host_, archive_), OpenOutcome::kOpened);
+  EXPECT_TRUE(host_.shown.empty());
+  EXPECT_EQ(host_.password, L"secret");
+  EXPECT_EQ(ReadBytes(staging_ + L"\\infobak.ini"), "[Backup]\r\nEmailClient=Eudora\r\n");
+  EXPECT_EQ(host_.password_prompts, 3);
+}
+
+TEST_F(OpeningTest, ForeignAndMissingFilesAreNamedAsSuch) {
+  const std::wstring foreign = root_ + L"\\letter.ebk";
+  WriteBytes(foreign, "Dear reader, this is not an archive at all.\r\n");
+  EXPECT_EQ(OpenArchiveForRestore(*job_, host_, foreign), OpenOutcome::kNotAnArchive);
+  ExpectShown(L"Invalid filename!");
+
+  EXPECT_EQ(OpenArchiveForRestore(*job_, host_, root_ + L"\\absent.ebk"), OpenOutcome::kMissing);
+  ExpectShown(L"This filename doesn\u2019t exist!");
+  EXPECT_EQ(host_.password_prompts, 0);
+}
+
+// Reports of write failures: the message box, the job flag and the page to return to.
+class WriteFailureTest : public JobTest {
+ protected:
+  void SetUp() override {
+    JobTest::SetUp();
+    source_ = root_ + L"\\mail.dbx";
+    WriteBytes(source_, "messages");
+    archive_ = root_ + L"\\backup.ebk";
+  }
+
+  int PackOne() {
+    job_->PrepareBackup(false, 0);
+    job_->AddJobEntry(source_, L"K", root_ + L"\\");
+    const int status = job_->PackJob(archive_, {});
+    job_->ReleaseFileList();
+    return status;
+  }
+
+  int UnpackOne(const std::wstring& target) {
+    job_->PrepareExtract();
+    job_->AddExtractEntry(L"K\\mail.dbx", target);
+    const int status = job_->UnpackJob(archive_);
+    job_->ReleaseFileList();
+    return status;
+  }
+
+  void ExpectReported(const std::wstring& text, int backup_returns, int restore_returns) {
+    ASSERT_EQ(host_.shown.size(), 1u);
+    EXPECT_EQ(host_.shown[0].kind, PromptKind::kError);
+    EXPECT_EQ(host_.shown[0].text, text);
+    EXPECT_TRUE(job_->flags().job_failed);
+    EXPECT_EQ(host_.backup_page_returns, backup_returns);
+    EXPECT_EQ(host_.restore_page_returns, restore_returns);
+    host_.shown.clear();
+  }
+
+  std::wstring source_;
+  std::wstring archive_;
+};
+
+TEST_F(WriteFailureTest, AccessDeniedOnARealFileSystem) {
+  ASSERT_EQ(PackOne(), 0);
+  const std::string old_bytes = ReadBytes(archive_);
+
+  // A source file that another program holds open without sharing.
+  HANDLE held = CreateFileW(source_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(PackOne(), sqx::kStatusAccessDenied);
+  CloseHandle(held);
+  ExpectReported(L"Access denied!", 1, 0);
+
+  // An old archive held open cannot be replaced, and stays as it was.
+  held = CreateFileW(archive_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(PackOne(), sqx::kStatusAccessDenied);
+  CloseHandle(held);
+  ExpectReported(L"Access denied!", 2, 0);
+  EXPECT_EQ(ReadBytes(archive_), old_bytes);
+
+  // A successful job clears the flag.
+  ASSERT_EQ(PackOne(), 0);
+  EXPECT_FALSE(job_->flags().job_failed);
+
+  // A file in the way of an extracted member, held open by another program.
+  const std::wstring target = root_ + L"\\restore\\";
+  MakeFolder(target);
+  WriteBytes(target + L"mail.dbx", "older");
+  held = CreateFileW((target + L"mail.dbx").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(UnpackOne(target), sqx::kStatusAccessDenied);
+  CloseHandle(held);
+  ExpectReported(L"Access denied!", 2, 1);
+  EXPECT_EQ(TreeOf(target), Names{L"mail.dbx"});
+  EXPECT_EQ(ReadBytes(target + L"mail.dbx"), "older");
+}
+
+class StandInFailureTest : public WriteFailureTest {
+ protected:
+  std::wstring LibraryFolder() override { return WindowsFolderFromEnv("MAILSTOW_STANDIN"); }
+  void TearDown() override { SetEnvironmentVariableW(L"MAILSTOW_STANDIN_STATUS", nullptr); }
+  void Fail(int status) {
+    SetEnvironmentVariableW(L"MAILSTOW_STANDIN_STATUS", std::to_wstring(status).c_str());
+  }
+};
+
+TEST_F(StandInFailureTest, FullDiskAndWriteProtectionAreReportedOnBothSides) {
+  const std::wstring log_path = root_ + L"\\Log.txt";
+  ASSERT_TRUE(log_.Open(log_path));
+  Fail(sqx::kStatusDiskFull);
+  EXPECT_EQ(PackOne(), sqx::kStatusDiskFull);
+  ExpectReported(L"Disk is full. Replace or select other!", 1, 0);
+  EXPECT_EQ(UnpackOne(root_ + L"\\t\\"), sqx::kStatusDiskFull);
+  ExpectReported(L"Disk is full. Replace or select other!", 1, 1);
+
+  Fail(sqx::kStatusWriteProtected);
+  EXPECT_EQ(PackOne(), sqx::kStatusWriteProtected);
+  ExpectReported(L"Drive is write protected!", 2, 1);
+  EXPECT_EQ(UnpackOne(root_ + L"\\t\\"), sqx::kStatusWriteProtected);
+  ExpectReported(L"Drive is write protected!", 2, 2);
+
+  // Any other failure is only logged; an interrupted extraction is marked incomplete.
+  Fail(sqx::kStatusIoError);
+  EXPECT_EQ(PackOne(), sqx::kStatusIoError);
+  EXPECT_FALSE(job_->flags().job_failed);
+  Fail(sqx::kStatusAborted);
+  EXPECT_EQ(UnpackOne(root_ + L"\\t\\"), sqx::kStatusAborted);
+  EXPECT_TRUE(job_->flags().archive_incomplete);
+  EXPECT_FALSE(job_->flags().job_failed);
+  EXPECT_TRUE(host_.shown.empty());
+  EXPECT_EQ(host_.backup_page_returns, 2);
+  EXPECT_EQ(host_.restore_page_returns, 2);
+  log_.Close();
+
+  Names codes;
+  for (const std::wstring& line : CrLfLines(log_path)) {
+    if (line.starts_with(L"Error code: ")) codes.push_back(line);
+  }
+  EXPECT_EQ(codes, (Names{L"Error code: 101", L"Error code: 101", L"Error code: 150",
+                          L"Error code: 150", L"Error code: 9991", L"Error code: 2926"}));
+}
+
+// ZIP bytes with stored (uncompressed) members of the given names and contents.
+uint32_t Crc32(const std::string& data) {
+  uint32_t crc = 0xFFFFFFFFu;
+  for (unsigned char byte : data) {
+    crc ^= byte;
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
+}
+
+void Put(std::string* out, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out->push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+std::string StoredZip(const std::vector<std::pair<std::string, std::string>>& members) {
+  std::string body, directory;
+  for (const auto& [name, data] : members) {
+    const uint32_t offset = static_cast<uint32_t>(body.size());
+    const uint32_t crc = Crc32(data);
+    const auto size = static_cast<uint32_t>(data.size());
+    const auto name_size = static_cast<uint32_t>(name.size());
+    Put(&body, 0x04034b50, 4);
+    for (uint32_t v : {20u, 0u, 0u, 0u, 0x21u}) Put(&body, v, 2);  // version ... date
+    Put(&body, crc, 4);
+    Put(&body, size, 4);
+    Put(&body, size, 4);
+    Put(&body, name_size, 2);
+    Put(&body, 0, 2);
+    body += name + data;
+    Put(&directory, 0x02014b50, 4);
+    for (uint32_t v : {20u, 20u, 0u, 0u, 0u, 0x21u}) Put(&directory, v, 2);
+    Put(&directory, crc, 4);
+    Put(&directory, size, 4);
+    Put(&directory, size, 4);
+    for (uint32_t v : {name_size, 0u, 0u, 0u, 0u}) Put(&directory, v, 2);
+    Put(&directory, 0, 4);
+    Put(&directory, offset, 4);
+    directory += name;
+  }
+  std::string zip = body + directory;
+  Put(&zip, 0x06054b50, 4);
+  Put(&zip, 0, 4);
+  Put(&zip, static_cast<uint32_t>(members.size()), 2);
+  Put(&zip, static_cast<uint32_t>(members.size()), 2);
+  Put(&zip, static_cast<uint32_t>(directory.size()), 4);
+  Put(&zip, static_cast<uint32_t>(body.size()), 4);
+  Put(&zip, 0, 2);
+  return zip;
+}
+
+TEST_F(JobTest, RestoresNeverWriteOutsideTheirTargetFolder) {
+  // Nested so that "..\.." from the target still lies inside the test's own folder.
+  const std::wstring target = root_ + L"\\a\\b\\target\\";
+  MakeFolder(target);
+  const std::wstring archive = root_ + L"\\a\\b\\hostile.ebk";
+  WriteBytes(archive, StoredZip({{"good/inner.txt", "good"},
+                                 {"../../evil1.txt", "evil"},
+                                 {"..\\..\\evil2.txt", "evil"},
+                                 {"sub/../../../evil3.txt", "evil"},
+                                 {"C:\\evil4.txt", "evil"},
+                                 {"C:evil5.txt", "evil"},
+                                 {"/evil6.txt", "evil"}}));
+  const Names listed = Listed(archive);
+  ASSERT_EQ(listed.size(), 7u) << "the listing shows what the archive holds";
+
+  const auto extract = [&](bool keep_folders, const std::vector<std::wstring>& requests) {
+    job_->PrepareExtract(keep_folders);
+    for (const std::wstring& request : requests) job_->AddExtractEntry(request, target);
+    job_->UnpackJob(archive);
+    job_->ReleaseFileList();
+  };
+  for (bool keep_folders : {false, true}) {
+    extract(keep_folders, {L"*.*"});
+    for (const std::wstring& name : listed) extract(keep_folders, {name});
+    job_->PrepareExtract(keep_folders);
+    job_->SelectByPrefix(L"..", target);
+    EXPECT_EQ(job_->entries().size(), 2u);
+    job_->UnpackJob(archive);
+    job_->ReleaseFileList();
+  }
+
+  for (const wchar_t* evil :
+       {L"evil1.txt", L"evil2.txt", L"evil3.txt", L"evil4.txt", L"evil5.txt", L"evil6.txt"}) {
+    EXPECT_FALSE(Exists(std::wstring(L"C:\\") + evil)) << evil;
+    EXPECT_FALSE(Exists(std::wstring(L"Z:\\") + evil)) << evil;
+  }
+  // Everything that was written lies in the target folder, and only the harmless member.
+  Names outside;
+  for (const std::wstring& path : TreeOf(root_)) {
+    if (!path.starts_with(L"a\\b\\target")) outside.push_back(path);
+  }
+  EXPECT_EQ(outside, (Names{L"Temp", L"a", L"a\\b", L"a\\b\\hostile.ebk"}));
+  EXPECT_EQ(TreeOf(target), (Names{L"good", L"good\\inner.txt", L"inner.txt"}));
+  EXPECT_EQ(ReadBytes(target + L"inner.txt"), "good");
+  EXPECT_EQ(TreeOf(staging_), Names{});
+}
+
+}  // namespace
+}  // namespace mailstow::testing
