@@ -51,12 +51,13 @@ void BeginRestore(AdapterContext& context, const std::vector<std::wstring>& side
   archive.set_progress_scale(ProgressScaleFor(archive.archive_names().size()));
 }
 
-void ExtractNames(AdapterContext& context, const std::vector<std::wstring>& names,
-                  const std::wstring& target_folder) {
+int ExtractNames(AdapterContext& context, const std::vector<std::wstring>& names,
+                 const std::wstring& target_folder) {
   context.archive.PrepareExtract();
   for (const std::wstring& name : names) context.archive.AddExtractEntry(name, target_folder);
-  context.archive.UnpackJob(context.job.restore_archive_path());
+  const int status = context.archive.UnpackJob(context.job.restore_archive_path());
   context.archive.ReleaseFileList();
+  return status;
 }
 
 void ExtractFolder(AdapterContext& context, const std::wstring& archive_folder,
@@ -81,7 +82,8 @@ std::vector<std::wstring> AllTexts(const CheckListBox& list) {
   return texts;
 }
 
-void IniWriter::Set(const std::wstring& section, const std::wstring& key, const std::wstring& value) {
+void IniWriter::Set(const std::wstring& section, const std::wstring& key,
+                    const std::wstring& value) {
   for (auto& [name, entries] : sections_) {
     if (name != section) continue;
     for (auto& entry : entries) {

@@ -21,9 +21,10 @@ void FinishBackup(AdapterContext& context, int client_index);
 // Progress bar 2 to 0; extracts the manifest and the side files into the staging folder and
 // lists the archive; resets the extracted-entry counter and the progress scale.
 void BeginRestore(AdapterContext& context, const std::vector<std::wstring>& side_files);
-// One extraction run of the named members into a target folder (ending with "\").
-void ExtractNames(AdapterContext& context, const std::vector<std::wstring>& names,
-                  const std::wstring& target_folder);
+// One extraction run of the named members into a target folder (ending with "\"); returns
+// the archiver's status. Members that the archive does not hold are not an error.
+int ExtractNames(AdapterContext& context, const std::vector<std::wstring>& names,
+                 const std::wstring& target_folder);
 // One extraction run of every member below an archive folder into a target folder.
 void ExtractFolder(AdapterContext& context, const std::wstring& archive_folder,
                    const std::wstring& target_folder, bool keep_folders = false);
@@ -41,7 +42,8 @@ class IniWriter {
   bool Save(const std::wstring& path) const;
 
  private:
-  std::vector<std::pair<std::wstring, std::vector<std::pair<std::wstring, std::wstring>>>> sections_;
+  std::vector<std::pair<std::wstring, std::vector<std::pair<std::wstring, std::wstring>>>>
+      sections_;
 };
 
 // The staging folder's INI file of that name, parsed; empty when it is missing.

@@ -14,6 +14,7 @@
 #include "engine/archive_opening.h"
 #include "engine/io_registry.h"
 #include "engine/run_log.h"
+#include "sqx/sqx_api.h"
 
 namespace mailstow {
 namespace {
@@ -27,8 +28,8 @@ constexpr wchar_t kStationeryKey[] = L"\\SOFTWARE\\Microsoft\\Shared Tools\\Stat
 
 enum Item { kAccounts, kMailFolders, kSignatures, kRules, kAddressBook, kStationery, kItemCount };
 constexpr std::array<const wchar_t*, kItemCount> kItemNames = {
-    L"Accounts Settings", L"Mail Folders", L"Signatures", L"Message Rules", L"Address Book",
-    L"Stationery"};
+    L"Accounts Settings", L"Mail Folders", L"Signatures",
+    L"Message Rules",     L"Address Book", L"Stationery"};
 
 constexpr std::array<const wchar_t*, 4> kIdentityDumps = {L"identity.reg", L"identity2.reg",
                                                           L"settings.reg", L"settings2.reg"};
@@ -47,7 +48,8 @@ std::vector<std::wstring> SubKeys(HKEY root, const std::wstring& path) {
   wchar_t name[256];
   for (DWORD i = 0;; ++i) {
     DWORD length = 256;
-    if (RegEnumKeyExW(key.handle(), i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+    if (RegEnumKeyExW(key.handle(), i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS) {
       break;
     }
     names.emplace_back(name, length);
@@ -85,14 +87,16 @@ TokenFolders MachineTokenFolders(const std::wstring& app_data) {
 }
 
 std::wstring AppDataFolder() {
-  return ReadText(HKEY_CURRENT_USER, L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+  return ReadText(HKEY_CURRENT_USER,
+                  L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
                   L"AppData");
 }
 
 // The values of a section's keys in file order.
 std::vector<std::wstring> SectionValues(const IniText& ini, const std::wstring& section) {
   std::vector<std::wstring> values;
-  for (const std::wstring& key : ini.KeyNames(section)) values.push_back(ini.ReadString(section, key, L""));
+  for (const std::wstring& key : ini.KeyNames(section))
+    values.push_back(ini.ReadString(section, key, L""));
   return values;
 }
 
@@ -131,7 +135,8 @@ class OutlookExpressAdapter : public MailClientAdapter {
         const std::wstring identity = std::wstring(kIdentities) + L"\\" + key;
         if (ReadText(HKEY_CURRENT_USER, identity, L"Username") != name) continue;
         identity_key = key;
-        store_root = WithoutTrailingBackslash(ReadText(HKEY_CURRENT_USER, identity + kVersionKey, L"Store Root"));
+        store_root = WithoutTrailingBackslash(
+            ReadText(HKEY_CURRENT_USER, identity + kVersionKey, L"Store Root"));
         BackupIdentity(name, key, ReplaceLeadingToken(store_root, tokens), ticked);
       }
       missing_store = missing_store || (ticked(kMailFolders) && store_root.empty());
@@ -205,40 +210,50 @@ class OutlookExpressAdapter : public MailClientAdapter {
     // The machine's identities and their display names, before anything is changed.
     std::vector<std::pair<std::wstring, std::wstring>> machine;
     for (const std::wstring& key : SubKeys(HKEY_CURRENT_USER, kIdentities)) {
-      machine.emplace_back(key, ReadText(HKEY_CURRENT_USER, std::wstring(kIdentities) + L"\\" + key, L"Username"));
+      machine.emplace_back(
+          key, ReadText(HKEY_CURRENT_USER, std::wstring(kIdentities) + L"\\" + key, L"Username"));
     }
     BeginRestore(context_, {L"others.ini", L"stationery.ini"});
     const IniText manifest = ReadStagingIni(context_, L"infobak.ini");
     const std::vector<std::wstring> keys = SectionValues(manifest, L"Directory");
     const std::vector<std::wstring> names = SectionValues(manifest, L"Identities");
-    const std::vector<std::wstring> roots = SectionValues(ReadStagingIni(context_, L"others.ini"), L"Directory");
+    const std::vector<std::wstring> roots =
+        SectionValues(ReadStagingIni(context_, L"others.ini"), L"Directory");
     const CheckListBox identities = context_.job.restore_identities();
     const std::wstring staging = context_.staging_folder + L"\\";
     for (int j = 0; j < identities.Count(); ++j) {
       if (!identities.IsTicked(j) || static_cast<size_t>(j) >= keys.size()) continue;
       const std::wstring name = identities.Text(j);
       const std::wstring key = keys[static_cast<size_t>(j)];
-      const std::wstring root = static_cast<size_t>(j) < roots.size() ? roots[static_cast<size_t>(j)] : L"";
+      const std::wstring root =
+          static_cast<size_t>(j) < roots.size() ? roots[static_cast<size_t>(j)] : L"";
       const std::wstring store = FixedDriveFallback(ReplaceLeadingToken(root, tokens));
       const std::vector<RegistryBranch> allowed = {
           {TRootKeys::rkHKEY_CURRENT_USER, std::wstring(kIdentities) + L"\\" + key},
           {TRootKeys::rkHKEY_CURRENT_USER, kSharedAccounts}};
 
-      // The identity is replaced only when its dumps came out of the archive.
-      ExtractDumps(name, {kIdentityDumps.begin(), kIdentityDumps.end()});
+      // The identity's keys are deleted only when its dumps came out of the archive intact:
+      // a damaged member would otherwise leave the identity half restored.
+      if (ExtractDumps(name, {kIdentityDumps.begin(), kIdentityDumps.end()}) != sqx::kStatusOk) {
+        context_.log.Line(L"Identity not restored, its registry dumps are damaged: " + name);
+        continue;
+      }
       if (!FileExists(staging + L"identity.reg")) {
         context_.log.Line(L"Identity not restored, its registry dump is missing: " + name);
         continue;
       }
-      const std::wstring stored_name = static_cast<size_t>(j) < names.size() ? names[static_cast<size_t>(j)] : name;
+      const std::wstring stored_name =
+          static_cast<size_t>(j) < names.size() ? names[static_cast<size_t>(j)] : name;
       for (const auto& [machine_key, machine_name] : machine) {
         if (machine_name == stored_name) {
-          RegDeleteTreeW(HKEY_CURRENT_USER, (std::wstring(kIdentities + 1) + L"\\" + machine_key).c_str());
+          RegDeleteTreeW(HKEY_CURRENT_USER,
+                         (std::wstring(kIdentities + 1) + L"\\" + machine_key).c_str());
         }
       }
       ImportDumps({kIdentityDumps.begin(), kIdentityDumps.end()}, allowed);
       RegistryKey version;
-      if (version.Open(HKEY_CURRENT_USER, std::wstring(kIdentities) + L"\\" + key + kVersionKey, false)) {
+      if (version.Open(HKEY_CURRENT_USER, std::wstring(kIdentities) + L"\\" + key + kVersionKey,
+                       false)) {
         WriteStoreRoot(version, store);
       }
       if (RestoreItem(kAccounts)) {
@@ -295,7 +310,8 @@ class OutlookExpressAdapter : public MailClientAdapter {
       if (RestoreItem(kRules)) ExtractDumps(name, {L"rules.reg", L"blockedsender.reg"}, dumps);
       if (RestoreItem(kSignatures)) ExtractDumps(name, {L"signatures.reg"}, dumps);
     }
-    if (RestoreItem(kAddressBook)) ExtractFolder(context_, L"Address Book", folder + L"Address Book\\");
+    if (RestoreItem(kAddressBook))
+      ExtractFolder(context_, L"Address Book", folder + L"Address Book\\");
     if (RestoreItem(kStationery)) ExtractFolder(context_, L"Stationery", folder + L"Stationery\\");
     context_.host.SetRestoreProgress(100);
   }
@@ -338,20 +354,21 @@ class OutlookExpressAdapter : public MailClientAdapter {
   }
 
   // One extraction run of the identity's dump files into target (the staging folder by
-  // default). Dumps left from an earlier identity are removed first, so that a dump missing
-  // from the archive is never replaced by another identity's.
-  void ExtractDumps(const std::wstring& name, const std::vector<std::wstring>& files,
-                    std::wstring target = {}) {
+  // default); returns the archiver's status. Dumps left from an earlier identity are removed
+  // first, so that a dump missing from the archive is never replaced by another identity's.
+  int ExtractDumps(const std::wstring& name, const std::vector<std::wstring>& files,
+                   std::wstring target = {}) {
     if (target.empty()) {
       target = context_.staging_folder + L"\\";
       for (const std::wstring& file : files) DeleteFileW((target + file).c_str());
     }
     std::vector<std::wstring> members;
     for (const std::wstring& file : files) members.push_back(name + L"\\" + file);
-    ExtractNames(context_, members, target);
+    return ExtractNames(context_, members, target);
   }
 
-  void ImportDumps(const std::vector<std::wstring>& files, const std::vector<RegistryBranch>& allowed) {
+  void ImportDumps(const std::vector<std::wstring>& files,
+                   const std::vector<RegistryBranch>& allowed) {
     for (const std::wstring& file : files) {
       const std::wstring path = context_.staging_folder + L"\\" + file;
       if (FileExists(path) && !context_.registry.ImportFile(path, allowed)) {

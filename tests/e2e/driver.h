@@ -34,6 +34,7 @@ class Program {
 
   bool Start(const std::wstring& executable, const std::wstring& arguments);
   DWORD pid() const { return info_.dwProcessId; }
+  HANDLE handle() const { return info_.hProcess; }
   // Exit code, or STILL_ACTIVE when the timeout passed first.
   DWORD WaitForExit(std::chrono::milliseconds timeout = 20s);
   bool Running() const;

@@ -5,8 +5,7 @@
 
 #include <set>
 
-#include "app/registry_key.h"
-#include "clients/folder_tokens.h"
+#include "tests/e2e/outlook_express_machine.h"
 #include "tests/e2e/wizard_session.h"
 #include "tools/machine_world.h"
 #include "tools/utf_text.h"
@@ -16,43 +15,6 @@
 
 namespace mailstow::e2e {
 namespace {
-
-constexpr wchar_t kIdentities[] = L"identities";
-
-struct Identity {
-  std::wstring key;
-  std::wstring name;
-  std::wstring store;  // absolute
-};
-
-std::wstring ShellFolder(const wchar_t* name) {
-  return ReadRegistryString(HKEY_CURRENT_USER,
-                            L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", name);
-}
-
-std::vector<Identity> MachineIdentities() {
-  wchar_t windows[MAX_PATH] = {};
-  GetWindowsDirectoryW(windows, MAX_PATH);
-  const TokenFolders tokens = TokenFoldersFrom(ShellFolder(L"AppData"), windows);
-  std::vector<Identity> identities;
-  RegistryKey root;
-  if (!root.Open(HKEY_CURRENT_USER, kIdentities, false, KEY_READ)) return identities;
-  wchar_t name[256];
-  for (DWORD i = 0;; ++i) {
-    DWORD length = 256;
-    if (RegEnumKeyExW(root.handle(), i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-    Identity identity;
-    identity.key = name;
-    const std::wstring path = std::wstring(kIdentities) + L"\\" + name;
-    identity.name = ReadRegistryString(HKEY_CURRENT_USER, path, L"Username");
-    std::wstring store = ReadRegistryString(HKEY_CURRENT_USER, path + L"\\Software\\Microsoft\\Outlook Express\\5.0",
-                                            L"Store Root");
-    if (!store.empty() && store.back() == L'\\') store.pop_back();
-    identity.store = ReplaceLeadingToken(store, tokens);
-    identities.push_back(identity);
-  }
-  return identities;
-}
 
 std::string Joined(const std::vector<std::wstring>& lines) {
   std::string text;
@@ -76,7 +38,8 @@ class OutlookExpressTest : public ::testing::Test {
     ASSERT_TRUE(InstallWorld(worlds_, &summary, &error)) << ToUtf8(error);
     identities_ = MachineIdentities();
     ASSERT_GE(identities_.size(), 3u);
-    folder_ = PrepareProgramFolder(L"outlook_express", {L"Mailstow.exe", L"English.lng", L"Sqx.dll"});
+    folder_ =
+        PrepareProgramFolder(L"outlook_express", {L"Mailstow.exe", L"English.lng", L"Sqx.dll"});
     RemoveTree(L"C:\\Backups");
     RemoveTree(L"C:\\Restore");
   }
@@ -149,14 +112,15 @@ class OutlookExpressTest : public ::testing::Test {
   // stationery, as a lost installation would.
   void WipeBackedUpData() {
     for (size_t i = 1; i < identities_.size(); ++i) {
-      RegDeleteTreeW(HKEY_CURRENT_USER, (std::wstring(kIdentities) + L"\\" + identities_[i].key).c_str());
+      RegDeleteTreeW(HKEY_CURRENT_USER, IdentityPath(identities_[i].key).c_str());
       RemoveTree(identities_[i].store);
     }
     RemoveTree(ShellFolder(L"AppData") + L"\\Microsoft\\Address Book");
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Internet Account Manager\\Accounts");
   }
 
-  void BackupWipeRestoreCompare(const std::wstring& archive, const std::wstring& password, bool split) {
+  void BackupWipeRestoreCompare(const std::wstring& archive, const std::wstring& password,
+                                bool split) {
     const Snapshot before = TakeSnapshot(scope_);
     Backup(archive, password, split);
     WipeBackedUpData();
@@ -170,14 +134,14 @@ class OutlookExpressTest : public ::testing::Test {
     // the branches that are backed up.
     std::vector<std::wstring> differences = Differences(before, TakeSnapshot(scope_));
     std::erase_if(differences, [](const std::wstring& line) {
-      return (line.starts_with(L"value data changed:") && line.find(L"[Store Root]") != std::wstring::npos) ||
-             (line.starts_with(L"value missing:") && line.ends_with(L"Internet Account Manager [Default Mail Account]"));
+      return (line.starts_with(L"value data changed:") &&
+              line.find(L"[Store Root]") != std::wstring::npos) ||
+             (line.starts_with(L"value missing:") &&
+              line.ends_with(L"Internet Account Manager [Default Mail Account]"));
     });
     EXPECT_EQ(Joined(differences), "");
     for (size_t i = 1; i < identities_.size(); ++i) {
-      EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER,
-                                   std::wstring(kIdentities) + L"\\" + identities_[i].key +
-                                       L"\\Software\\Microsoft\\Outlook Express\\5.0",
+      EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, IdentitySettingsPath(identities_[i].key),
                                    L"Store Root"),
                 identities_[i].store);
     }
@@ -185,7 +149,7 @@ class OutlookExpressTest : public ::testing::Test {
 
   std::vector<ClientWorld> worlds_;
   SnapshotSpec scope_;
-  std::vector<Identity> identities_;
+  std::vector<OeIdentity> identities_;
   std::wstring folder_;
   WizardSession wizard_;
 };
@@ -201,9 +165,9 @@ TEST_F(OutlookExpressTest, BackupWipeDirectRestoreLosesNothingAndAnotherFolderGe
   RunRestore();
   for (size_t i = 1; i < identities_.size(); ++i) {
     const std::wstring dumps = L"C:\\Restore\\" + identities_[i].name + L"\\";
-    for (const wchar_t* file : {L"identity.reg", L"identity2.reg", L"settings.reg", L"settings2.reg",
-                                L"accounts.reg", L"accounts2.reg", L"rules.reg", L"blockedsender.reg",
-                                L"signatures.reg"}) {
+    for (const wchar_t* file :
+         {L"identity.reg", L"identity2.reg", L"settings.reg", L"settings2.reg", L"accounts.reg",
+          L"accounts2.reg", L"rules.reg", L"blockedsender.reg", L"signatures.reg"}) {
       EXPECT_TRUE(FileExists(dumps + file)) << ToUtf8(dumps + file);
     }
     const std::vector<std::wstring> store = ListFolder(identities_[i].store);

@@ -1,0 +1,156 @@
+// The Wine half of the Outlook Express backup benchmark (oe_backup_bench.sh runs it): makes a
+// synthetic Outlook Express world with make_world.exe, backs it up through the real wizard of
+// Mailstow.exe with a password and every identity and item ticked, and prints the time from
+// "Ready to backup" to the completion page and the program's peak working set. The folders
+// that were backed up are written, as Linux paths, to a list file for the comparison run.
+//
+//   oe_backup_bench MAKE_WORLD SEED SCALE PASSWORD LIST_FILE    (paths as Linux paths)
+// MAILSTOW_DIST names the program folder to copy Mailstow.exe, Sqx.dll and English.lng from.
+#include <gtest/gtest.h>  // the wizard session reports through it
+#include <windows.h>
+// psapi.h needs windows.h first.
+#include <psapi.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "clients/folder_tokens.h"
+#include "tests/e2e/outlook_express_machine.h"
+#include "tests/e2e/wizard_session.h"
+#include "tools/utf_text.h"
+
+namespace mailstow::e2e {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::duration duration) { return std::chrono::duration<double>(duration).count(); }
+double MiB(unsigned long long bytes) { return static_cast<double>(bytes) / (1024.0 * 1024.0); }
+
+int Fail(const char* message) {
+  std::fprintf(stderr, "oe_backup_bench: %s\n", message);
+  return 1;
+}
+
+// Runs a program to its end; false when it cannot start or fails.
+bool RunToEnd(const std::wstring& executable, const std::wstring& arguments) {
+  Program program;
+  if (!program.Start(executable, arguments)) return false;
+  return program.WaitForExit(std::chrono::hours(2)) == 0;
+}
+
+// The Linux path of a Windows path, as Wine maps it; empty outside Wine.
+std::string UnixPath(const std::wstring& path) {
+  using ToUnix = char*(CDECL*)(const wchar_t*);
+  const auto to_unix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  if (to_unix == nullptr) return {};
+  char* unix_path = to_unix(path.c_str());
+  if (unix_path == nullptr) return {};
+  std::string result = unix_path;
+  HeapFree(GetProcessHeap(), 0, unix_path);
+  return result;
+}
+
+unsigned long long FolderBytes(const std::wstring& folder, int* files) {
+  unsigned long long bytes = 0;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return 0;
+  do {
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    bytes += (static_cast<unsigned long long>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+    ++*files;
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return bytes;
+}
+
+// The folders the adapter backs up: every identity's store, the address book, the stationery.
+std::vector<std::wstring> BackedUpFolders() {
+  std::vector<std::wstring> folders;
+  for (const OeIdentity& identity : MachineIdentities()) folders.push_back(identity.store);
+  const std::wstring app_data = ShellFolder(L"AppData");
+  folders.push_back(app_data + L"\\Microsoft\\Address Book");
+  wchar_t windows[MAX_PATH] = {};
+  GetWindowsDirectoryW(windows, MAX_PATH);
+  std::wstring stationery = ReplaceLeadingToken(
+      ReadRegistryString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Shared Tools\\Stationery",
+                         L"Stationery Folder"),
+      TokenFoldersFrom(app_data, windows));
+  if (!stationery.empty() && stationery.back() == L'\\') stationery.pop_back();
+  folders.push_back(stationery);
+  return folders;
+}
+
+int Run(int argc, wchar_t** argv) {
+  if (argc != 6) return Fail("usage: oe_backup_bench MAKE_WORLD SEED SCALE PASSWORD LIST_FILE");
+  const std::wstring make_world = WindowsPath(ToUtf8(argv[1]));
+  const std::wstring password = argv[4];
+
+  const Clock::time_point world_start = Clock::now();
+  if (!RunToEnd(make_world, std::wstring(L"--seed ") + argv[2] + L" --scale " + argv[3] +
+                                L" --clients OutlookExpress")) {
+    return Fail("make_world failed");
+  }
+  const double world_seconds = Seconds(Clock::now() - world_start);
+
+  int files = 0;
+  unsigned long long bytes = 0;
+  std::string list;
+  for (const std::wstring& folder : BackedUpFolders()) {
+    bytes += FolderBytes(folder, &files);
+    list += UnixPath(folder) + "\n";
+  }
+  FILE* list_file = _wfopen(WindowsPath(ToUtf8(argv[5])).c_str(), L"wb");
+  if (list_file == nullptr) return Fail("cannot write the list file");
+  std::fwrite(list.data(), 1, list.size(), list_file);
+  std::fclose(list_file);
+
+  const std::wstring folder =
+      PrepareProgramFolder(L"bench", {L"Mailstow.exe", L"English.lng", L"Sqx.dll"});
+  const std::wstring archive = L"C:\\Bench\\oe.ebk";
+  RemoveTree(L"C:\\Bench");
+  CreateDirectoryW(L"C:\\Bench", nullptr);
+  WizardSession wizard;
+  if (!wizard.Start(folder)) return Fail("Mailstow did not start");
+  wizard.Next();
+  wizard.Press(L"RadioButton1");
+  wizard.Next();
+  wizard.Next();
+  if (wizard.ActivePage() != 4) return Fail("the identity page did not appear");
+  wizard.Next();
+  wizard.Type(L"Edit1", archive);
+  wizard.Press(L"CheckBox1");
+  wizard.Type(L"Edit2", password);
+  wizard.Type(L"Edit3", password);
+  wizard.Next();
+  if (wizard.ActivePage() != 6) return Fail("the ready page did not appear");
+  const Clock::time_point backup_start = Clock::now();
+  wizard.Next();
+  while (wizard.ActivePage() != 8 && wizard.program().Running()) Sleep(100);
+  const double backup_seconds = Seconds(Clock::now() - backup_start);
+  PROCESS_MEMORY_COUNTERS memory = {};
+  memory.cb = sizeof(memory);
+  const bool measured = GetProcessMemoryInfo(wizard.program().handle(), &memory, sizeof(memory));
+  const std::wstring outcome = wizard.Text(L"Label14");
+  wizard.Close();
+
+  WIN32_FILE_ATTRIBUTE_DATA archive_data = {};
+  GetFileAttributesExW(archive.c_str(), GetFileExInfoStandard, &archive_data);
+  const unsigned long long archive_bytes =
+      (static_cast<unsigned long long>(archive_data.nFileSizeHigh) << 32) |
+      archive_data.nFileSizeLow;
+  std::printf("world:    %d files, %.1f MiB, made in %.1f s\n", files, MiB(bytes), world_seconds);
+  std::printf("mailstow: %.1f s, %.1f MiB/s, archive %.1f MiB, peak working set %.1f MiB (%s)\n",
+              backup_seconds, MiB(bytes) / backup_seconds, MiB(archive_bytes),
+              measured ? MiB(memory.PeakWorkingSetSize) : 0.0, ToUtf8(outcome).c_str());
+  return outcome == L"Backup completed!" ? 0 : 1;
+}
+
+}  // namespace
+}  // namespace mailstow::e2e
+
+int wmain(int argc, wchar_t** argv) { return mailstow::e2e::Run(argc, argv); }

@@ -1,0 +1,459 @@
+// Outlook Express through the real wizard on a synthetic world, in the situations that break
+// a careless adapter: store folders with a trailing backslash or a profile token, one display
+// name on two identity keys, an identity that moved to another key, a machine without a
+// stationery folder value, only the second identity backed up, and restores of a crafted
+// archive that hold back while the client runs and refuse damaged or foreign registry dumps.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <optional>
+#include <set>
+
+#include "app/ansi_text.h"
+#include "app/form_layout.h"
+#include "app/ini_file.h"
+#include "app/registry_key.h"
+#include "clients/folder_tokens.h"
+#include "tests/e2e/archive_access.h"
+#include "tests/e2e/outlook_express_machine.h"
+#include "tests/e2e/wizard_session.h"
+#include "tools/machine_world.h"
+#include "tools/utf_text.h"
+#include "tools/world_installer.h"
+#include "tools/world_removal.h"
+#include "tools/world_snapshot.h"
+
+namespace mailstow::e2e {
+namespace {
+
+constexpr wchar_t kShellFolders[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+constexpr wchar_t kStationeryKey[] = L"SOFTWARE\\Microsoft\\Shared Tools\\Stationery";
+constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr wchar_t kProfileToken[] = L"%UserProfile%";
+constexpr size_t kProfileTokenLength = 13;
+
+std::wstring WithoutTrailingBackslash(std::wstring text) {
+  if (!text.empty() && text.back() == L'\\') text.pop_back();
+  return text;
+}
+
+std::set<std::wstring> Sorted(const std::vector<std::wstring>& names) {
+  return {names.begin(), names.end()};
+}
+
+// The stored names below an archive folder.
+std::set<std::wstring> MembersBelow(const std::vector<std::wstring>& members,
+                                    const std::wstring& folder) {
+  std::set<std::wstring> below;
+  const std::wstring prefix = FoldCase(folder + L"\\");
+  for (const std::wstring& name : members) {
+    if (FoldCase(name).starts_with(prefix)) below.insert(name);
+  }
+  return below;
+}
+
+// The names a folder's files should have below an archive folder.
+std::set<std::wstring> StoredNamesOf(const std::wstring& archive_folder,
+                                     const std::wstring& folder) {
+  std::set<std::wstring> names;
+  for (const std::wstring& file : ListFolder(folder)) names.insert(archive_folder + L"\\" + file);
+  return names;
+}
+
+// The values of an INI section in file order.
+std::vector<std::wstring> SectionValues(const IniText& ini, const wchar_t* section) {
+  std::vector<std::wstring> values;
+  for (const std::wstring& key : ini.KeyNames(section))
+    values.push_back(ini.ReadString(section, key, L""));
+  return values;
+}
+
+bool ValueExists(HKEY root, const std::wstring& key, const wchar_t* name) {
+  return RegGetValueW(root, key.c_str(), name, RRF_RT_ANY, nullptr, nullptr, nullptr) ==
+         ERROR_SUCCESS;
+}
+
+void WriteString(HKEY root, const std::wstring& key, const wchar_t* name,
+                 const std::wstring& value) {
+  RegistryKey writable;
+  ASSERT_TRUE(writable.Open(root, key, true));
+  writable.WriteString(name, value);
+}
+
+void WriteFileText(const std::wstring& path, const std::string& text) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+class OutlookExpressEdgeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Corvane");
+    app_data_ = ShellFolder(L"AppData");
+    RemoveTree(L"C:\\Profiles");
+    RemoveTree(L"C:\\Backups");
+    WorldRequest request;
+    request.seed = 5;
+    request.scale = 0.01;
+    request.clients = {L"OutlookExpress"};
+    std::wstring error;
+    ASSERT_TRUE(DescribeMachineWorld(request, &worlds_, &error)) << ToUtf8(error);
+    scope_ = ScopeOf(worlds_);
+    ASSERT_TRUE(RemoveScope(scope_, &error)) << ToUtf8(error);
+    InstallSummary summary;
+    ASSERT_TRUE(InstallWorld(worlds_, &summary, &error)) << ToUtf8(error);
+    identities_ = MachineIdentities();
+    ASSERT_GE(identities_.size(), 3u);
+    folder_ = PrepareProgramFolder(L"outlook_express_edge",
+                                   {L"Mailstow.exe", L"English.lng", L"Sqx.dll"});
+  }
+
+  void TearDown() override {
+    wizard_.Close();
+    WriteString(HKEY_CURRENT_USER, kShellFolders, L"AppData", app_data_);
+    RemoveTree(L"C:\\Profiles");
+  }
+
+  void StartAt(const wchar_t* action) {
+    wizard_.Close();
+    ASSERT_TRUE(wizard_.Start(folder_));
+    wizard_.Next();
+    wizard_.Press(action);
+    wizard_.Next();
+    ASSERT_TRUE(wizard_.Checked(L"RadioButton3"));  // the default mail client, preselected
+    wizard_.Next();
+  }
+
+  // Backs up every item of the identities whose list positions are not named, then closes
+  // the wizard.
+  void Backup(const std::wstring& archive, const std::vector<int>& unticked) {
+    StartAt(L"RadioButton1");
+    ASSERT_EQ(wizard_.ActivePage(), 4);
+    HWND list = wizard_.Control(L"CheckListBox1");
+    ASSERT_EQ(ListCount(list), static_cast<int>(identities_.size()));
+    for (int position : unticked) ListToggle(list, position);
+    wizard_.Next();
+    ASSERT_EQ(wizard_.ActivePage(), 5);
+    wizard_.Type(L"Edit1", archive);
+    wizard_.Next();
+    ASSERT_EQ(wizard_.ActivePage(), 6);
+    wizard_.Next();
+    for (int i = 0; i < 600 && wizard_.ActivePage() != 8; ++i) Sleep(100);
+    ASSERT_EQ(wizard_.ActivePage(), 8);
+    EXPECT_EQ(wizard_.Text(L"Label14"), L"Backup completed!");
+    wizard_.Close();
+  }
+
+  // Opens the archive for a direct restore of everything it offers; ends on page 12.
+  void ReadyToRestore(const std::wstring& archive, const std::vector<std::wstring>& offered) {
+    StartAt(L"RadioButton2");
+    ASSERT_EQ(wizard_.ActivePage(), 9);
+    wizard_.Type(L"Edit4", archive);
+    wizard_.Next();
+    ASSERT_EQ(wizard_.ActivePage(), 10);
+    HWND list = wizard_.Control(L"CheckListBox3");
+    std::vector<std::wstring> listed;
+    for (int i = 0; i < ListCount(list); ++i) listed.push_back(ListText(list, i));
+    EXPECT_EQ(listed, offered);
+    wizard_.Next();
+    ASSERT_EQ(wizard_.ActivePage(), 11);
+    wizard_.Next();
+    EXPECT_TRUE(wizard_.Answer(L"Are you sure?", L"Yes"));
+    ASSERT_EQ(wizard_.ActivePage(), 12);
+  }
+
+  void RunRestore() {
+    wizard_.Next();
+    for (int i = 0; i < 600 && wizard_.ActivePage() != 14; ++i) Sleep(100);
+    ASSERT_EQ(wizard_.ActivePage(), 14);
+  }
+
+  // The first identity whose "Store Root" text passes the test.
+  ::testing::AssertionResult FindIdentity(bool (*matches)(const std::wstring&),
+                                          OeIdentity* identity) const {
+    for (const OeIdentity& candidate : identities_) {
+      if (!matches(candidate.store_root)) continue;
+      *identity = candidate;
+      return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure() << "no identity with such a store folder";
+  }
+
+  std::vector<ClientWorld> worlds_;
+  SnapshotSpec scope_;
+  std::vector<OeIdentity> identities_;
+  std::wstring app_data_;
+  std::wstring folder_;
+  WizardSession wizard_;
+};
+
+TEST_F(OutlookExpressEdgeTest, StoreFoldersSharedNamesMovedKeysAndAMissingStationeryValue) {
+  // The world names store folders in several ways; take one identity of each.
+  OeIdentity profile, trailing, absolute;
+  ASSERT_TRUE(FindIdentity([](const std::wstring& root) { return root.starts_with(kProfileToken); },
+                           &profile));
+  ASSERT_TRUE(
+      FindIdentity([](const std::wstring& root) { return root.ends_with(L"\\"); }, &trailing));
+  ASSERT_TRUE(
+      FindIdentity([](const std::wstring& root) { return root.find(L':') == 1; }, &absolute));
+  ASSERT_TRUE(FoldCase(trailing.store_root).starts_with(FoldCase(kProfileToken)));
+  ASSERT_FALSE(trailing.store_root.starts_with(kProfileToken));  // another letter case
+
+  // A second identity key bearing the display name of the absolute one, with its own store.
+  const std::wstring twin = L"{FFFFFFFF-0000-4000-8000-0000000000AA}";
+  WriteString(HKEY_CURRENT_USER, IdentityPath(twin), L"Username", absolute.name);
+  WriteString(HKEY_CURRENT_USER, IdentitySettingsPath(twin), L"Store Root", L"C:\\Profiles\\Twin");
+  CreateDirectoryW(L"C:\\Profiles", nullptr);
+  CreateDirectoryW(L"C:\\Profiles\\Twin", nullptr);
+  WriteFileText(L"C:\\Profiles\\Twin\\Twin.dbx", "twin store");
+  identities_ = MachineIdentities();
+  const auto twin_entry = std::find_if(identities_.begin(), identities_.end(),
+                                       [&](const OeIdentity& i) { return i.key == twin; });
+  ASSERT_NE(twin_entry, identities_.end());
+  const std::set<std::wstring> address_book =
+      Sorted(ListFolder(app_data_ + L"\\Microsoft\\Address Book"));
+  ASSERT_FALSE(address_book.empty());
+
+  // One entry of the shared name stays unticked: the other one handles both keys.
+  const std::wstring archive = L"C:\\Backups\\edge.ebk";
+  Backup(archive, {static_cast<int>(twin_entry - identities_.begin())});
+
+  const std::vector<std::wstring> members = ArchiveMembers(archive);
+  const IniText manifest = ArchiveIni(archive, L"infobak.ini");
+  const std::vector<std::wstring> names = SectionValues(manifest, L"Identities");
+  const std::vector<std::wstring> keys = SectionValues(manifest, L"Directory");
+  const std::vector<std::wstring> roots =
+      SectionValues(ArchiveIni(archive, L"others.ini"), L"Directory");
+  ASSERT_EQ(names.size(), identities_.size() - 1);
+  ASSERT_EQ(keys.size(), names.size());
+  ASSERT_EQ(roots.size(), names.size());
+  auto line_of = [&names](const std::wstring& name) {
+    return static_cast<size_t>(std::find(names.begin(), names.end(), name) - names.begin());
+  };
+  ASSERT_EQ(std::count(names.begin(), names.end(), absolute.name), 1);
+
+  // Exactly one backslash goes, the token stays; the mail folder is stored by plain names.
+  EXPECT_EQ(roots[line_of(trailing.name)],
+            trailing.store_root.substr(0, trailing.store_root.size() - 1));
+  EXPECT_EQ(MembersBelow(members, trailing.key), StoredNamesOf(trailing.key, trailing.store));
+  EXPECT_EQ(roots[line_of(profile.name)], profile.store_root);
+  EXPECT_EQ(MembersBelow(members, profile.key), StoredNamesOf(profile.key, profile.store));
+
+  // Both keys of the shared name have their stores in the archive; the manifest keeps one.
+  EXPECT_EQ(MembersBelow(members, absolute.key), StoredNamesOf(absolute.key, absolute.store));
+  EXPECT_EQ(MembersBelow(members, twin), std::set<std::wstring>{twin + L"\\Twin.dbx"});
+  const std::wstring kept = keys[line_of(absolute.name)];
+  ASSERT_TRUE(kept == twin || kept == absolute.key) << ToUtf8(kept);
+  const std::wstring dropped = kept == twin ? absolute.key : twin;
+
+  const std::wstring stationery =
+      ArchiveIni(archive, L"stationery.ini").ReadString(L"Directory", L"Stationery", L"");
+  const std::set<std::wstring> stationery_files = Sorted(ListFolder(stationery));
+  ASSERT_FALSE(stationery_files.empty());
+
+  // This machine: another profile folder, the trailing identity under another key, no
+  // stationery value and no stationery.
+  const std::wstring moved_profile = L"C:\\Profiles\\Moved";
+  const std::wstring moved_app_data = moved_profile + L"\\AppData\\Roaming";
+  WriteString(HKEY_CURRENT_USER, kShellFolders, L"AppData", moved_app_data);
+  const std::wstring moved_key = L"{00000000-0000-4000-8000-0000000000BB}";
+  {
+    RegistryKey moved;
+    ASSERT_TRUE(moved.Open(HKEY_CURRENT_USER, IdentityPath(moved_key), true));
+    ASSERT_EQ(RegCopyTreeW(HKEY_CURRENT_USER, IdentityPath(trailing.key).c_str(), moved.handle()),
+              ERROR_SUCCESS);
+  }
+  ASSERT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, IdentityPath(trailing.key).c_str()), ERROR_SUCCESS);
+  ASSERT_TRUE(KeyExists(IdentityPath(moved_key)));
+  RegistryKey stationery_key;
+  ASSERT_TRUE(stationery_key.Open(HKEY_LOCAL_MACHINE, kStationeryKey, false));
+  ASSERT_EQ(RegDeleteValueW(stationery_key.handle(), L"Stationery Folder"), ERROR_SUCCESS);
+  stationery_key.Close();
+  RemoveTree(stationery);
+
+  ReadyToRestore(archive, names);
+  RunRestore();
+
+  // Token stores come back below this machine's profile folder, written as absolute folders.
+  const std::wstring profile_store = moved_profile + profile.store_root.substr(kProfileTokenLength);
+  EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, IdentitySettingsPath(profile.key), L"Store Root"),
+            profile_store);
+  EXPECT_EQ(Sorted(ListFolder(profile_store)), Sorted(ListFolder(profile.store)));
+  const std::wstring trailing_store =
+      moved_profile + WithoutTrailingBackslash(trailing.store_root.substr(kProfileTokenLength));
+  EXPECT_EQ(
+      ReadRegistryString(HKEY_CURRENT_USER, IdentitySettingsPath(trailing.key), L"Store Root"),
+      trailing_store);
+  EXPECT_EQ(Sorted(ListFolder(trailing_store)), Sorted(ListFolder(trailing.store)));
+  EXPECT_EQ(Sorted(ListFolder(moved_app_data + L"\\Microsoft\\Address Book")), address_book);
+
+  // The moved identity is back under its archived key, and the other key is gone.
+  EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, IdentityPath(trailing.key), L"Username"),
+            trailing.name);
+  EXPECT_FALSE(KeyExists(IdentityPath(moved_key)));
+
+  // Every key bearing the shared name was deleted before the archived one came back.
+  EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, IdentityPath(kept), L"Username"), absolute.name);
+  EXPECT_FALSE(KeyExists(IdentityPath(dropped)));
+
+  // The stationery folder comes from the archive and is written into the missing value.
+  EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, kStationeryKey, L"Stationery Folder"),
+            stationery);
+  EXPECT_EQ(Sorted(ListFolder(stationery)), stationery_files);
+}
+
+TEST_F(OutlookExpressEdgeTest,
+       SecondIdentityAloneThenACraftedArchiveWaitsForTheClientAndRefusesBadDumps) {
+  const OeIdentity victim = identities_[0];
+  const OeIdentity second = identities_[1];
+  std::vector<int> unticked;
+  for (int i = 0; i < static_cast<int>(identities_.size()); ++i) {
+    if (i != 1) unticked.push_back(i);
+  }
+  const std::wstring archive = L"C:\\Backups\\second.ebk";
+  Backup(archive, unticked);
+
+  // One line, Item1, in each section that lists identities.
+  const IniText manifest = ArchiveIni(archive, L"infobak.ini");
+  const IniText others = ArchiveIni(archive, L"others.ini");
+  EXPECT_EQ(manifest.KeyNames(L"Identities"), std::vector<std::wstring>{L"Item1"});
+  EXPECT_EQ(manifest.KeyNames(L"Directory"), std::vector<std::wstring>{L"Item1"});
+  EXPECT_EQ(others.KeyNames(L"Directory"), std::vector<std::wstring>{L"Item1"});
+  EXPECT_EQ(manifest.ReadString(L"Identities", L"Item1", L""), second.name);
+  EXPECT_EQ(manifest.ReadString(L"Directory", L"Item1", L""), second.key);
+  EXPECT_EQ(others.ReadString(L"Directory", L"Item1", L""),
+            WithoutTrailingBackslash(second.store_root));
+
+  // A crafted archive: the second identity's dumps plant values outside its branches, and a
+  // first identity (the one not backed up) has dumps of which one is damaged.
+  const std::string victim_key = ToAnsi(victim.key);
+  const std::string second_key = ToAnsi(second.key);
+  const std::string planted = "\r\n[HKEY_CURRENT_USER\\" + ToAnsi(kRunKey) +
+                              "]\r\n\"Planted\"=\"C:\\planted.exe\"\r\n"
+                              "\r\n[HKEY_LOCAL_MACHINE\\" +
+                              ToAnsi(kRunKey) +
+                              "]\r\n\"Planted\"=\"C:\\planted.exe\"\r\n"
+                              "\r\n[HKEY_CURRENT_USER\\identities\\" +
+                              second_key + "Planted]\r\n\"Username\"=\"Planted\"\r\n";
+  std::vector<PackedMember> crafted;
+  std::string damaged_dump;
+  for (const std::wstring& name : ArchiveMembers(archive)) {
+    PackedMember member{name, {}};
+    ASSERT_TRUE(ReadArchiveMember(archive, name, &member.bytes)) << ToUtf8(name);
+    const std::wstring dump_prefix = second.name + L"\\";
+    if (name.starts_with(dump_prefix)) {
+      const std::wstring file = name.substr(dump_prefix.size());
+      PackedMember copy{victim.name + L"\\" + file, Replaced(member.bytes, second_key, victim_key)};
+      if (file == L"identity2.reg") damaged_dump = copy.bytes;
+      crafted.push_back(copy);
+      if (file == L"identity.reg" || file == L"rules.reg") member.bytes += planted;
+    } else if (name == L"infobak.ini" || name == L"others.ini") {
+      continue;
+    }
+    crafted.push_back(member);
+  }
+  const std::string items =
+      "[Items]\r\nItem1=Accounts Settings\r\nItem2=Mail Folders\r\nItem3=Signatures\r\n"
+      "Item4=Message Rules\r\nItem5=Address Book\r\nItem6=Stationery\r\n";
+  crafted.push_back(
+      {L"infobak.ini",
+       "[Backup]\r\nEmailClient=OutlookExpress\r\n[Identities]\r\nItem1=" + ToAnsi(victim.name) +
+           "\r\nItem2=" + ToAnsi(second.name) + "\r\n" + items +
+           "[Directory]\r\nItem1=" + victim_key + "\r\nItem2=" + second_key + "\r\n"});
+  crafted.push_back({L"others.ini",
+                     "[Directory]\r\nItem1=" + ToAnsi(WithoutTrailingBackslash(victim.store_root)) +
+                         "\r\nItem2=" + ToAnsi(WithoutTrailingBackslash(second.store_root)) +
+                         "\r\n"});
+  const std::wstring crafted_archive = L"C:\\Backups\\crafted.ebk";
+  ASSERT_TRUE(PackMembers(crafted_archive, crafted));
+  {
+    // Members are stored as they are: flip one byte in the middle of the damaged dump.
+    std::string bytes;
+    HANDLE file = CreateFileW(crafted_archive.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    bytes.resize(GetFileSize(file, nullptr));
+    DWORD done = 0;
+    ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+    const size_t at = bytes.find(damaged_dump);
+    ASSERT_NE(at, std::string::npos);
+    ASSERT_EQ(bytes.find(damaged_dump, at + 1), std::string::npos);
+    bytes[at + damaged_dump.size() / 2] ^= 0x20;
+    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+    CloseHandle(file);
+  }
+
+  // The second identity is lost; the first one stays as it is.
+  ASSERT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, IdentityPath(second.key).c_str()), ERROR_SUCCESS);
+  const SnapshotSpec victim_scope{{{L"HKEY_CURRENT_USER", IdentityPath(victim.key)}},
+                                  {victim.store}};
+  const Snapshot victim_before = TakeSnapshot(victim_scope);
+
+  ReadyToRestore(crafted_archive, {victim.name, second.name});
+  const std::wstring log_path = folder_ + L"Log.txt";
+  const std::optional<std::wstring> log_before = ReadSystemTextFile(log_path);
+
+  // The client runs: the restore stops with the close-programs dialog listing its windows.
+  const std::wstring client_folder = PrepareProgramFolder(L"outlook_express_client", {});
+  CopyInto(DistFolder() + L"..\\tests\\guard\\fake_client.exe", client_folder, L"msimn.exe");
+  Program client;
+  ASSERT_TRUE(client.Start(client_folder + L"msimn.exe", L""));
+  for (int i = 0; i < 100 && client.TopLevelWindows(L"FakeClient").size() < 3; ++i) Sleep(100);
+  wizard_.Next();
+  HWND dialog = nullptr;
+  for (int i = 0; i < 100 && dialog == nullptr; ++i) {
+    for (HWND window : wizard_.program().TopLevelWindows(L"MailstowForm")) {
+      if (window != wizard_.form()) dialog = window;
+    }
+    if (dialog == nullptr) Sleep(100);
+  }
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(WindowText(dialog), L"Active windows...");
+  HWND windows = FindControl(dialog, ComponentId(L"Form5", L"ListBox1"));
+  std::vector<std::wstring> listed;
+  for (int i = 0; i < ListCount(windows); ++i) listed.push_back(ListText(windows, i));
+  std::sort(listed.begin(), listed.end());
+  EXPECT_EQ(listed, (std::vector<std::wstring>{L"1 Reminder", L"Inbox - Fake Mail"}));
+  Click(FindControl(dialog, ComponentId(L"Form5", L"Button1")));
+  for (int i = 0; i < 50 && IsShown(dialog); ++i) Sleep(100);
+  EXPECT_FALSE(IsShown(dialog));
+  EXPECT_EQ(wizard_.ActivePage(), 12);
+  EXPECT_FALSE(KeyExists(IdentityPath(second.key)));
+  const std::optional<std::wstring> log_refused = ReadSystemTextFile(log_path);
+  EXPECT_EQ(log_refused, log_before);  // no restore header either
+  EXPECT_EQ(log_refused.value_or(L"").find(L"Source file: "), std::wstring::npos);
+
+  // With the client closed, Next restores.
+  client.Kill();
+  RunRestore();
+
+  EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, IdentityPath(second.key), L"Username"),
+            second.name);
+  EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, IdentitySettingsPath(second.key), L"Store Root"),
+            second.store);
+  EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kRunKey, L"Planted"));
+  EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kRunKey, L"Planted"));
+  EXPECT_FALSE(KeyExists(IdentityPath(second.key + L"Planted")));
+
+  EXPECT_EQ(Differences(victim_before, TakeSnapshot(victim_scope)), std::vector<std::wstring>{});
+  // The log says which identity was left alone, and why.
+  const std::wstring log = ReadSystemTextFile(log_path).value_or(L"");
+  EXPECT_NE(
+      log.find(L"Identity not restored, its registry dumps are damaged: " + victim.name + L"\r\n"),
+      std::wstring::npos)
+      << ToUtf8(log);
+}
+
+}  // namespace
+}  // namespace mailstow::e2e
