@@ -13,6 +13,7 @@
 #include "engine/archive_job.h"
 #include "engine/archive_opening.h"
 #include "engine/io_registry.h"
+#include "engine/job_rules.h"
 #include "engine/run_log.h"
 #include "sqx/sqx_api.h"
 
@@ -55,6 +56,12 @@ std::vector<std::wstring> SubKeys(HKEY root, const std::wstring& path) {
     names.emplace_back(name, length);
   }
   return names;
+}
+
+// A single non-empty name component: no separators, no drive, not "." or "..".
+bool IsPlainName(const std::wstring& text) {
+  return !text.empty() && text != L"." && text != L".." &&
+         text.find_first_of(L"\\/:") == std::wstring::npos;
 }
 
 std::wstring WithoutTrailingBackslash(std::wstring text) {
@@ -225,6 +232,10 @@ class OutlookExpressAdapter : public MailClientAdapter {
       if (!identities.IsTicked(j) || static_cast<size_t>(j) >= keys.size()) continue;
       const std::wstring name = identities.Text(j);
       const std::wstring key = keys[static_cast<size_t>(j)];
+      if (!IsPlainName(key)) {
+        context_.log.Line(L"Identity not restored, its identity key is not valid: " + name);
+        continue;
+      }
       const std::wstring root =
           static_cast<size_t>(j) < roots.size() ? roots[static_cast<size_t>(j)] : L"";
       const std::wstring store = FixedDriveFallback(ReplaceLeadingToken(root, tokens));
@@ -303,6 +314,11 @@ class OutlookExpressAdapter : public MailClientAdapter {
       if (!identities.IsTicked(j) || static_cast<size_t>(j) >= keys.size()) continue;
       const std::wstring name = identities.Text(j);
       const std::wstring key = keys[static_cast<size_t>(j)];
+      // Both become folder names below the chosen folder.
+      if (!IsPlainName(key) || !StaysInside(name)) {
+        context_.log.Line(L"Identity not restored, its names are not valid folder names: " + name);
+        continue;
+      }
       const std::wstring dumps = folder + name + L"\\";
       ExtractDumps(name, {kIdentityDumps.begin(), kIdentityDumps.end()}, dumps);
       if (RestoreItem(kAccounts)) ExtractDumps(name, {L"accounts.reg", L"accounts2.reg"}, dumps);
