@@ -18,7 +18,8 @@ std::wstring SuggestedArchiveFileName(std::wstring_view prefix, int day, int mon
 
 std::wstring FolderOf(std::wstring_view path) {
   const size_t separator = path.find_last_of(L"\\/");
-  return separator == std::wstring_view::npos ? std::wstring() : std::wstring(path.substr(0, separator + 1));
+  return separator == std::wstring_view::npos ? std::wstring()
+                                              : std::wstring(path.substr(0, separator + 1));
 }
 
 }  // namespace mailstow

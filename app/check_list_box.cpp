@@ -8,8 +8,8 @@ namespace {
 constexpr int kBoxSize = 13;
 constexpr int kItemHeight = 18;
 
-LRESULT CALLBACK CheckListProc(HWND list, UINT message, WPARAM wparam, LPARAM lparam,
-                               UINT_PTR, DWORD_PTR) {
+LRESULT CALLBACK CheckListProc(HWND list, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                               DWORD_PTR) {
   switch (message) {
     case WM_LBUTTONDOWN: {
       const LRESULT hit = SendMessageW(list, LB_ITEMFROMPOINT, 0, lparam);
@@ -45,8 +45,8 @@ void CheckListBox::Install(HWND list) {
 void CheckListBox::Clear() { SendMessageW(list_, LB_RESETCONTENT, 0, 0); }
 
 int CheckListBox::Add(const std::wstring& text) {
-  const auto index =
-      static_cast<int>(SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str())));
+  const auto index = static_cast<int>(
+      SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str())));
   SetFlags(index, 0);
   return index;
 }
@@ -57,7 +57,8 @@ std::wstring CheckListBox::Text(int index) const {
   const auto length = SendMessageW(list_, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
   if (length < 0) return {};
   std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  SendMessageW(list_, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+  SendMessageW(list_, LB_GETTEXT, static_cast<WPARAM>(index),
+               reinterpret_cast<LPARAM>(text.data()));
   text.resize(static_cast<size_t>(length));
   return text;
 }
@@ -70,7 +71,8 @@ LONG_PTR CheckListBox::Flags(int index) const {
 void CheckListBox::SetFlags(int index, LONG_PTR flags) {
   SendMessageW(list_, LB_SETITEMDATA, static_cast<WPARAM>(index), flags);
   RECT rect;
-  if (SendMessageW(list_, LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&rect)) != LB_ERR) {
+  if (SendMessageW(list_, LB_GETITEMRECT, static_cast<WPARAM>(index),
+                   reinterpret_cast<LPARAM>(&rect)) != LB_ERR) {
     InvalidateRect(list_, &rect, TRUE);
   }
 }
@@ -106,7 +108,8 @@ void CheckListBox::Draw(const DRAWITEMSTRUCT& draw) {
   const bool enabled = list.IsEntryEnabled(index) && IsWindowEnabled(draw.hwndItem);
   FillRect(draw.hDC, &draw.rcItem, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
   RECT box = {draw.rcItem.left + 3, draw.rcItem.top + (kItemHeight - kBoxSize) / 2,
-              draw.rcItem.left + 3 + kBoxSize, draw.rcItem.top + (kItemHeight - kBoxSize) / 2 + kBoxSize};
+              draw.rcItem.left + 3 + kBoxSize,
+              draw.rcItem.top + (kItemHeight - kBoxSize) / 2 + kBoxSize};
   UINT state = DFCS_BUTTONCHECK | DFCS_FLAT;
   if (list.IsTicked(index)) state |= DFCS_CHECKED;
   if (!enabled) state |= DFCS_INACTIVE;
@@ -114,8 +117,9 @@ void CheckListBox::Draw(const DRAWITEMSTRUCT& draw) {
   RECT text = draw.rcItem;
   text.left = box.right + 5;
   SetBkMode(draw.hDC, TRANSPARENT);
-  SetTextColor(draw.hDC, GetSysColor(!enabled ? COLOR_GRAYTEXT
-                                              : selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+  SetTextColor(draw.hDC, GetSysColor(!enabled   ? COLOR_GRAYTEXT
+                                     : selected ? COLOR_HIGHLIGHTTEXT
+                                                : COLOR_WINDOWTEXT));
   const std::wstring label = list.Text(index);
   DrawTextW(draw.hDC, label.c_str(), static_cast<int>(label.size()), &text,
             DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);

@@ -11,11 +11,11 @@
 namespace mailstow {
 
 struct DetectionInput {
-  std::vector<std::wstring> mail_client_subkeys;  // of HKLM\software\clients\mail, as listed
+  std::vector<std::wstring> mail_client_subkeys;    // of HKLM\software\clients\mail, as listed
   std::optional<std::wstring> default_mail_client;  // its unnamed value
-  bool user_poco_key = false;                     // HKCU\software\poco exists
-  bool netscape_key = false;                      // HKLM\Software\Netscape exists
-  bool opera_key = false;                         // HKCU\Software\Opera Software exists
+  bool user_poco_key = false;                       // HKCU\software\poco exists
+  bool netscape_key = false;                        // HKLM\Software\Netscape exists
+  bool opera_key = false;                           // HKCU\Software\Opera Software exists
 };
 
 struct DetectionResult {

@@ -18,7 +18,8 @@ void MainForm::DetectInstalledClients() {
   job_->client_index = 0;
   const DetectionResult detected = DetectClients(ReadDetectionInput());
   installed_ = detected.installed;
-  HFONT normal = reinterpret_cast<HFONT>(SendMessageW(form1_->Control(L"Button1"), WM_GETFONT, 0, 0));
+  HFONT normal =
+      reinterpret_cast<HFONT>(SendMessageW(form1_->Control(L"Button1"), WM_GETFONT, 0, 0));
   if (underlined_font_ == nullptr) {
     LOGFONTW font = {};
     GetObjectW(normal, sizeof(font), &font);
@@ -29,7 +30,8 @@ void MainForm::DetectInstalledClients() {
     const std::wstring radio(client.radio_button);
     form1_->SetChecked(radio, false);
     SendMessageW(form1_->Control(radio), WM_SETFONT,
-                 reinterpret_cast<WPARAM>(installed_[static_cast<size_t>(client.index)] ? underlined_font_ : normal),
+                 reinterpret_cast<WPARAM>(
+                     installed_[static_cast<size_t>(client.index)] ? underlined_font_ : normal),
                  TRUE);
     InvalidateRect(form1_->Control(radio), nullptr, TRUE);
   }

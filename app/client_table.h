@@ -10,15 +10,15 @@ namespace mailstow {
 inline constexpr int kClientCount = 10;
 
 struct ClientInfo {
-  int index;                          // 1..10
-  std::wstring_view key;              // "EmailClient" value of a manifest
-  std::wstring_view radio_button;     // component on wizard page 3
-  std::wstring_view caption;          // design caption of the radio button
-  std::wstring_view default_name;     // default value of \software\clients\mail naming it
-  std::wstring_view prefix;           // start of default archive names, ends with a blank
+  int index;                       // 1..10
+  std::wstring_view key;           // "EmailClient" value of a manifest
+  std::wstring_view radio_button;  // component on wizard page 3
+  std::wstring_view caption;       // design caption of the radio button
+  std::wstring_view default_name;  // default value of \software\clients\mail naming it
+  std::wstring_view prefix;        // start of default archive names, ends with a blank
   std::span<const std::wstring_view> executables;  // running-client check, in order
-  std::wstring_view last_slot;        // settings value, empty for memory only
-  std::wstring_view auto_subkey;      // subkey of the auto-backup settings
+  std::wstring_view last_slot;                     // settings value, empty for memory only
+  std::wstring_view auto_subkey;                   // subkey of the auto-backup settings
 };
 
 std::span<const ClientInfo> AllClients();

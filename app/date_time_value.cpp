@@ -45,7 +45,8 @@ CivilDateTime FromDays(double days) {
   // Round to the millisecond first so that 0.99999999 of a day does not show as 23:59:59.999.
   const double total_ms = std::round(days * kMillisecondsPerDay);
   auto whole_days = static_cast<std::int64_t>(std::floor(total_ms / kMillisecondsPerDay));
-  auto ms = static_cast<std::int64_t>(total_ms - static_cast<double>(whole_days) * kMillisecondsPerDay);
+  auto ms =
+      static_cast<std::int64_t>(total_ms - static_cast<double>(whole_days) * kMillisecondsPerDay);
   CivilDateTime v;
   CivilFromDays(whole_days - kEpochOffset, v.year, v.month, v.day);
   v.millisecond = static_cast<int>(ms % 1000);

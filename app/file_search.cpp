@@ -16,11 +16,13 @@ void FileSearch::Execute() {
     if (end == std::wstring::npos) break;
     start = end + 1;
   }
-  const std::wstring first_folder = entries.front().substr(0, entries.front().find_last_of(L'\\') + 1);
+  const std::wstring first_folder =
+      entries.front().substr(0, entries.front().find_last_of(L'\\') + 1);
   for (size_t i = 0; i < entries.size() && !stop; ++i) {
     const std::wstring entry = i == 0 ? entries[i] : first_folder + entries[i];
     const size_t separator = entry.find_last_of(L'\\');
-    const std::wstring folder = separator == std::wstring::npos ? L"" : entry.substr(0, separator + 1);
+    const std::wstring folder =
+        separator == std::wstring::npos ? L"" : entry.substr(0, separator + 1);
     SearchEntry(folder, entry.substr(folder.size()));
   }
   if (on_finish) on_finish();
@@ -48,13 +50,15 @@ void FileSearch::SearchEntry(const std::wstring& folder, const std::wstring& mas
   if (search == INVALID_HANDLE_VALUE) return;
   do {
     const std::wstring name = found.cFileName;
-    if (name == L"." || name == L".." || !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+    if (name == L"." || name == L".." || !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+      continue;
     SearchEntry(folder + name + L"\\", mask);
   } while (!stop && FindNextFileW(search, &found));
   FindClose(search);
 }
 
-std::vector<std::wstring> FoldersHoldingMatches(const std::wstring& folder, const std::wstring& mask,
+std::vector<std::wstring> FoldersHoldingMatches(const std::wstring& folder,
+                                                const std::wstring& mask,
                                                 const std::function<void()>& process_messages) {
   std::vector<std::wstring> folders;
   FileSearch search;

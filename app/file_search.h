@@ -34,7 +34,8 @@ class FileSearch {
 
 // Runs a search for mask below folder (recursing) and returns the folder of every match,
 // one entry per match, in the order found.
-std::vector<std::wstring> FoldersHoldingMatches(const std::wstring& folder, const std::wstring& mask,
+std::vector<std::wstring> FoldersHoldingMatches(const std::wstring& folder,
+                                                const std::wstring& mask,
                                                 const std::function<void()>& process_messages);
 
 }  // namespace mailstow

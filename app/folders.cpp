@@ -23,8 +23,9 @@ std::wstring ProgramFolder() {
 std::wstring PersonalFolder() {
   RegistryKey key;
   std::wstring folder;
-  if (key.Open(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-               false, KEY_READ)) {
+  if (key.Open(HKEY_CURRENT_USER,
+               L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", false,
+               KEY_READ)) {
     const auto personal = key.ReadString(L"Personal");
     if (personal.ok()) folder = personal.value;
   }
@@ -54,7 +55,8 @@ void EmptyStagingFolder(const std::wstring& folder) {
   HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return;
   do {
-    if ((found.dwFileAttributes & ~kAllowed) == 0) doomed.push_back(folder + L"\\" + found.cFileName);
+    if ((found.dwFileAttributes & ~kAllowed) == 0)
+      doomed.push_back(folder + L"\\" + found.cFileName);
   } while (FindNextFileW(search, &found));
   FindClose(search);
   for (const std::wstring& file : doomed) {

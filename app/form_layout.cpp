@@ -115,10 +115,8 @@ constexpr ComponentSpec kForm2[] = {
 
 // About box.
 constexpr ComponentSpec kForm3[] = {
-    {L"Label1", K::kLabel, 0, 16, 16, 280, 24},
-    {L"Label2", K::kLabel, 0, 16, 48, 280, 20},
-    {L"Label3", K::kLabel, 0, 0, 0, 0, 0},
-    {L"Label4", K::kLabel, 0, 16, 76, 280, 20},
+    {L"Label1", K::kLabel, 0, 16, 16, 280, 24},    {L"Label2", K::kLabel, 0, 16, 48, 280, 20},
+    {L"Label3", K::kLabel, 0, 0, 0, 0, 0},         {L"Label4", K::kLabel, 0, 16, 76, 280, 20},
     {L"Button1", K::kButton, 0, 120, 112, 75, 25},
 };
 
@@ -159,18 +157,14 @@ constexpr ComponentSpec kForm4[] = {
 
 // Close-programs dialog.
 constexpr ComponentSpec kForm5[] = {
-    {L"Label1", K::kLabel, 0, 16, 12, 400, 20},
-    {L"ListBox1", K::kListBox, 0, 16, 36, 400, 140},
-    {L"Button1", K::kButton, 0, 16, 190, 90, 25},
-    {L"Button2", K::kButton, 0, 120, 190, 140, 25},
+    {L"Label1", K::kLabel, 0, 16, 12, 400, 20},    {L"ListBox1", K::kListBox, 0, 16, 36, 400, 140},
+    {L"Button1", K::kButton, 0, 16, 190, 90, 25},  {L"Button2", K::kButton, 0, 120, 190, 140, 25},
     {L"Button3", K::kButton, 0, 326, 190, 90, 25},
 };
 
 constexpr std::array kForms = {
-    FormSpec{L"Form1", 282, 179, 556, 402, kForm1},
-    FormSpec{L"Form2", 0, 0, 310, 124, kForm2},
-    FormSpec{L"Form3", 0, 0, 320, 180, kForm3},
-    FormSpec{L"Form4", 0, 0, 480, 650, kForm4},
+    FormSpec{L"Form1", 282, 179, 556, 402, kForm1}, FormSpec{L"Form2", 0, 0, 310, 124, kForm2},
+    FormSpec{L"Form3", 0, 0, 320, 180, kForm3},     FormSpec{L"Form4", 0, 0, 480, 650, kForm4},
     FormSpec{L"Form5", 0, 0, 436, 256, kForm5},
 };
 

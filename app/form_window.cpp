@@ -91,19 +91,18 @@ bool FormWindow::Create(HINSTANCE instance, HWND owner, const std::wstring& capt
                                   : (WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME);
   RECT frame = {0, 0, spec_.width, spec_.height};
   AdjustWindowRectEx(&frame, style, FALSE, WS_EX_CONTROLPARENT);
-  hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT | (main_window ? WS_EX_APPWINDOW : WS_EX_DLGMODALFRAME),
-                          kFormClass, caption.c_str(), style, spec_.left, spec_.top,
-                          frame.right - frame.left, frame.bottom - frame.top, owner, nullptr,
-                          instance, this);
+  hwnd_ = CreateWindowExW(
+      WS_EX_CONTROLPARENT | (main_window ? WS_EX_APPWINDOW : WS_EX_DLGMODALFRAME), kFormClass,
+      caption.c_str(), style, spec_.left, spec_.top, frame.right - frame.left,
+      frame.bottom - frame.top, owner, nullptr, instance, this);
   if (hwnd_ == nullptr) return false;
 
   bool has_pages = false;
   for (const ComponentSpec& c : spec_.components) has_pages = has_pages || c.page > 0;
   if (has_pages) {
     for (int page = 1; page <= kWizardPageCount; ++page) {
-      HWND sheet = CreateWindowExW(WS_EX_CONTROLPARENT, kPageClass, L"",
-                                   WS_CHILD | WS_CLIPSIBLINGS, 0, 0, spec_.width, 360, hwnd_,
-                                   nullptr, instance, nullptr);
+      HWND sheet = CreateWindowExW(WS_EX_CONTROLPARENT, kPageClass, L"", WS_CHILD | WS_CLIPSIBLINGS,
+                                   0, 0, spec_.width, 360, hwnd_, nullptr, instance, nullptr);
       pages_.push_back(sheet);
     }
   }
@@ -124,11 +123,10 @@ void FormWindow::CreateControl(const ComponentSpec& component, int id) {
   HWND parent = component.page > 0 ? pages_[component.page - 1] : hwnd_;
   DWORD style = WS_CHILD | cls.style;
   if (component.width > 0) style |= WS_VISIBLE;
-  HWND control = CreateWindowExW(cls.ex_style, cls.name, L"", style, component.x, component.y,
-                                 component.width, component.height, parent,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                 reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(hwnd_, GWLP_HINSTANCE)),
-                                 nullptr);
+  HWND control = CreateWindowExW(
+      cls.ex_style, cls.name, L"", style, component.x, component.y, component.width,
+      component.height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+      reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(hwnd_, GWLP_HINSTANCE)), nullptr);
   SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
   if (component.kind == ComponentKind::kCheckListBox) CheckListBox::Install(control);
   if (component.kind == ComponentKind::kProgressBar) {
@@ -152,7 +150,8 @@ std::wstring FormWindow::Text(const std::wstring& component) const {
   HWND control = Control(component);
   if (control == nullptr) return {};
   std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
-  text.resize(static_cast<size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+  text.resize(
+      static_cast<size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
   return text;
 }
 
@@ -198,8 +197,7 @@ int FormWindow::TextWidth(const std::wstring& component, const std::wstring& tex
   return size.cx;
 }
 
-void FormWindow::MoveComponent(const std::wstring& component, int x, int y, int width,
-                               int height) {
+void FormWindow::MoveComponent(const std::wstring& component, int x, int y, int width, int height) {
   if (HWND control = Control(component)) {
     MoveWindow(control, x, y, width, height, TRUE);
     InvalidateRect(GetParent(control), nullptr, TRUE);

@@ -103,9 +103,8 @@ bool MainForm::FormCreate() {
   tray_ = std::make_unique<TrayIcon>(form1_->hwnd(), L"Letterkeep autobackup");
   tray_->on_double_click = [this] { TrayDoubleClick(); };
   archive_ = std::make_unique<ArchiveJob>(archiver_, *this, log_, staging_folder_);
-  registry_ = std::make_unique<TIORegistry>(&prompts_, [this](const std::wstring& line) {
-    log_.Line(line);
-  });
+  registry_ = std::make_unique<TIORegistry>(&prompts_,
+                                            [this](const std::wstring& line) { log_.Line(line); });
   adapter_context_.reset(new AdapterContext{*job_, *archive_, *this, log_, *registry_, settings_,
                                             staging_folder_, favorites_last_archive_});
   return true;
@@ -187,8 +186,8 @@ void MainForm::FormShow() {
   messages_.Load();
   // 5.
   SelectRadio(settings_.multiple_volumes ? L"RadioButton15" : L"RadioButton14");
-  SendMessageW(form1_->Control(L"ComboBox2"), CB_SETCURSEL,
-               static_cast<WPARAM>(settings_.volumes), 0);
+  SendMessageW(form1_->Control(L"ComboBox2"), CB_SETCURSEL, static_cast<WPARAM>(settings_.volumes),
+               0);
   // 6.
   if (!job_->started_with_archive) ShowWizardPage(1);
   // 8.
@@ -329,8 +328,9 @@ bool MainForm::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT
       for (const ClientInfo& client : AllClients()) {
         if (form1_->Control(std::wstring(client.radio_button)) != control) continue;
         auto dc = reinterpret_cast<HDC>(wparam);
-        SetTextColor(dc, GetSysColor(installed_[static_cast<size_t>(client.index)] ? COLOR_WINDOWTEXT
-                                                                                  : COLOR_GRAYTEXT));
+        SetTextColor(dc,
+                     GetSysColor(installed_[static_cast<size_t>(client.index)] ? COLOR_WINDOWTEXT
+                                                                               : COLOR_GRAYTEXT));
         SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
         result = reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
         return true;

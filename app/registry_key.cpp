@@ -79,10 +79,11 @@ RegistryRead<int> RegistryKey::ReadInteger(const std::wstring& name) const {
   DWORD value = 0;
   DWORD size = sizeof(value);
   if (key_ == nullptr) return result;
-  const LONG rc = RegQueryValueExW(key_, name.c_str(), nullptr, &type,
-                                   reinterpret_cast<BYTE*>(&value), &size);
+  const LONG rc =
+      RegQueryValueExW(key_, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
   if (rc == ERROR_FILE_NOT_FOUND) return result;
-  if ((rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA) || type != REG_DWORD || size != sizeof(value)) {
+  if ((rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA) || type != REG_DWORD ||
+      size != sizeof(value)) {
     result.status = ReadStatus::kWrongType;
     return result;
   }
@@ -121,9 +122,9 @@ bool RegistryKey::WriteString(const std::wstring& name, const std::wstring& valu
 
 bool RegistryKey::WriteInteger(const std::wstring& name, int value) {
   const auto raw = static_cast<DWORD>(value);
-  return key_ != nullptr && RegSetValueExW(key_, name.c_str(), 0, REG_DWORD,
-                                           reinterpret_cast<const BYTE*>(&raw),
-                                           sizeof(raw)) == ERROR_SUCCESS;
+  return key_ != nullptr &&
+         RegSetValueExW(key_, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&raw),
+                        sizeof(raw)) == ERROR_SUCCESS;
 }
 
 bool RegistryKey::WriteBool(const std::wstring& name, bool value) {

@@ -28,6 +28,7 @@ class ValueLoader {
   void DateTime(const wchar_t* name, double& value, double fallback) {
     Load(name, value, fallback, &RegistryKey::ReadDateTime, &RegistryKey::WriteDateTime);
   }
+
  private:
   template <typename T, typename Reader, typename Writer>
   void Load(const wchar_t* name, T& value, const T& fallback, Reader read, Writer write) {

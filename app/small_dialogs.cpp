@@ -27,7 +27,8 @@ void RunModal(FormWindow& dialog, HWND owner, const bool& closed) {
   GetWindowRect(dialog.hwnd(), &rect);
   const int width = rect.right - rect.left;
   const int height = rect.bottom - rect.top;
-  SetWindowPos(dialog.hwnd(), HWND_TOP, owner_rect.left + (owner_rect.right - owner_rect.left - width) / 2,
+  SetWindowPos(dialog.hwnd(), HWND_TOP,
+               owner_rect.left + (owner_rect.right - owner_rect.left - width) / 2,
                owner_rect.top + (owner_rect.bottom - owner_rect.top - height) / 2, 0, 0,
                SWP_NOSIZE | SWP_SHOWWINDOW);
   SetForegroundWindow(dialog.hwnd());

@@ -50,11 +50,11 @@ void MainForm::Button5Click() {
   const std::wstring start = !current_folder.empty() && FolderExists(current_folder)
                                  ? current_folder
                                  : settings_.last_path;
-  const auto chosen = AskArchiveFile(
-      form1_->hwnd(), true,
-      SuggestedArchiveFileName(client != nullptr ? client->prefix : L"", today.wDay, today.wMonth,
-                               today.wYear),
-      form1_->Text(L"SaveDialog1"), start);
+  const auto chosen =
+      AskArchiveFile(form1_->hwnd(), true,
+                     SuggestedArchiveFileName(client != nullptr ? client->prefix : L"", today.wDay,
+                                              today.wMonth, today.wYear),
+                     form1_->Text(L"SaveDialog1"), start);
   if (chosen) job_->set_backup_archive_path(*chosen);
 }
 

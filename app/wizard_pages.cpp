@@ -125,9 +125,8 @@ bool MainForm::NextOnClientPage() {
     prompts_.Show(PromptKind::kError, PromptButtons::kOk, Message(L"Message13"));
     return false;
   }
-  if (job_->client_not_installed &&
-      prompts_.Show(PromptKind::kWarning, PromptButtons::kYesNo, Message(L"Message14")) !=
-          PromptAnswer::kYes) {
+  if (job_->client_not_installed && prompts_.Show(PromptKind::kWarning, PromptButtons::kYesNo,
+                                                  Message(L"Message14")) != PromptAnswer::kYes) {
     return false;
   }
   if (!AdapterAvailable(job_->client_index)) return false;
@@ -210,8 +209,8 @@ bool MainForm::NextOnRestoreFilePage() {
   }
   if (OpenArchiveForRestore(*archive_, *this, path) != OpenOutcome::kOpened) return false;
   if (job_->started_with_archive) {
-    ClientChosen(ReadArchiveClient(*archive_, log_, program_folder_ + L"Log.txt", path,
-                                   job_->client_index));
+    ClientChosen(
+        ReadArchiveClient(*archive_, log_, program_folder_ + L"Log.txt", path, job_->client_index));
   }
   if (!AdapterAvailable(job_->client_index)) return false;
   for (CheckListBox list : {job_->restore_identities(), job_->restore_items()}) {

@@ -23,8 +23,9 @@ constexpr int kClientIndex = 10;
 std::wstring FavoritesFolder() {
   RegistryKey key;
   std::wstring folder;
-  if (key.Open(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-               false, KEY_READ)) {
+  if (key.Open(HKEY_CURRENT_USER,
+               L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", false,
+               KEY_READ)) {
     folder = key.ReadString(L"Favorites").value;
   }
   if (folder.empty()) {

@@ -45,7 +45,8 @@ std::wstring ReplaceLeadingToken(std::wstring_view text, const TokenFolders& fol
       {L"%systemroot%", &folders.system_root},
   }};
   for (const auto& [token, folder] : tokens) {
-    if (StartsWithIgnoringCase(text, token)) return *folder + std::wstring(text.substr(token.size()));
+    if (StartsWithIgnoringCase(text, token))
+      return *folder + std::wstring(text.substr(token.size()));
   }
   return std::wstring(text);
 }

@@ -83,8 +83,7 @@ void ArchiveJob::AddJobEntry(const std::wstring& source, const std::wstring& fol
 
 void ArchiveJob::AddFolderEntries(const std::wstring& folder_path,
                                   const std::wstring& archive_folder,
-                                  const std::wstring& strip_prefix,
-                                  const std::wstring& extension) {
+                                  const std::wstring& strip_prefix, const std::wstring& extension) {
   WIN32_FIND_DATAW found;
   HANDLE search = FindFirstFileW((folder_path + L"\\*." + extension).c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return;
@@ -116,8 +115,8 @@ int ArchiveJob::PackJob(const std::wstring& archive_path, const BackupDescriptio
     log_.Line(L"Del Folder: " + entries_[i].strip_prefix);
     archiver_.AddFileList(ToAnsi(entries_[i].source), &file_list_);
   }
-  const int status = archiver_.AddFiles(ToAnsi(archive_path), &file_list_,
-                                        compress_options_.data(), EventThunk, this);
+  const int status = archiver_.AddFiles(ToAnsi(archive_path), &file_list_, compress_options_.data(),
+                                        EventThunk, this);
   flags_.job_failed = false;
   LogResult(status);
   if (ReportWriteFailure(status)) {

@@ -6,7 +6,8 @@
 
 namespace mailstow {
 
-OpenOutcome OpenArchiveForRestore(ArchiveJob& job, JobHost& host, const std::wstring& archive_path) {
+OpenOutcome OpenArchiveForRestore(ArchiveJob& job, JobHost& host,
+                                  const std::wstring& archive_path) {
   if (GetFileAttributesW(archive_path.c_str()) == INVALID_FILE_ATTRIBUTES) {
     host.prompts().Show(PromptKind::kError, PromptButtons::kOk, host.Message(L"Message9"));
     return OpenOutcome::kMissing;

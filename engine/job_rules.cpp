@@ -24,8 +24,9 @@ int ProgressPosition(long long entries_done, double scale, int percent) {
 
 std::wstring StoredNameFor(std::wstring_view proposed, std::wstring_view folder,
                            std::wstring_view strip_prefix) {
-  const std::wstring_view rest =
-      strip_prefix.size() < proposed.size() ? proposed.substr(strip_prefix.size()) : std::wstring_view{};
+  const std::wstring_view rest = strip_prefix.size() < proposed.size()
+                                     ? proposed.substr(strip_prefix.size())
+                                     : std::wstring_view{};
   std::wstring name(folder);
   name += L'\\';
   name += rest;

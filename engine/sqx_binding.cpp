@@ -82,14 +82,12 @@ int ArchiverBinding::ExtractFiles(const std::string& archive, sqx::FileList* lis
                                   unsigned char* options, sqx::Callback callback,
                                   void* user) const {
   if (entries_[kExtractFiles] == nullptr) return -1;
-  return Entry<sqx::ExtractFilesFn>(kExtractFiles)(archive.c_str(), list, options, callback,
-                                                   user);
+  return Entry<sqx::ExtractFilesFn>(kExtractFiles)(archive.c_str(), list, options, callback, user);
 }
 
 int ArchiverBinding::ListFiles(const std::string& archive, sqx::FileList* list,
                                sqx::ArcFileList* contents, unsigned char* scratch,
-                               unsigned char* options, sqx::Callback callback,
-                               void* user) const {
+                               unsigned char* options, sqx::Callback callback, void* user) const {
   if (entries_[kListFiles] == nullptr) return -1;
   return Entry<sqx::ListFilesFn>(kListFiles)(archive.c_str(), list, contents, scratch, options,
                                              callback, user);

@@ -42,7 +42,8 @@ void ProcessList::Refresh() {
   if (snapshot == INVALID_HANDLE_VALUE) return;
   PROCESSENTRY32W entry = {};
   entry.dwSize = sizeof(entry);
-  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+  for (BOOL more = Process32FirstW(snapshot, &entry); more;
+       more = Process32NextW(snapshot, &entry)) {
     ProcessInfo info;
     info.executable = entry.szExeFile;
     info.name = info.executable.substr(info.executable.find_last_of(L"\\/") + 1);

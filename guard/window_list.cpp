@@ -27,8 +27,9 @@ bool Accepted(const WindowList& list, HWND window) {
     if (GetWindow(window, GW_OWNER) != nullptr) return false;
     const auto style = static_cast<uint32_t>(GetWindowLongW(window, GWL_STYLE));
     HWND popup = GetLastActivePopup(window);
-    const bool popup_passes = popup != nullptr && IsWindow(popup) &&
-                              PassesTaskBarStyle(static_cast<uint32_t>(GetWindowLongW(popup, GWL_STYLE)));
+    const bool popup_passes =
+        popup != nullptr && IsWindow(popup) &&
+        PassesTaskBarStyle(static_cast<uint32_t>(GetWindowLongW(popup, GWL_STYLE)));
     if (!PassesTaskBarStyle(style) && !popup_passes) return false;
   }
   return true;
@@ -49,7 +50,8 @@ std::wstring ExecutableOfProcess(DWORD process_id) {
   PROCESSENTRY32W entry = {};
   entry.dwSize = sizeof(entry);
   std::wstring executable;
-  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+  for (BOOL more = Process32FirstW(snapshot, &entry); more;
+       more = Process32NextW(snapshot, &entry)) {
     if (entry.th32ProcessID == process_id) {
       executable = entry.szExeFile;
       break;

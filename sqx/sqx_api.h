@@ -34,12 +34,12 @@ enum Status : int32_t {
 
 // Event kinds raised through the callback (CallbackInfo::event_kind).
 enum EventKind : int32_t {
-  kEventProgress = 0,       // percent of the current file in `amount`
-  kEventOverwrite = 1,      // an output file exists; an answer of 2 overwrites it
-  kEventNextVolume = 2,     // removable media: insert the next volume (see CallbackInfo)
-  kEventPassword = 3,       // password needed; the answer arrives in second_name
-  kEventStoreEntry = 5,     // an entry is about to be stored; first_name may be rewritten
-  kEventExtractEntry = 6,   // a member is about to be written; second_name may be rewritten
+  kEventProgress = 0,      // percent of the current file in `amount`
+  kEventOverwrite = 1,     // an output file exists; an answer of 2 overwrites it
+  kEventNextVolume = 2,    // removable media: insert the next volume (see CallbackInfo)
+  kEventPassword = 3,      // password needed; the answer arrives in second_name
+  kEventStoreEntry = 5,    // an entry is about to be stored; first_name may be rewritten
+  kEventExtractEntry = 6,  // a member is about to be written; second_name may be rewritten
 };
 
 constexpr size_t kNameChars = 272;
@@ -69,9 +69,9 @@ static_assert(sizeof(void*) != 4 || offsetof(ArcFileList, head) == 4);
 // Offsets of CompressOptions (3740 bytes, 32-bit fields unless text).
 namespace compress {
 constexpr size_t kSize = 3740;
-constexpr size_t kRecordSize = 0;      // = 3740
-constexpr size_t kLevel = 4;           // deflate effort 1..5 (Mailstow sets 3)
-constexpr size_t kPassword = 40;       // text, empty for no password
+constexpr size_t kRecordSize = 0;  // = 3740
+constexpr size_t kLevel = 4;       // deflate effort 1..5 (Mailstow sets 3)
+constexpr size_t kPassword = 40;   // text, empty for no password
 constexpr size_t kPasswordChars = 256;
 constexpr size_t kStagingFolder = 584;  // text, folder for temporary files
 constexpr size_t kStagingFolderChars = 260;
@@ -91,8 +91,8 @@ constexpr int32_t kVolumeFloppyBytes = 1357664;
 // Offsets of ExtractOptions (828 bytes).
 namespace extract {
 constexpr size_t kSize = 828;
-constexpr size_t kRecordSize = 0;      // = 828
-constexpr size_t kKeepFolders = 8;     // 0: file name alone, 1: keep stored inner folders
+constexpr size_t kRecordSize = 0;       // = 828
+constexpr size_t kKeepFolders = 8;      // 0: file name alone, 1: keep stored inner folders
 constexpr size_t kStagingFolder = 556;  // text: folder under which output paths are proposed
 constexpr size_t kStagingFolderChars = 260;
 }  // namespace extract
@@ -104,7 +104,7 @@ constexpr size_t kFirstName = 4;     // kNameChars
 constexpr size_t kSecondName = 276;  // kNameChars
 constexpr size_t kMediaKind = 564;   // drive type of the volume's drive
 constexpr size_t kEventKind = 572;
-constexpr size_t kAmount = 576;      // percent of the current file, or bytes needed
+constexpr size_t kAmount = 576;  // percent of the current file, or bytes needed
 constexpr size_t kDiskNumber = 580;
 }  // namespace callback
 
@@ -141,9 +141,9 @@ using RepairFilesFn = int32_t(SQX_CALL*)(const char* archive, Callback callback,
 
 // The 13 export names, in the order the binding resolves them.
 inline constexpr const char* kExportNames[13] = {
-    "SqxInitFileList",    "SqxDoneFileList",  "SqxAddFileList",       "SqxInitArcFileList",
+    "SqxInitFileList",    "SqxDoneFileList",      "SqxAddFileList",     "SqxInitArcFileList",
     "SqxDoneArcFileList", "SqxAddArchiveComment", "SqxAddFileComments", "SqxAddFiles",
-    "SqxExtractFiles",    "SqxTestFiles",     "SqxDeleteFiles",       "SqxListFiles",
+    "SqxExtractFiles",    "SqxTestFiles",         "SqxDeleteFiles",     "SqxListFiles",
     "SqxRepairFiles"};
 
 }  // namespace sqx

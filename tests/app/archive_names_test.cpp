@@ -13,7 +13,8 @@ TEST(ArchiveNames, DefaultNameReplacesEveryNonDigitOfTheDate) {
 }
 
 TEST(ArchiveNames, SuggestionHasNoLeadingZeros) {
-  EXPECT_EQ(SuggestedArchiveFileName(L"OExpressBackup ", 6, 12, 2026), L"OExpressBackup 6-12-2026.ebk");
+  EXPECT_EQ(SuggestedArchiveFileName(L"OExpressBackup ", 6, 12, 2026),
+            L"OExpressBackup 6-12-2026.ebk");
 }
 
 TEST(ArchiveNames, FolderKeepsItsSeparator) {

@@ -17,7 +17,8 @@ TEST(FolderTokens, FoldersComeFromTheApplicationDataFolder) {
 }
 
 TEST(FolderTokens, OnlyALeadingTokenIsReplacedInAnyCase) {
-  const TokenFolders folders = TokenFoldersFrom(L"C:\\Users\\Ann\\AppData\\Roaming", L"C:\\Windows");
+  const TokenFolders folders =
+      TokenFoldersFrom(L"C:\\Users\\Ann\\AppData\\Roaming", L"C:\\Windows");
   EXPECT_EQ(ReplaceLeadingToken(L"%UserProfile%\\Local Settings\\Store", folders),
             L"C:\\Users\\Ann\\Local Settings\\Store");
   EXPECT_EQ(ReplaceLeadingToken(L"%SYSTEMDRIVE%\\Mail", folders), L"C:\\Mail");

@@ -7,7 +7,8 @@ namespace mailstow::e2e {
 
 std::wstring WindowsPath(const std::string& linux_path) {
   std::wstring path = L"Z:";
-  for (char c : linux_path) path += c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c));
+  for (char c : linux_path)
+    path += c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c));
   return path;
 }
 
@@ -42,7 +43,8 @@ void CopyInto(const std::wstring& source_file, const std::wstring& folder, const
   CopyFileW(source_file.c_str(), (folder + as).c_str(), FALSE);
 }
 
-std::wstring PrepareProgramFolder(const std::wstring& name, const std::vector<std::wstring>& files) {
+std::wstring PrepareProgramFolder(const std::wstring& name,
+                                  const std::vector<std::wstring>& files) {
   const std::wstring folder = L"C:\\Tests\\" + name;
   RemoveTree(folder);
   CreateDirectoryW(L"C:\\Tests", nullptr);
@@ -225,8 +227,9 @@ bool IsShown(HWND window) { return IsWindowVisible(window) != 0; }
 std::wstring ReadRegistryString(HKEY root, const std::wstring& key, const std::wstring& name) {
   wchar_t buffer[2048] = {};
   DWORD size = sizeof(buffer) - sizeof(wchar_t);
-  if (RegGetValueW(root, key.c_str(), name.c_str(), RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, buffer, &size) !=
-      ERROR_SUCCESS) {
+  if (RegGetValueW(root, key.c_str(), name.c_str(),
+                   RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, buffer,
+                   &size) != ERROR_SUCCESS) {
     return L"<missing>";
   }
   return buffer;

@@ -42,7 +42,8 @@ class Program {
 
   // The visible top-level window of the given class ("MailstowForm" for forms, "#32770" for
   // message boxes), waiting up to the timeout; null when none appeared.
-  HWND WaitForWindow(const std::wstring& window_class, std::chrono::milliseconds timeout = 20s) const;
+  HWND WaitForWindow(const std::wstring& window_class,
+                     std::chrono::milliseconds timeout = 20s) const;
   std::vector<HWND> TopLevelWindows(const std::wstring& window_class) const;
 
  private:

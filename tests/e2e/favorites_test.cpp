@@ -17,9 +17,9 @@ namespace {
 using Tree = std::map<std::wstring, std::string>;  // relative path -> content
 
 std::wstring FavoritesFolder() {
-  return ReadRegistryString(HKEY_CURRENT_USER,
-                            L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                            L"Favorites");
+  return ReadRegistryString(
+      HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+      L"Favorites");
 }
 
 void WriteTestFile(const std::wstring& path, const std::string& content) {
@@ -35,7 +35,8 @@ void WriteTestFile(const std::wstring& path, const std::string& content) {
 }
 
 std::string ReadWholeFile(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE file =
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return "<missing>";
   std::string content(GetFileSize(file, nullptr), '\0');
   DWORD read = 0;
@@ -62,7 +63,8 @@ Tree ReadTree(const std::wstring& folder, const std::wstring& relative = L"") {
 Tree OnlyUrls(const Tree& tree) {
   Tree urls;
   for (const auto& [path, content] : tree) {
-    if (path.size() > 4 && _wcsicmp(path.c_str() + path.size() - 4, L".url") == 0) urls[path] = content;
+    if (path.size() > 4 && _wcsicmp(path.c_str() + path.size() - 4, L".url") == 0)
+      urls[path] = content;
   }
   return urls;
 }
@@ -95,7 +97,8 @@ class FavoritesTest : public ::testing::Test {
     WriteTestFile(favorites_ + L"\\Links\\Weather.url", Shortcut("http://weather.example/"));
     WriteTestFile(favorites_ + L"\\Links\\notes.txt", "not a favourite");
     WriteTestFile(favorites_ + L"\\No Links\\readme.txt", "no favourites here");
-    WriteTestFile(favorites_ + L"\\Work\\Projects\\Tracker.url", Shortcut("http://tracker.example/"));
+    WriteTestFile(favorites_ + L"\\Work\\Projects\\Tracker.url",
+                  Shortcut("http://tracker.example/"));
     original_ = ReadTree(favorites_);
     folder_ = PrepareProgramFolder(L"favorites", {L"Mailstow.exe", L"English.lng", L"Sqx.dll"});
     RemoveTree(L"C:\\Backups");
@@ -186,17 +189,30 @@ TEST_F(FavoritesTest, BackupThenDirectRestoreBringsBackEveryFavourite) {
   EXPECT_TRUE(FileExists(L"C:\\Backups\\fav.ebk"));
 
   const std::vector<std::wstring> log = LogLines(folder_ + L"Log.txt");
-  const std::vector<std::wstring> head = {L"", L"Backup", L"", L"Identity:", L"  Default", L"Items:",
-                                          L"  Favorites", L"Destination file: C:\\Backups\\fav.ebk",
+  const std::vector<std::wstring> head = {L"",
+                                          L"Backup",
+                                          L"",
+                                          L"Identity:",
+                                          L"  Default",
+                                          L"Items:",
+                                          L"  Favorites",
+                                          L"Destination file: C:\\Backups\\fav.ebk",
                                           L"EmailClient: 10"};
   ASSERT_GT(log.size(), head.size() + 1);
-  EXPECT_EQ(std::vector<std::wstring>(log.begin() + 1, log.begin() + 1 + static_cast<long>(head.size())), head);
+  EXPECT_EQ(
+      std::vector<std::wstring>(log.begin() + 1, log.begin() + 1 + static_cast<long>(head.size())),
+      head);
   // Four favourites, the directory map and the manifest, each in its block; then the result.
   const std::vector<std::wstring> tail(log.end() - 4, log.end());
-  EXPECT_EQ(tail, (std::vector<std::wstring>{L"", L"Total lines: 6", L"Error code: 0", L"Error line: 6"}));
-  EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const std::wstring& l) { return l.starts_with(L"File number: "); }), 6);
-  EXPECT_NE(std::find(log.begin(), log.end(), L"File: " + favorites_ + L"\\Links\\News.url"), log.end());
-  EXPECT_NE(std::find(log.begin(), log.end(), L"Del Folder: " + favorites_ + L"\\Links\\"), log.end());
+  EXPECT_EQ(tail, (std::vector<std::wstring>{L"", L"Total lines: 6", L"Error code: 0",
+                                             L"Error line: 6"}));
+  EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                          [](const std::wstring& l) { return l.starts_with(L"File number: "); }),
+            6);
+  EXPECT_NE(std::find(log.begin(), log.end(), L"File: " + favorites_ + L"\\Links\\News.url"),
+            log.end());
+  EXPECT_NE(std::find(log.begin(), log.end(), L"Del Folder: " + favorites_ + L"\\Links\\"),
+            log.end());
 
   WipeFavorites();
   WriteTestFile(favorites_ + L"\\Links\\notes.txt", "not a favourite");
@@ -206,13 +222,21 @@ TEST_F(FavoritesTest, BackupThenDirectRestoreBringsBackEveryFavourite) {
   EXPECT_EQ(ReadTree(favorites_), original_);
 
   const std::vector<std::wstring> restore_log = LogLines(folder_ + L"Log.txt");
-  const std::vector<std::wstring> restore_head = {
-      L"", L"Restore", L"", L"Identity:", L"  Default", L"Items:", L"  Favorites",
-      L"Source file: C:\\Backups\\fav.ebk", L"Other dir: ", L"EmailClient: 10"};
+  const std::vector<std::wstring> restore_head = {L"",
+                                                  L"Restore",
+                                                  L"",
+                                                  L"Identity:",
+                                                  L"  Default",
+                                                  L"Items:",
+                                                  L"  Favorites",
+                                                  L"Source file: C:\\Backups\\fav.ebk",
+                                                  L"Other dir: ",
+                                                  L"EmailClient: 10"};
   ASSERT_GT(restore_log.size(), restore_head.size());
-  EXPECT_EQ(std::vector<std::wstring>(restore_log.begin() + 1,
-                                      restore_log.begin() + 1 + static_cast<long>(restore_head.size())),
-            restore_head);
+  EXPECT_EQ(
+      std::vector<std::wstring>(restore_log.begin() + 1,
+                                restore_log.begin() + 1 + static_cast<long>(restore_head.size())),
+      restore_head);
 }
 
 TEST_F(FavoritesTest, PasswordProtectedBackupRestoresIntoAnotherFolder) {
@@ -272,12 +296,13 @@ TEST_F(FavoritesTest, SplitBackupRestoresTheSame) {
 TEST_F(FavoritesTest, ExitDuringALargeBackupShowsTheAbortedPage) {
   // Mailbox-like text: compressing it keeps the archiver busy for a few seconds.
   std::mt19937 random(11);
-  const char* words[] = {"Subject: ", "meeting ", "invoice ", "attached ", "regards\r\n", "From: ",
-                         "tomorrow ", "project ", "please ", "thanks "};
+  const char* words[] = {"Subject: ", "meeting ",  "invoice ", "attached ", "regards\r\n",
+                         "From: ",    "tomorrow ", "project ", "please ",   "thanks "};
   std::string bulk;
   bulk.reserve(16'000'000);
   while (bulk.size() < 16'000'000) bulk += words[random() % 10];
-  for (int i = 0; i < 10; ++i) WriteTestFile(favorites_ + L"\\Bulk\\Item" + std::to_wstring(i) + L".url", bulk);
+  for (int i = 0; i < 10; ++i)
+    WriteTestFile(favorites_ + L"\\Bulk\\Item" + std::to_wstring(i) + L".url", bulk);
   StartAt(1);
   wizard_.Next();
   wizard_.Type(L"Edit1", L"C:\\Backups\\big.ebk");

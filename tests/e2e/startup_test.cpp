@@ -78,20 +78,21 @@ TEST_F(StartupTest, FirstStartWritesEveryValueWithItsTypeAndDefault) {
   const std::wstring personal =
       ReadRegistryString(HKEY_CURRENT_USER,
                          L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                         L"Personal") + L"\\";
+                         L"Personal") +
+      L"\\";
   EXPECT_EQ(key.ReadString(L"LastPath").value, personal);
   EXPECT_EQ(key.ReadString(L"BackupDir").value, personal);
   EXPECT_EQ(key.ReadInteger(L"X").value, 282);
   EXPECT_EQ(key.ReadInteger(L"Y").value, 179);
-  for (const wchar_t* name : {L"MultipleVolumes", L"AutoMultipleVolumes", L"AutoBackup",
-                              L"BackupUsePsw"}) {
+  for (const wchar_t* name :
+       {L"MultipleVolumes", L"AutoMultipleVolumes", L"AutoBackup", L"BackupUsePsw"}) {
     const auto value = key.ReadBool(name);
     EXPECT_TRUE(value.ok()) << name;
     EXPECT_FALSE(value.value) << name;
   }
-  for (auto [name, expected] : {std::pair{L"Volumes", 1}, std::pair{L"AutoVolumes", 1},
-                                std::pair{L"BackupPeriod", 3}, std::pair{L"BackupMode", 2},
-                                std::pair{L"BackupKeep", 3}}) {
+  for (auto [name, expected] :
+       {std::pair{L"Volumes", 1}, std::pair{L"AutoVolumes", 1}, std::pair{L"BackupPeriod", 3},
+        std::pair{L"BackupMode", 2}, std::pair{L"BackupKeep", 3}}) {
     const auto value = key.ReadInteger(name);
     EXPECT_TRUE(value.ok()) << name;
     EXPECT_EQ(value.value, expected) << name;
@@ -108,7 +109,8 @@ TEST_F(StartupTest, FirstStartWritesEveryValueWithItsTypeAndDefault) {
   ASSERT_TRUE(time.ok());
   EXPECT_GE(time.value, before - 1e-6);
   EXPECT_LE(time.value, after + 1e-6);
-  EXPECT_DOUBLE_EQ(key.ReadDateTime(L"BackupDate").value, static_cast<double>(static_cast<long long>(time.value)));
+  EXPECT_DOUBLE_EQ(key.ReadDateTime(L"BackupDate").value,
+                   static_cast<double>(static_cast<long long>(time.value)));
   EXPECT_FALSE(key.ValueExists(L"LastBackupDate"));
   CloseWizard(form);
 }
@@ -211,7 +213,8 @@ namespace {
 TEST_F(StartupTest, UninstallStopsTheSchedulerAndDeletesItsFileWithoutAWindow) {
   InstallArchiver();
   RegistryKey run;
-  ASSERT_TRUE(run.Open(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", true));
+  ASSERT_TRUE(
+      run.Open(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", true));
   run.WriteString(L"Stowclock", folder_ + L"Stowclock.exe");
   CopyInto(DistFolder() + L"..\\tests\\guard\\fake_client.exe", folder_, L"Stowclock.exe");
   Program scheduler;

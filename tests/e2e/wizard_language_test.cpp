@@ -18,10 +18,15 @@ struct Language {
   const wchar_t* completed;
 };
 
-constexpr Language kEnglish = {L"English", L"en", L"Welcome to Letterkeep!", L"Next >",
-                               L"Are you sure?", L"Backup completed!"};
-constexpr Language kGerman = {L"German", L"de", L"Willkommen bei Letterkeep!", L"Weiter >",
-                              L"Sind Sie sicher?", L"Sicherung abgeschlossen!"};
+constexpr Language kEnglish = {
+    L"English",          L"en", L"Welcome to Letterkeep!", L"Next >", L"Are you sure?",
+    L"Backup completed!"};
+constexpr Language kGerman = {L"German",
+                              L"de",
+                              L"Willkommen bei Letterkeep!",
+                              L"Weiter >",
+                              L"Sind Sie sicher?",
+                              L"Sicherung abgeschlossen!"};
 
 void ChooseLanguage(WizardSession& wizard, const std::wstring& language) {
   HWND combo = wizard.Control(L"ComboBox1");
@@ -45,9 +50,11 @@ TEST_P(WizardLanguageTest, EveryPageInTheChosenLanguage) {
   const Language& language = GetParam();
   RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Corvane");
   const std::wstring favorites = ReadRegistryString(
-      HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", L"Favorites");
+      HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+      L"Favorites");
   CreateDirectoryW(favorites.c_str(), nullptr);
-  CloseHandle(CreateFileW((favorites + L"\\Home.url").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  CloseHandle(CreateFileW((favorites + L"\\Home.url").c_str(), GENERIC_WRITE, 0, nullptr,
+                          CREATE_ALWAYS, 0, nullptr));
   const std::wstring folder = PrepareProgramFolder(
       L"language", {L"Mailstow.exe", L"English.lng", L"German.lng", L"Sqx.dll"});
   RemoveTree(L"C:\\Backups");
@@ -121,7 +128,9 @@ TEST_P(WizardLanguageTest, EveryPageInTheChosenLanguage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, WizardLanguageTest, ::testing::Values(kEnglish, kGerman),
-                         [](const auto& info) { return info.param.prefix[0] == L'e' ? "English" : "German"; });
+                         [](const auto& info) {
+                           return info.param.prefix[0] == L'e' ? "English" : "German";
+                         });
 
 }  // namespace
 }  // namespace mailstow::e2e

@@ -48,7 +48,9 @@ void WizardSession::Type(const wchar_t* field, const std::wstring& text) {
   TypeText(Control(field), text);
 }
 
-std::wstring WizardSession::Text(const wchar_t* component) const { return WindowText(Control(component)); }
+std::wstring WizardSession::Text(const wchar_t* component) const {
+  return WindowText(Control(component));
+}
 
 bool WizardSession::Checked(const wchar_t* component) const {
   return SendMessageW(Control(component), BM_GETCHECK, 0, 0) == BST_CHECKED;
@@ -64,9 +66,12 @@ HWND WizardSession::WaitForBox(std::chrono::milliseconds timeout) const {
   }
 }
 
-::testing::AssertionResult WizardSession::Answer(const std::wstring& text, const std::wstring& button) {
+::testing::AssertionResult WizardSession::Answer(const std::wstring& text,
+                                                 const std::wstring& button) {
   HWND box = WaitForBox();
-  if (box == nullptr) return ::testing::AssertionFailure() << "no message box; expected: " << ::testing::PrintToString(text);
+  if (box == nullptr)
+    return ::testing::AssertionFailure()
+           << "no message box; expected: " << ::testing::PrintToString(text);
   const std::wstring shown = MessageBoxText(box);
   PressButton(box, button);
   for (int i = 0; i < 50 && IsWindow(box); ++i) std::this_thread::sleep_for(50ms);
@@ -81,8 +86,8 @@ HWND WizardSession::WaitForBox(std::chrono::milliseconds timeout) const {
 ::testing::AssertionResult WizardSession::NoBox() const {
   HWND box = WaitForBox(300ms);
   if (box == nullptr) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "unexpected message box: "
-                                       << ::testing::PrintToString(MessageBoxText(box));
+  return ::testing::AssertionFailure()
+         << "unexpected message box: " << ::testing::PrintToString(MessageBoxText(box));
 }
 
 HWND WizardSession::OtherForm(std::chrono::milliseconds timeout) const {

@@ -29,9 +29,9 @@ void SetMailClients(const std::vector<std::wstring>& subkeys, const wchar_t* def
 }
 
 std::wstring Personal() {
-  return ReadRegistryString(HKEY_CURRENT_USER,
-                            L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                            L"Personal");
+  return ReadRegistryString(
+      HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+      L"Personal");
 }
 
 std::wstring TodayDashed() {
@@ -85,7 +85,8 @@ TEST_F(WizardTest, ClientPageRefusesNoClientAGreyClientAndOneNotAvailableYet) {
   EXPECT_EQ(wizard_.ActivePage(), 3);
   wizard_.Next();
   EXPECT_TRUE(wizard_.Answer(
-      L"This E-mail Client doesn\u2019t seem to be installed. Would you like to continue?", L"Yes"));
+      L"This E-mail Client doesn\u2019t seem to be installed. Would you like to continue?",
+      L"Yes"));
   HWND box = wizard_.WaitForBox();
   ASSERT_NE(box, nullptr);
   EXPECT_NE(MessageBoxText(box).find(L"not available yet"), std::wstring::npos);
@@ -139,7 +140,8 @@ TEST_F(WizardTest, BackupListsAndArchiveFileChecks) {
   EXPECT_EQ(wizard_.ActivePage(), 5);
 
   CreateDirectoryW(L"C:\\Existing", nullptr);
-  CloseHandle(CreateFileW(L"C:\\Existing\\old.ebk", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  CloseHandle(
+      CreateFileW(L"C:\\Existing\\old.ebk", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   wizard_.Type(L"Edit1", L"C:\\Existing\\old.ebk");
   wizard_.Next();
   EXPECT_TRUE(wizard_.Answer(L"This file already exists. Overwrite?", L"No"));
@@ -211,8 +213,10 @@ TEST_F(WizardTest, BrowseButtonsOpenTheCommonDialogsAndCancelKeepsTheFields) {
   SYSTEMTIME today;
   GetLocalTime(&today);
   const std::wstring suggested = L"FavoritesBackup " + std::to_wstring(today.wDay) + L"-" +
-                                 std::to_wstring(today.wMonth) + L"-" + std::to_wstring(today.wYear);
-  EXPECT_NE(DialogFieldTexts(save).find(suggested), std::wstring::npos) << DialogFieldTexts(save).size();
+                                 std::to_wstring(today.wMonth) + L"-" +
+                                 std::to_wstring(today.wYear);
+  EXPECT_NE(DialogFieldTexts(save).find(suggested), std::wstring::npos)
+      << DialogFieldTexts(save).size();
   wizard_.Screenshot(L"save_dialog");
   PostMessageW(save, WM_COMMAND, IDCANCEL, 0);
   Sleep(500);

@@ -28,9 +28,9 @@ TEST(JobRules, OutputPathsStayInsideTheTargetFolder) {
   EXPECT_EQ(OutputPathFor(L"C:\\P\\Temp\\N\\identity.reg", L"C:\\P\\Temp", L"D:\\Restore\\"),
             L"D:\\Restore\\N\\identity.reg");
   EXPECT_EQ(OutputPathFor(L"c:\\p\\temp\\a.dbx", L"C:\\P\\Temp", L"D:\\R\\"), L"D:\\R\\a.dbx");
-  for (const wchar_t* hostile : {L"C:\\P\\Temp\\..\\..\\Windows\\x.dll", L"C:\\P\\Temp\\\\x",
-                                 L"C:\\P\\Temp\\a\\..\\..\\b", L"C:\\P\\Temp\\C:\\x",
-                                 L"C:\\P\\Tempx\\a", L"C:\\Other\\a", L"C:\\P\\Temp\\a:stream"}) {
+  for (const wchar_t* hostile :
+       {L"C:\\P\\Temp\\..\\..\\Windows\\x.dll", L"C:\\P\\Temp\\\\x", L"C:\\P\\Temp\\a\\..\\..\\b",
+        L"C:\\P\\Temp\\C:\\x", L"C:\\P\\Tempx\\a", L"C:\\Other\\a", L"C:\\P\\Temp\\a:stream"}) {
     EXPECT_FALSE(OutputPathFor(hostile, L"C:\\P\\Temp", L"D:\\R\\").has_value()) << hostile;
   }
   EXPECT_TRUE(StaysInside(L"a\\..b\\c"));  // a name that merely starts with dots is fine

@@ -61,7 +61,6 @@ std::wstring FreshFolder(const std::wstring& name) {
   return folder;
 }
 
-
 void MakeFolder(const std::wstring& folder) {
   std::filesystem::create_directories(std::filesystem::path(folder));
 }

@@ -39,7 +39,8 @@ TEST(CloseProgramsDialog, ListsTheClientWindowsAndCloseAllEndsTheProgramOnce) {
   std::atomic<bool> clicked = false;
   std::thread user([&] {
     HWND list = form.Control(L"ListBox1");
-    for (int i = 0; i < 100 && !IsWindowVisible(form.hwnd()); ++i) std::this_thread::sleep_for(50ms);
+    for (int i = 0; i < 100 && !IsWindowVisible(form.hwnd()); ++i)
+      std::this_thread::sleep_for(50ms);
     for (int i = 0; i < e2e::ListCount(list); ++i) listed.push_back(e2e::ListText(list, i));
     e2e::Click(form.Control(L"Button3"));
     clicked = true;

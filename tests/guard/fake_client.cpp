@@ -18,7 +18,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   cls.hInstance = instance;
   cls.lpszClassName = L"FakeClient";
   RegisterClassW(&cls);
-  for (const wchar_t* caption : {L"Inbox - Fake Mail", L"1 Reminder", L"MCI command handling window"}) {
+  for (const wchar_t* caption :
+       {L"Inbox - Fake Mail", L"1 Reminder", L"MCI command handling window"}) {
     HWND window = CreateWindowExW(0, L"FakeClient", caption, WS_OVERLAPPEDWINDOW, 10, 10, 300, 200,
                                   nullptr, nullptr, instance, nullptr);
     ShowWindow(window, SW_SHOWNOACTIVATE);
