@@ -155,12 +155,7 @@ class FavoritesTest : public ::testing::Test {
     ASSERT_EQ(wizard_.ActivePage(), 11);
   }
 
-  void RunRestore() {
-    ASSERT_EQ(wizard_.ActivePage(), 12);
-    wizard_.Next();
-    wizard_.WaitForPage(14);
-    ASSERT_EQ(wizard_.ActivePage(), 14);
-  }
+  void RunRestore() { ASSERT_TRUE(wizard_.RunFrom(12, 14)); }
 
   void RestoreDirectly() {
     EXPECT_TRUE(wizard_.Checked(L"RadioButton11"));

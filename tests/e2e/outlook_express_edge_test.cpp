@@ -102,16 +102,7 @@ class OutlookExpressEdgeTest : public ::testing::Test {
     app_data_ = ShellFolder(L"AppData");
     RemoveTree(L"C:\\Profiles");
     RemoveTree(L"C:\\Backups");
-    WorldRequest request;
-    request.seed = 5;
-    request.scale = 0.01;
-    request.clients = {L"OutlookExpress"};
-    std::wstring error;
-    ASSERT_TRUE(DescribeMachineWorld(request, &worlds_, &error)) << ToUtf8(error);
-    scope_ = ScopeOf(worlds_);
-    ASSERT_TRUE(RemoveScope(scope_, &error)) << ToUtf8(error);
-    InstallSummary summary;
-    ASSERT_TRUE(InstallWorld(worlds_, &summary, &error)) << ToUtf8(error);
+    ASSERT_TRUE(InstallOutlookExpressWorld(&scope_));
     identities_ = MachineIdentities();
     ASSERT_GE(identities_.size(), 3u);
     folder_ = PrepareProgramFolder(L"outlook_express_edge",
@@ -172,11 +163,7 @@ class OutlookExpressEdgeTest : public ::testing::Test {
     ASSERT_EQ(wizard_.ActivePage(), 12);
   }
 
-  void RunRestore() {
-    wizard_.Next();
-    for (int i = 0; i < 600 && wizard_.ActivePage() != 14; ++i) Sleep(100);
-    ASSERT_EQ(wizard_.ActivePage(), 14);
-  }
+  void RunRestore() { ASSERT_TRUE(wizard_.RunFrom(12, 14)); }
 
   // The first identity whose "Store Root" text passes the test.
   ::testing::AssertionResult FindIdentity(bool (*matches)(const std::wstring&),
@@ -189,7 +176,6 @@ class OutlookExpressEdgeTest : public ::testing::Test {
     return ::testing::AssertionFailure() << "no identity with such a store folder";
   }
 
-  std::vector<ClientWorld> worlds_;
   SnapshotSpec scope_;
   std::vector<OeIdentity> identities_;
   std::wstring app_data_;

@@ -5,6 +5,10 @@
 #include "app/registry_key.h"
 #include "clients/folder_tokens.h"
 #include "tests/e2e/driver.h"
+#include "tools/machine_world.h"
+#include "tools/utf_text.h"
+#include "tools/world_installer.h"
+#include "tools/world_removal.h"
 
 namespace mailstow::e2e {
 
@@ -52,6 +56,22 @@ std::vector<OeIdentity> MachineIdentities() {
     identities.push_back(identity);
   }
   return identities;
+}
+
+::testing::AssertionResult InstallOutlookExpressWorld(SnapshotSpec* scope) {
+  WorldRequest request;
+  request.seed = 5;
+  request.scale = 0.01;
+  request.clients = {L"OutlookExpress"};
+  std::vector<ClientWorld> worlds;
+  std::wstring error;
+  InstallSummary summary;
+  if (!DescribeMachineWorld(request, &worlds, &error) || !RemoveScope(ScopeOf(worlds), &error) ||
+      !InstallWorld(worlds, &summary, &error)) {
+    return ::testing::AssertionFailure() << ToUtf8(error);
+  }
+  *scope = ScopeOf(worlds);
+  return ::testing::AssertionSuccess();
 }
 
 }  // namespace mailstow::e2e

@@ -26,16 +26,7 @@ class OutlookExpressTest : public ::testing::Test {
  protected:
   void SetUp() override {
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Corvane");
-    WorldRequest request;
-    request.seed = 5;
-    request.scale = 0.01;
-    request.clients = {L"OutlookExpress"};
-    std::wstring error;
-    ASSERT_TRUE(DescribeMachineWorld(request, &worlds_, &error)) << ToUtf8(error);
-    scope_ = ScopeOf(worlds_);
-    ASSERT_TRUE(RemoveScope(scope_, &error)) << ToUtf8(error);
-    InstallSummary summary;
-    ASSERT_TRUE(InstallWorld(worlds_, &summary, &error)) << ToUtf8(error);
+    ASSERT_TRUE(InstallOutlookExpressWorld(&scope_));
     identities_ = MachineIdentities();
     ASSERT_GE(identities_.size(), 3u);
     folder_ =
@@ -101,12 +92,7 @@ class OutlookExpressTest : public ::testing::Test {
     ASSERT_EQ(wizard_.ActivePage(), 11);
   }
 
-  void RunRestore() {
-    ASSERT_EQ(wizard_.ActivePage(), 12);
-    wizard_.Next();
-    wizard_.WaitForPage(14);
-    ASSERT_EQ(wizard_.ActivePage(), 14);
-  }
+  void RunRestore() { ASSERT_TRUE(wizard_.RunFrom(12, 14)); }
 
   // Removes the backed-up identities (keys and stores) and the shared address book and
   // stationery, as a lost installation would.
@@ -147,7 +133,6 @@ class OutlookExpressTest : public ::testing::Test {
     }
   }
 
-  std::vector<ClientWorld> worlds_;
   SnapshotSpec scope_;
   std::vector<OeIdentity> identities_;
   std::wstring folder_;

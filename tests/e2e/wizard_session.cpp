@@ -110,6 +110,17 @@ HWND WizardSession::OtherForm(std::chrono::milliseconds timeout) const {
   return ::testing::AssertionSuccess();
 }
 
+::testing::AssertionResult WizardSession::RunFrom(int ready_page, int completion_page) {
+  if (ActivePage() != ready_page) {
+    return ::testing::AssertionFailure() << "on page " << ActivePage() << ", not " << ready_page;
+  }
+  Next();
+  if (!WaitForPage(completion_page, 120s)) {
+    return ::testing::AssertionFailure() << "the run ended on page " << ActivePage();
+  }
+  return ::testing::AssertionSuccess();
+}
+
 bool WizardSession::WaitForPage(int page, std::chrono::milliseconds timeout) const {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (ActivePage() != page) {
