@@ -57,19 +57,4 @@ void FileSearch::SearchEntry(const std::wstring& folder, const std::wstring& mas
   FindClose(search);
 }
 
-std::vector<std::wstring> FoldersHoldingMatches(const std::wstring& folder,
-                                                const std::wstring& mask,
-                                                const std::function<void()>& process_messages) {
-  std::vector<std::wstring> folders;
-  FileSearch search;
-  search.search_file = folder + L"\\" + mask;
-  search.recurse_sub_folders = true;
-  search.process_messages = process_messages;
-  search.on_file_find = [&folders](const std::wstring& found_in, const std::wstring&) {
-    folders.push_back(found_in);
-  };
-  search.Execute();
-  return folders;
-}
-
 }  // namespace mailstow

@@ -32,10 +32,4 @@ class FileSearch {
   bool busy_ = false;
 };
 
-// Runs a search for mask below folder (recursing) and returns the folder of every match,
-// one entry per match, in the order found.
-std::vector<std::wstring> FoldersHoldingMatches(const std::wstring& folder,
-                                                const std::wstring& mask,
-                                                const std::function<void()>& process_messages);
-
 }  // namespace mailstow

@@ -50,11 +50,6 @@ class MainForm : public JobHost, public CaptionTarget {
   void RunUnattended();
   void RunUninstall();
 
-  FormWindow& window() { return *form1_; }
-  WizardJob& job() { return *job_; }
-  Settings& settings() { return settings_; }
-  const std::wstring& program_folder() const { return program_folder_; }
-  const std::wstring& staging_folder() const { return staging_folder_; }
 
   // JobHost.
   void ProcessMessages() override;

@@ -45,7 +45,6 @@ class WizardJob {
   bool started_with_archive = false;
   bool wrong_client = false;
 
-  FormWindow& form() const { return form_; }
 
  private:
   FormWindow& form_;

@@ -51,3 +51,19 @@ function(mailstow_dist target)
     COMMAND ${CMAKE_COMMAND} -E make_directory ${MAILSTOW_DIST_DIR}
     COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${target}> ${MAILSTOW_DIST_DIR}/)
 endfunction()
+
+# mailstow_fuzz_test(NAME SOURCES ... SECONDS s MAX_LEN n [SEEDS folder])
+# A libFuzzer target with the code under test compiled in (so coverage reaches it), run by
+# ctest for a bounded time. New inputs go into a corpus folder of the build.
+function(mailstow_fuzz_test name)
+  cmake_parse_arguments(F "" "SECONDS;MAX_LEN;SEEDS" "SOURCES" ${ARGN})
+  add_executable(${name} ${F_SOURCES})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+  set(corpus ${CMAKE_CURRENT_BINARY_DIR}/corpus/${name})
+  file(MAKE_DIRECTORY ${corpus})
+  add_test(NAME ${name} COMMAND ${name} -max_total_time=${F_SECONDS} -max_len=${F_MAX_LEN}
+                                ${corpus} ${F_SEEDS})
+  math(EXPR timeout "${F_SECONDS} * 4")
+  set_tests_properties(${name} PROPERTIES LABELS fuzz TIMEOUT ${timeout})
+endfunction()

@@ -7,24 +7,9 @@
 
 #include "app/ansi_text.h"
 #include "engine/job_rules.h"
+#include "engine/option_record.h"
 
 namespace mailstow {
-namespace {
-
-void PutInt(std::vector<unsigned char>& record, size_t offset, int32_t value) {
-  std::memcpy(record.data() + offset, &value, sizeof(value));
-}
-
-void PutText(std::vector<unsigned char>& record, size_t offset, size_t capacity,
-             const std::wstring& text) {
-  const std::string bytes = ToAnsi(text);
-  const size_t length = std::min(bytes.size(), capacity - 1);
-  std::memcpy(record.data() + offset, bytes.data(), length);
-  record[offset + length] = 0;
-}
-
-}  // namespace
-
 int VolumeSizeCode(int volume_index) {
   switch (volume_index) {
     case 0:
@@ -62,17 +47,17 @@ void ArchiveJob::PrepareBackup(bool multiple_volumes, int volume_index) {
   entries_.clear();
   current_entry_ = 0;
   compress_options_.assign(sqx::compress::kSize, 0);
-  PutInt(compress_options_, sqx::compress::kRecordSize, sqx::compress::kSize);
-  PutInt(compress_options_, sqx::compress::kLevel, 3);
-  PutInt(compress_options_, 16, 1);
-  PutInt(compress_options_, 32, 1);
-  PutText(compress_options_, sqx::compress::kPassword, sqx::compress::kPasswordChars,
+  PutRecordInt(compress_options_, sqx::compress::kRecordSize, sqx::compress::kSize);
+  PutRecordInt(compress_options_, sqx::compress::kLevel, 3);
+  PutRecordInt(compress_options_, 16, 1);
+  PutRecordInt(compress_options_, 32, 1);
+  PutRecordText(compress_options_, sqx::compress::kPassword, sqx::compress::kPasswordChars,
           host_.archive_password());
-  PutText(compress_options_, sqx::compress::kStagingFolder, sqx::compress::kStagingFolderChars,
+  PutRecordText(compress_options_, sqx::compress::kStagingFolder, sqx::compress::kStagingFolderChars,
           staging_folder_);
-  PutInt(compress_options_, sqx::compress::kMultipleVolumes, multiple_volumes ? 1 : 0);
-  PutInt(compress_options_, 1404, 1);
-  PutInt(compress_options_, sqx::compress::kVolumeSize, VolumeSizeCode(volume_index));
+  PutRecordInt(compress_options_, sqx::compress::kMultipleVolumes, multiple_volumes ? 1 : 0);
+  PutRecordInt(compress_options_, 1404, 1);
+  PutRecordInt(compress_options_, sqx::compress::kVolumeSize, VolumeSizeCode(volume_index));
   StartFileList();
 }
 

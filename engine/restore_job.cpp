@@ -4,21 +4,18 @@
 #include "app/ansi_text.h"
 #include "engine/archive_job.h"
 #include "engine/job_rules.h"
+#include "engine/option_record.h"
 
 namespace mailstow {
 void ArchiveJob::PrepareExtract(bool keep_folders) {
   entries_.clear();
   current_entry_ = 0;
   extract_options_.assign(sqx::extract::kSize, 0);
-  const int32_t size = sqx::extract::kSize;
-  const int32_t one = 1;
-  const int32_t keep = keep_folders ? 1 : 0;
-  std::memcpy(extract_options_.data() + sqx::extract::kRecordSize, &size, sizeof(size));
-  std::memcpy(extract_options_.data() + 4, &one, sizeof(one));
-  std::memcpy(extract_options_.data() + sqx::extract::kKeepFolders, &keep, sizeof(keep));
-  const std::string staging = ToAnsi(staging_folder_);
-  std::memcpy(extract_options_.data() + sqx::extract::kStagingFolder, staging.data(),
-              std::min(staging.size(), sqx::extract::kStagingFolderChars - 1));
+  PutRecordInt(extract_options_, sqx::extract::kRecordSize, sqx::extract::kSize);
+  PutRecordInt(extract_options_, 4, 1);
+  PutRecordInt(extract_options_, sqx::extract::kKeepFolders, keep_folders ? 1 : 0);
+  PutRecordText(extract_options_, sqx::extract::kStagingFolder, sqx::extract::kStagingFolderChars,
+                staging_folder_);
   StartFileList();
 }
 

@@ -121,16 +121,7 @@ class FavoritesTest : public ::testing::Test {
     StartAt(1);
     ASSERT_EQ(wizard_.ActivePage(), 4);
     wizard_.Next();
-    wizard_.Type(L"Edit1", archive);
-    if (!password.empty()) {
-      wizard_.Press(L"CheckBox1");
-      wizard_.Type(L"Edit2", password);
-      wizard_.Type(L"Edit3", password);
-    }
-    if (split) {
-      wizard_.Press(L"RadioButton15");
-      SendMessageW(wizard_.Control(L"ComboBox2"), CB_SETCURSEL, 0, 0);  // Floppy
-    }
+    wizard_.FillArchivePage(archive, password, split);
     wizard_.Next();
     ASSERT_EQ(wizard_.ActivePage(), 6);
     wizard_.Next();

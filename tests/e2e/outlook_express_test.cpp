@@ -55,16 +55,7 @@ class OutlookExpressTest : public ::testing::Test {
     ListToggle(list, 0);
     wizard_.Next();
     ASSERT_EQ(wizard_.ActivePage(), 5);
-    wizard_.Type(L"Edit1", archive);
-    if (!password.empty()) {
-      wizard_.Press(L"CheckBox1");
-      wizard_.Type(L"Edit2", password);
-      wizard_.Type(L"Edit3", password);
-    }
-    if (split) {
-      wizard_.Press(L"RadioButton15");
-      SendMessageW(wizard_.Control(L"ComboBox2"), CB_SETCURSEL, 0, 0);
-    }
+    wizard_.FillArchivePage(archive, password, split);
     wizard_.Next();
     ASSERT_EQ(wizard_.ActivePage(), 6);
     wizard_.Next();

@@ -110,6 +110,20 @@ HWND WizardSession::OtherForm(std::chrono::milliseconds timeout) const {
   return ::testing::AssertionSuccess();
 }
 
+void WizardSession::FillArchivePage(const std::wstring& archive, const std::wstring& password,
+                                    bool split) {
+  Type(L"Edit1", archive);
+  if (!password.empty()) {
+    Press(L"CheckBox1");
+    Type(L"Edit2", password);
+    Type(L"Edit3", password);
+  }
+  if (split) {
+    Press(L"RadioButton15");
+    SendMessageW(Control(L"ComboBox2"), CB_SETCURSEL, 0, 0);  // Floppy
+  }
+}
+
 ::testing::AssertionResult WizardSession::RunFrom(int ready_page, int completion_page) {
   if (ActivePage() != ready_page) {
     return ::testing::AssertionFailure() << "on page " << ActivePage() << ", not " << ready_page;

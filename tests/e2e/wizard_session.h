@@ -35,6 +35,8 @@ class WizardSession {
   HWND OtherForm(std::chrono::milliseconds timeout = 10s) const;
   // Types the password into the password prompt and presses OK.
   ::testing::AssertionResult EnterPassword(const std::wstring& password);
+  // Fills the archive-file page: the path, a password typed twice, floppy-sized volumes.
+  void FillArchivePage(const std::wstring& archive, const std::wstring& password, bool split);
   // Presses Next on a ready page and waits for the run's completion page.
   ::testing::AssertionResult RunFrom(int ready_page, int completion_page);
   // Waits until the wizard shows the page; true when it does.

@@ -1,0 +1,27 @@
+// Writing the fixed-offset fields of the archiver's option records.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/ansi_text.h"
+
+namespace mailstow {
+
+inline void PutRecordInt(std::vector<unsigned char>& record, size_t offset, int32_t value) {
+  std::memcpy(record.data() + offset, &value, sizeof(value));
+}
+
+// A zero-terminated text in the system code page, cut to the field's capacity.
+inline void PutRecordText(std::vector<unsigned char>& record, size_t offset, size_t capacity,
+                          const std::wstring& text) {
+  const std::string bytes = ToAnsi(text);
+  const size_t length = std::min(bytes.size(), capacity - 1);
+  std::memcpy(record.data() + offset, bytes.data(), length);
+  record[offset + length] = 0;
+}
+
+}  // namespace mailstow
