@@ -24,6 +24,7 @@ bool RegistryKey::Open(HKEY root, const std::wstring& path, bool create, REGSAM 
   Close();
   std::wstring sub = path;
   while (!sub.empty() && sub.front() == L'\\') sub.erase(0, 1);
+  access |= RegistryViewFor(root);
   LONG rc;
   if (create) {
     rc = RegCreateKeyExW(root, sub.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
@@ -33,6 +34,24 @@ bool RegistryKey::Open(HKEY root, const std::wstring& path, bool create, REGSAM 
   }
   if (rc != ERROR_SUCCESS) key_ = nullptr;
   return rc == ERROR_SUCCESS;
+}
+
+REGSAM RegistryViewFor(HKEY root) { return root == HKEY_LOCAL_MACHINE ? KEY_WOW64_32KEY : 0; }
+
+bool DeleteRegistryTree(HKEY root, const std::wstring& path) {
+  std::wstring sub = path;
+  while (!sub.empty() && sub.front() == L'\\') sub.erase(0, 1);
+  if (sub.empty()) return false;
+  const REGSAM view = RegistryViewFor(root);
+  HKEY key = nullptr;
+  LONG rc = RegOpenKeyExW(root, sub.c_str(), 0, KEY_ALL_ACCESS | view, &key);
+  if (rc == ERROR_FILE_NOT_FOUND) return true;
+  if (rc != ERROR_SUCCESS) return false;
+  rc = RegDeleteTreeW(key, nullptr);
+  RegCloseKey(key);
+  if (rc != ERROR_SUCCESS) return false;
+  rc = RegDeleteKeyExW(root, sub.c_str(), view, 0);
+  return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND;
 }
 
 void RegistryKey::Close() {

@@ -51,6 +51,15 @@ class RegistryKey {
   HKEY key_ = nullptr;
 };
 
+// The registry view every key of root is opened in: HKEY_LOCAL_MACHINE in its 32-bit view,
+// where the (32-bit) mail clients keep their keys, so that the 32- and 64-bit builds read
+// and write the same keys; no flag for the other roots.
+REGSAM RegistryViewFor(HKEY root);
+
+// Deletes root\path with its sub-keys and values, in the view above. True when the key is
+// gone afterwards (also when it was missing).
+bool DeleteRegistryTree(HKEY root, const std::wstring& path);
+
 // The moment now, local time, as a registry date-time value.
 double LocalNowAsDays();
 

@@ -3,13 +3,14 @@
 # through the real wizard under Wine, then packs the same folders with 7zz (ZIP, AES-256,
 # same password), and prints time and peak memory of both. A benchmark, not a test.
 #
-#   bench/oe_backup_bench.sh [BUILD_DIR] [SCALE] [SEED]     defaults: build/win 21 1
+#   bench/oe_backup_bench.sh [BUILD_DIR] [SCALE] [SEED]     defaults: this machine's Windows build, 21, 1
 #
-# Needs the Windows build (ninja -C build/win oe_backup_bench), Wine, xvfb-run and 7zz.
+# Needs the Windows build (ninja -C BUILD_DIR oe_backup_bench), Wine, xvfb-run and 7zz.
 # The world lives in a Wine prefix of its own below BUILD_DIR, removed at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=$(realpath "${1:-build/win}")
+source scripts/windows-arch.sh
+build=$(realpath "${1:-$WIN_BUILD}")
 scale=${2:-21}
 seed=${3:-1}
 password="bench password"

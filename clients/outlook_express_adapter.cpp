@@ -9,6 +9,7 @@
 #include "app/settings.h"
 #include "app/wizard_job.h"
 #include "clients/adapter_steps.h"
+#include "clients/adapter_values.h"
 #include "clients/folder_tokens.h"
 #include "engine/archive_job.h"
 #include "engine/archive_opening.h"
@@ -35,45 +36,6 @@ constexpr std::array<const wchar_t*, kItemCount> kItemNames = {
 constexpr std::array<const wchar_t*, 4> kIdentityDumps = {L"identity.reg", L"identity2.reg",
                                                           L"settings.reg", L"settings2.reg"};
 
-// A registry string; empty when the key or the value is missing.
-std::wstring ReadText(HKEY root, const std::wstring& path, const wchar_t* name) {
-  RegistryKey key;
-  if (!key.Open(root, path, false, KEY_READ)) return {};
-  return key.ReadString(name).value;
-}
-
-std::vector<std::wstring> SubKeys(HKEY root, const std::wstring& path) {
-  std::vector<std::wstring> names;
-  RegistryKey key;
-  if (!key.Open(root, path, false, KEY_READ)) return names;
-  wchar_t name[256];
-  for (DWORD i = 0;; ++i) {
-    DWORD length = 256;
-    if (RegEnumKeyExW(key.handle(), i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-        ERROR_SUCCESS) {
-      break;
-    }
-    names.emplace_back(name, length);
-  }
-  return names;
-}
-
-// A single non-empty name component: no separators, no drive, not "." or "..".
-bool IsPlainName(const std::wstring& text) {
-  return !text.empty() && text != L"." && text != L".." &&
-         text.find_first_of(L"\\/:") == std::wstring::npos;
-}
-
-std::wstring WithoutTrailingBackslash(std::wstring text) {
-  if (!text.empty() && text.back() == L'\\') text.pop_back();
-  return text;
-}
-
-std::wstring WithTrailingBackslash(std::wstring text) {
-  if (text.empty() || text.back() != L'\\') text += L'\\';
-  return text;
-}
-
 // Writes the absolute store folder, keeping an expandable value expandable.
 void WriteStoreRoot(RegistryKey& key, const std::wstring& store) {
   DWORD type = REG_SZ;
@@ -81,30 +43,6 @@ void WriteStoreRoot(RegistryKey& key, const std::wstring& store) {
   if (type != REG_EXPAND_SZ) type = REG_SZ;
   RegSetValueExW(key.handle(), L"Store Root", 0, type, reinterpret_cast<const BYTE*>(store.c_str()),
                  static_cast<DWORD>((store.size() + 1) * sizeof(wchar_t)));
-}
-
-bool FileExists(const std::wstring& path) {
-  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-TokenFolders MachineTokenFolders(const std::wstring& app_data) {
-  wchar_t windows[MAX_PATH] = {};
-  GetWindowsDirectoryW(windows, MAX_PATH);
-  return TokenFoldersFrom(app_data, windows);
-}
-
-std::wstring AppDataFolder() {
-  return ReadText(HKEY_CURRENT_USER,
-                  L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                  L"AppData");
-}
-
-// The values of a section's keys in file order.
-std::vector<std::wstring> SectionValues(const IniText& ini, const std::wstring& section) {
-  std::vector<std::wstring> values;
-  for (const std::wstring& key : ini.KeyNames(section))
-    values.push_back(ini.ReadString(section, key, L""));
-  return values;
 }
 
 class OutlookExpressAdapter : public MailClientAdapter {

@@ -8,6 +8,11 @@ target_compile_options(gtest PRIVATE -Wno-error)
 target_compile_options(gtest_main PRIVATE -Wno-error)
 
 if(MAILSTOW_WINDOWS)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(MAILSTOW_WINE_ARCH win64)
+  else()
+    set(MAILSTOW_WINE_ARCH win32)
+  endif()
   configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run.sh
                  FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
                                   WORLD_READ WORLD_EXECUTE @ONLY)

@@ -5,33 +5,36 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
+source scripts/windows-arch.sh
+echo "Windows build used: $WIN_ARCH ($WIN_ARCH_REASON)"
+export MAILSTOW_WIN_ARCH="$WIN_ARCH"
 scripts/build.sh
 demo="$PWD/build/demo"
-program="$demo/prefix/drive_c/Program Files/Mailstow"
-export WINEPREFIX="$demo/prefix" HOME="$demo/home" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win32
-mkdir -p "$HOME"
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
+prefix="$demo/prefix-$WIN_ARCH"
+run="$PWD/$WIN_BUILD/wine-run.sh"
+program="$prefix/drive_c/Program Files/Mailstow"
+mkdir -p "$demo"
+if [ ! -f "$prefix/.ready" ]; then
   echo "Preparing the demo Wine prefix (about 20 s)..."
-  if [ -n "${DISPLAY:-}" ]; then wineboot -i >/dev/null 2>&1; else xvfb-run -a wineboot -i >/dev/null 2>&1; fi
-  wineserver -w
+  "$run" --boot --prefix "$prefix"
 fi
-if [ -x build/win/tools/make_world.exe ]; then
-  wine build/win/tools/make_world.exe --demo >/dev/null 2>&1 || true
+if [ -f "$WIN_BUILD/tools/make_world.exe" ]; then
+  "$run" --prefix "$prefix" "$WIN_BUILD/tools/make_world.exe" --demo >/dev/null 2>&1 || true
 fi
-wineserver -k 2>/dev/null || true
+"$run" --kill --prefix "$prefix"
 mkdir -p "$program"
-cp -r build/win/dist/. "$program/"
+cp -r "$WIN_BUILD"/dist/. "$program/"
 if [ -n "${DISPLAY:-}" ]; then
-  exec wine "$program/Mailstow.exe"
+  exec "$run" --prefix "$prefix" "$program/Mailstow.exe"
 fi
-shot="$PWD/build/demo/mailstow.png"
+shot="$demo/mailstow.png"
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
-  wine "$1/Mailstow.exe" &
+  "$1" --prefix "$2" "$3/Mailstow.exe" &
   # Wait until the window has been painted (the screen is more than one colour).
   for i in $(seq 60); do
     sleep 1
-    import -window root "$2"
-    [ "$(convert "$2" -format %k info:)" -gt 8 ] && break
+    import -window root "$4"
+    [ "$(convert "$4" -format %k info:)" -gt 8 ] && break
   done
-  wineserver -k' _ "$program" "$shot"
+  "$1" --kill --prefix "$2"' _ "$run" "$prefix" "$program" "$shot"
 echo "No display here: Mailstow ran under a virtual display; its window is in $shot"

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "app/registry_key.h"
 #include "tools/registry_roots.h"
 
 namespace mailstow {
@@ -48,8 +49,7 @@ bool RemoveScope(const SnapshotSpec& scope, std::wstring* error) {
       *error = L"unknown registry root " + branch.root;
       return false;
     }
-    const LONG status = RegDeleteTreeW(root, branch.path.c_str());
-    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
+    if (!DeleteRegistryTree(root, branch.path)) {
       *error = L"cannot delete the key " + branch.root + L"\\" + branch.path;
       return false;
     }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "app/registry_key.h"
 #include "tools/registry_roots.h"
 #include "tools/sha256.h"
 #include "tools/utf_text.h"
@@ -119,8 +120,8 @@ Snapshot TakeSnapshot(const SnapshotSpec& spec) {
   for (const SnapshotBranch& branch : spec.branches) {
     const HKEY root = RegistryRootHandle(branch.root);
     HKEY key = nullptr;
-    if (root == nullptr ||
-        RegOpenKeyExW(root, branch.path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    if (root == nullptr || RegOpenKeyExW(root, branch.path.c_str(), 0,
+                                         KEY_READ | RegistryViewFor(root), &key) != ERROR_SUCCESS) {
       continue;
     }
     AddKeyTree(key, branch.root + L"\\" + branch.path, snapshot.keys);

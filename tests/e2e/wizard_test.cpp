@@ -14,8 +14,8 @@ namespace {
 constexpr wchar_t kMailClients[] = L"Software\\Clients\\Mail";
 
 void SetMailClients(const std::vector<std::wstring>& subkeys, const wchar_t* default_client) {
-  RegDeleteTreeW(HKEY_LOCAL_MACHINE, kMailClients);
-  RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Netscape");
+  DeleteRegistryTree(HKEY_LOCAL_MACHINE, kMailClients);
+  DeleteRegistryTree(HKEY_LOCAL_MACHINE, L"Software\\Netscape");
   RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Poco");
   RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Opera Software");
   if (subkeys.empty() && default_client == nullptr) return;

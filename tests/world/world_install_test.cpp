@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "app/client_detection.h"
 #include "app/registry_key.h"
 #include "tools/machine_world.h"
 #include "tools/utf_text.h"
@@ -88,6 +89,34 @@ bool FolderHolds(const std::wstring& folder, const std::wstring& pattern) {
   if (search == INVALID_HANDLE_VALUE) return false;
   FindClose(search);
   return true;
+}
+
+// The mail clients are 32-bit programs: on 64-bit Windows their machine keys live in the
+// 32-bit view. The world writes them there, and detection reads them there in either build.
+TEST_F(WorldOnMachine, MachineKeysAreInThe32BitViewWhereDetectionFindsThem) {
+  Install(Request(5, 0.001));
+  auto default_client_in = [](REGSAM view) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Clients\\Mail", 0, KEY_READ | view, &key) !=
+        ERROR_SUCCESS) {
+      return std::wstring();
+    }
+    wchar_t text[256] = {};
+    DWORD size = sizeof(text) - sizeof(wchar_t);
+    RegQueryValueExW(key, L"", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size);
+    RegCloseKey(key);
+    return std::wstring(text);
+  };
+  EXPECT_EQ(default_client_in(KEY_WOW64_32KEY), L"Outlook Express");
+  // Wine's own 64-bit view names a native mail client there: a 64-bit build reading that view
+  // would miss every client.
+  if (sizeof(void*) == 8) {
+    EXPECT_NE(default_client_in(KEY_WOW64_64KEY), L"Outlook Express");
+  }
+
+  const DetectionResult detected = DetectClients(ReadDetectionInput());
+  EXPECT_TRUE(detected.installed[1]);
+  EXPECT_EQ(detected.default_client, 1);
 }
 
 TEST_F(WorldOnMachine, TheInstalledWorldIsWhereTheClientsAreLookedFor) {

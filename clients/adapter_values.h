@@ -1,0 +1,51 @@
+// Small helpers every adapter uses: reading the client's registry values, path texts with
+// and without their final separator, and the checks that a name or folder taken from an
+// archive (manifest lines, map values, identity names) must pass before it becomes a path.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "app/ini_text.h"
+#include "clients/folder_tokens.h"
+#include "clients/mail_client_adapter.h"
+
+namespace mailstow {
+
+// A registry string; empty when the key or the value is missing.
+std::wstring ReadText(HKEY root, const std::wstring& path, const wchar_t* name);
+// The names of a key's sub-keys in enumeration order; empty when the key is missing.
+std::vector<std::wstring> SubKeys(HKEY root, const std::wstring& path);
+// The current user's application-data folder from the shell folders; empty when unset.
+std::wstring AppDataFolder();
+// The folders that tokens in stored folder texts stand for on this machine.
+TokenFolders MachineTokenFolders(const std::wstring& app_data);
+
+std::wstring WithoutTrailingBackslash(std::wstring text);
+std::wstring WithTrailingBackslash(std::wstring text);
+bool FileExists(const std::wstring& path);
+bool FolderExists(const std::wstring& path);
+
+// A single non-empty name component: no separators, no drive, not "." or "..".
+bool IsPlainName(const std::wstring& text);
+// A non-empty relative path that stays inside the folder it is joined to (no "..", no drive,
+// no leading separator, no stream names).
+bool IsSafeRelativePath(const std::wstring& text);
+// An absolute path on a drive ("C:\...") without ".." components.
+bool IsAbsoluteLocalPath(const std::wstring& text);
+
+// The values of a section's keys in file order.
+std::vector<std::wstring> SectionValues(const IniText& ini, const std::wstring& section);
+
+// Adds a single named file to the backup job when it exists; otherwise the run log names it
+// ("Not found: <path>") and nothing is added. True when the file was added.
+bool AddFileIfExists(AdapterContext& context, const std::wstring& path, const std::wstring& folder,
+                     const std::wstring& strip_prefix);
+
+// Deletes earlier copies of the named files from the staging folder, so that an extraction
+// run that fails to bring them anew never leaves a stale file to be acted on.
+void ClearStagedFiles(const AdapterContext& context, const std::vector<std::wstring>& files);
+
+}  // namespace mailstow

@@ -1,0 +1,4 @@
+# Cross build for 64-bit Windows, for machines that cannot run 32-bit programs under Wine.
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(TOOLCHAIN_PREFIX x86_64-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
