@@ -7,6 +7,7 @@ cd "$(dirname "$0")/.."
 source scripts/windows-arch.sh
 # ccache, where installed, shares compiled objects between build folders and checkouts.
 launcher=()
+export CCACHE_BASEDIR="$PWD"
 if command -v ccache >/dev/null; then
   launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
