@@ -137,4 +137,27 @@ IniWriter ManifestFor(const std::wstring& client_key, const std::vector<std::wst
   return manifest;
 }
 
+void AddManifestIdentities(AdapterContext& context, const IniText& manifest) {
+  const size_t count = manifest.KeyNames(L"Identities").size();
+  for (size_t i = 1; i <= count; ++i) {
+    context.job.restore_identities().Add(
+        manifest.ReadString(L"Identities", L"Item" + std::to_wstring(i), L""));
+  }
+}
+
+void OfferManifestItems(AdapterContext& context, const IniText& manifest,
+                        const std::vector<std::wstring>& item_names) {
+  CheckListBox items = context.job.restore_items();
+  for (const std::wstring& item : item_names) items.SetEntryEnabled(items.Add(item), false);
+  const size_t count = manifest.KeyNames(L"Items").size();
+  for (size_t i = 1; i <= count; ++i) {
+    const std::wstring stored = manifest.ReadString(L"Items", L"Item" + std::to_wstring(i), L"");
+    for (int e = 0; e < items.Count(); ++e) {
+      if (items.Text(e) != stored) continue;
+      items.SetEntryEnabled(e, true);
+      items.SetTicked(e, true);
+    }
+  }
+}
+
 }  // namespace mailstow

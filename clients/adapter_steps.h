@@ -58,4 +58,11 @@ std::optional<IniText> ReadOwnManifest(AdapterContext& context, const std::wstri
 IniWriter ManifestFor(const std::wstring& client_key, const std::vector<std::wstring>& identities,
                       const std::vector<std::wstring>& items);
 
+// Adds the manifest's [Identities] "Item1"... values to the restore identity list.
+void AddManifestIdentities(AdapterContext& context, const IniText& manifest);
+// Adds the client's item names to the restore item list, disabled and unticked, then enables
+// and ticks every entry named in the manifest's [Items].
+void OfferManifestItems(AdapterContext& context, const IniText& manifest,
+                        const std::vector<std::wstring>& item_names);
+
 }  // namespace mailstow

@@ -44,6 +44,15 @@ std::vector<std::wstring> SectionValues(const IniText& ini, const std::wstring& 
 bool AddFileIfExists(AdapterContext& context, const std::wstring& path, const std::wstring& folder,
                      const std::wstring& strip_prefix);
 
+// Adds every file directly in a folder to the backup job. Sub-folders are not packed: each
+// one is named in the run log ("Sub-folder not backed up: <path>"). False when the folder is
+// missing (logged as "Not found: <path>").
+bool AddFolderFiles(AdapterContext& context, const std::wstring& folder,
+                    const std::wstring& archive_folder, const std::wstring& strip_prefix);
+
+// Equal texts without regard to letter case, as the file system compares names.
+bool SameName(const std::wstring& a, const std::wstring& b);
+
 // Deletes earlier copies of the named files from the staging folder, so that an extraction
 // run that fails to bring them anew never leaves a stale file to be acted on.
 void ClearStagedFiles(const AdapterContext& context, const std::vector<std::wstring>& files);

@@ -1,0 +1,293 @@
+// The Bat! backed up and restored through the real wizard on a synthetic world of three users
+// (a default folder, a folder of its own outside the working directory named with a trailing
+// separator, one inside it without): back up, wipe, restore directly and compare; the same
+// archive into another folder; users the depot does not know appended after the ones it has;
+// and a crafted archive whose folder values try to leave their targets.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "app/ini_file.h"
+#include "app/registry_key.h"
+#include "tests/e2e/archive_access.h"
+#include "tests/e2e/wizard_session.h"
+#include "tools/machine_world.h"
+#include "tools/utf_text.h"
+#include "tools/world_installer.h"
+#include "tools/world_removal.h"
+#include "tools/world_snapshot.h"
+
+namespace mailstow::e2e {
+namespace {
+
+constexpr wchar_t kClientKey[] = L"Software\\RIT\\The Bat!";
+constexpr wchar_t kDepotKey[] = L"Software\\RIT\\The Bat!\\Users Depot";
+
+struct BatUser {
+  std::wstring name;
+  std::wstring dir;     // "Dir #n" as the registry holds it
+  std::wstring folder;  // where its files lie, without trailing separator
+};
+
+std::string Joined(const std::vector<std::wstring>& lines) {
+  std::string text;
+  for (const std::wstring& line : lines) text += ToUtf8(line) + "\n";
+  return text;
+}
+
+// Every file below a folder, as paths relative to it.
+void CollectFiles(const std::wstring& folder, const std::wstring& relative,
+                  std::set<std::wstring>* files) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"\\" + relative + L"*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      CollectFiles(folder, relative + name + L"\\", files);
+    } else {
+      files->insert(relative + name);
+    }
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+}
+
+std::set<std::wstring> FilesBelow(const std::wstring& folder) {
+  std::set<std::wstring> files;
+  CollectFiles(folder, L"", &files);
+  return files;
+}
+
+std::wstring DepotText(const std::wstring& name) {
+  return ReadRegistryString(HKEY_CURRENT_USER, kDepotKey, name);
+}
+
+int DepotCount() {
+  RegistryKey depot;
+  if (!depot.Open(HKEY_CURRENT_USER, kDepotKey, false, KEY_READ)) return -1;
+  return depot.ReadInteger(L"Count").value;
+}
+
+class TheBatTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Corvane");
+    WorldRequest request;
+    request.seed = 5;
+    request.scale = 0.01;
+    request.clients = {L"TheBat"};
+    std::vector<ClientWorld> worlds;
+    std::wstring error;
+    InstallSummary summary;
+    ASSERT_TRUE(DescribeMachineWorld(request, &worlds, &error) &&
+                RemoveScope(ScopeOf(worlds), &error) && InstallWorld(worlds, &summary, &error))
+        << ToUtf8(error);
+    scope_ = ScopeOf(worlds);
+    working_ = ReadRegistryString(HKEY_CURRENT_USER, kClientKey, L"Working Directory");
+    ASSERT_TRUE(working_.ends_with(L"\\"));
+    for (int n = 1; n <= DepotCount(); ++n) {
+      BatUser user{DepotText(L"User #" + std::to_wstring(n)),
+                   DepotText(L"Dir #" + std::to_wstring(n)), L""};
+      user.folder = user.dir.empty() ? working_ + user.name : user.dir;
+      if (user.folder.ends_with(L"\\")) user.folder.pop_back();
+      users_.push_back(user);
+    }
+    ASSERT_EQ(users_.size(), 3u);
+    folder_ = PrepareProgramFolder(L"the_bat", {L"Mailstow.exe", L"English.lng", L"Sqx.dll"});
+    RemoveTree(L"C:\\Backups");
+    RemoveTree(L"C:\\Restore");
+  }
+  void TearDown() override { wizard_.Close(); }
+
+  void StartAt(const wchar_t* action) {
+    wizard_.Close();
+    ASSERT_TRUE(wizard_.Start(folder_));
+    wizard_.Next();
+    wizard_.Press(action);
+    wizard_.Next();
+    ASSERT_TRUE(wizard_.Checked(L"RadioButton9"));  // the default mail client, preselected
+    wizard_.Next();
+  }
+
+  void Backup(const std::wstring& archive) {
+    StartAt(L"RadioButton1");
+    ASSERT_EQ(wizard_.ActivePage(), 4);
+    HWND list = wizard_.Control(L"CheckListBox1");
+    ASSERT_EQ(ListCount(list), 3);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(ListText(list, i), users_[static_cast<size_t>(i)].name);
+    wizard_.Next();
+    ASSERT_EQ(wizard_.ActivePage(), 5);
+    wizard_.FillArchivePage(archive, L"", false);
+    wizard_.Next();
+    ASSERT_EQ(wizard_.ActivePage(), 6);
+    wizard_.Next();
+    wizard_.WaitForPage(8);
+    ASSERT_EQ(wizard_.ActivePage(), 8);
+    EXPECT_EQ(wizard_.Text(L"Label14"), L"Backup completed!");
+  }
+
+  // Opens the archive, checks the offered users and restores everything they hold, directly
+  // or into the other folder.
+  void Restore(const std::wstring& archive, const std::vector<std::wstring>& offered,
+               const std::wstring& other_folder = L"") {
+    StartAt(L"RadioButton2");
+    ASSERT_EQ(wizard_.ActivePage(), 9);
+    wizard_.Type(L"Edit4", archive);
+    wizard_.Next();
+    ASSERT_EQ(wizard_.ActivePage(), 10);
+    HWND list = wizard_.Control(L"CheckListBox3");
+    std::vector<std::wstring> listed;
+    for (int i = 0; i < ListCount(list); ++i) listed.push_back(ListText(list, i));
+    EXPECT_EQ(listed, offered);
+    wizard_.Next();
+    ASSERT_EQ(wizard_.ActivePage(), 11);
+    if (other_folder.empty()) {
+      wizard_.Next();
+      EXPECT_TRUE(wizard_.Answer(L"Are you sure?", L"Yes"));
+    } else {
+      wizard_.Press(L"RadioButton12");
+      wizard_.Type(L"Edit5", other_folder);
+      wizard_.Next();
+      EXPECT_TRUE(wizard_.Answer(L"Create directory?", L"Yes"));
+    }
+    ASSERT_TRUE(wizard_.RunFrom(12, 14));
+  }
+
+  std::vector<std::wstring> UserNames() const {
+    std::vector<std::wstring> names;
+    for (const BatUser& user : users_) names.push_back(user.name);
+    return names;
+  }
+
+  SnapshotSpec scope_;
+  std::wstring working_;
+  std::vector<BatUser> users_;
+  std::wstring folder_;
+  WizardSession wizard_;
+};
+
+TEST_F(TheBatTest, BackupWipeDirectRestoreLosesNothingAndAnotherFolderGetsTheLayout) {
+  // The world has a Dir with and one without a trailing separator.
+  ASSERT_TRUE(users_[0].dir.empty());
+  ASSERT_TRUE(users_[1].dir.ends_with(L"\\"));
+  ASSERT_FALSE(users_[2].dir.empty() || users_[2].dir.ends_with(L"\\"));
+  const Snapshot before = TakeSnapshot(scope_);
+  const std::wstring archive = L"C:\\Backups\\bat.ebk";
+  Backup(archive);
+
+  // Stored names keep every character of the user's files, whatever the Dir's spelling; each
+  // user's map lists its own mail folders once.
+  const std::vector<std::wstring> members = ArchiveMembers(archive);
+  const std::set<std::wstring> stored(members.begin(), members.end());
+  for (const BatUser& user : users_) {
+    for (const std::wstring& file : FilesBelow(user.folder)) {
+      EXPECT_TRUE(stored.count(user.name + L"\\" + file)) << ToUtf8(user.name + L"\\" + file);
+    }
+    const IniText map = ArchiveIni(archive, user.name + L"\\directory.ini");
+    std::set<std::wstring> mapped;
+    for (const std::wstring& key : map.KeyNames(L"Directory")) {
+      EXPECT_TRUE(mapped.insert(map.ReadString(L"Directory", key, L"")).second);
+    }
+    EXPECT_TRUE(mapped.count(L"Inbox\\Archive 2005\\Receipts\\")) << ToUtf8(user.name);
+    EXPECT_TRUE(mapped.count(L"Drafts\\"));
+    EXPECT_EQ(mapped.size(), 7u);
+  }
+  EXPECT_TRUE(stored.count(L"Address Book\\Default.abd"));
+  EXPECT_TRUE(stored.count(L"Address Book\\Groups.cfg"));
+  const IniText manifest = ArchiveIni(archive, L"infobak.ini");
+  EXPECT_EQ(manifest.ReadString(L"Directory", L"Item1", L""), L"default");
+  EXPECT_EQ(manifest.ReadString(L"Directory", L"Item2", L""), users_[1].dir);
+  EXPECT_EQ(manifest.ReadString(L"Directory", L"Item3", L""), users_[2].dir);
+
+  // A lost installation: the user list and every folder, only the working directory value
+  // is left.
+  RegDeleteTreeW(HKEY_CURRENT_USER, kDepotKey);
+  for (const std::wstring& folder : scope_.folders) RemoveTree(folder);
+  Restore(archive, UserNames());
+  EXPECT_EQ(Joined(Differences(before, TakeSnapshot(scope_))), "");
+
+  Restore(archive, UserNames(), L"C:\\Restore\\");
+  for (const BatUser& user : users_) {
+    EXPECT_EQ(FilesBelow(L"C:\\Restore\\" + user.name), FilesBelow(user.folder))
+        << ToUtf8(user.name);
+  }
+  EXPECT_EQ(FilesBelow(L"C:\\Restore\\Address Book"),
+            (std::set<std::wstring>{L"Addrbook.ini", L"Business Contacts.abd", L"Default.abd",
+                                    L"Groups.cfg"}));
+  EXPECT_EQ(FilesBelow(L"C:\\Restore").size(), FilesBelow(users_[0].folder).size() +
+                                                   FilesBelow(users_[1].folder).size() +
+                                                   FilesBelow(users_[2].folder).size() + 4);
+}
+
+TEST_F(TheBatTest, UnknownUsersAreAppendedAndACraftedArchiveWritesNothingOutsideItsTargets) {
+  const std::wstring archive = L"C:\\Backups\\bat.ebk";
+  Backup(archive);
+
+  // This machine knows one stranger and the first user (with another folder); the other two
+  // users are new to it.
+  RegDeleteTreeW(HKEY_CURRENT_USER, kDepotKey);
+  {
+    RegistryKey depot;
+    ASSERT_TRUE(depot.Open(HKEY_CURRENT_USER, kDepotKey, true));
+    depot.WriteString(L"User #1", L"Stranger");
+    depot.WriteString(L"Dir #1", L"C:\\Stranger\\");
+    depot.WriteString(L"User #2", users_[0].name);
+    depot.WriteString(L"Dir #2", L"C:\\Elsewhere");
+    depot.WriteInteger(L"Count", 2);
+  }
+  Restore(archive, UserNames());
+  EXPECT_EQ(DepotCount(), 4);
+  EXPECT_EQ(DepotText(L"User #1"), L"Stranger");
+  EXPECT_EQ(DepotText(L"Dir #1"), L"C:\\Stranger\\");
+  EXPECT_EQ(DepotText(L"User #2"), users_[0].name);
+  EXPECT_EQ(DepotText(L"Dir #2"), L"");  // back to the default folder, where it was restored
+  EXPECT_EQ(DepotText(L"User #3"), users_[1].name);
+  EXPECT_EQ(DepotText(L"Dir #3"), users_[1].dir);
+  EXPECT_EQ(DepotText(L"User #4"), users_[2].name);
+  EXPECT_EQ(DepotText(L"Dir #4"), users_[2].dir);
+
+  // A crafted archive: folder values and names that leave their targets.
+  std::string inbox;
+  ASSERT_TRUE(ReadArchiveMember(archive, users_[0].name + L"\\Inbox\\Messages.tbb", &inbox));
+  const std::string name = ToUtf8(users_[0].name);  // ASCII
+  const std::vector<PackedMember> crafted = {
+      {L"infobak.ini",
+       "[Backup]\r\nEmailClient=TheBat\r\n[Identities]\r\nItem1=" + name +
+           "\r\nItem2=Evil\r\nItem3=..\\Up\r\nItem4=Relative\r\n[Items]\r\nItem1=Mail "
+           "Folders\r\n[Directory]\r\nItem1=default\r\nItem2=C:\\Restore\\..\\..\\Escape\r\n"
+           "Item3=default\r\nItem4=Relative\\Folder\r\n"},
+      {users_[0].name + L"\\directory.ini",
+       "[Directory]\r\nDir1=..\\..\\Escaped\\\r\nDir2=Inbox\\\r\nDir3=C:\\Escaped\\\r\n"},
+      {users_[0].name + L"\\Inbox\\Messages.tbb", inbox},
+      {L"Evil\\directory.ini", "[Directory]\r\nDir1=Inbox\\\r\n"},
+      {L"Evil\\Inbox\\Messages.tbb", inbox},
+      {L"Relative\\directory.ini", "[Directory]\r\nDir1=Inbox\\\r\n"},
+      {L"Relative\\Inbox\\Messages.tbb", inbox},
+  };
+  const std::wstring crafted_archive = L"C:\\Backups\\crafted.ebk";
+  ASSERT_TRUE(PackMembers(crafted_archive, crafted));
+  RemoveTree(users_[0].folder + L"\\Inbox");
+  Restore(crafted_archive, {users_[0].name, L"Evil", L"..\\Up", L"Relative"});
+
+  // Only the safe folder value of the first user was followed.
+  EXPECT_TRUE(FileExists(users_[0].folder + L"\\Inbox\\Messages.tbb"));
+  for (const std::wstring& outside :
+       {std::wstring(L"C:\\Escape"), std::wstring(L"C:\\Escaped"), working_ + L"Escaped",
+        working_ + L"..\\Escaped", working_ + L"Up", working_ + L"..\\Up", working_ + L"Evil",
+        working_ + L"Relative", std::wstring(L"C:\\Restore\\Evil")}) {
+    EXPECT_FALSE(FileExists(outside)) << ToUtf8(outside);
+  }
+  EXPECT_EQ(DepotCount(), 4);  // nobody registered
+  const std::wstring log = ReadSystemTextFile(folder_ + L"Log.txt").value_or(L"");
+  for (const wchar_t* line :
+       {L"User not restored, its name or folder is not valid: Evil",
+        L"User not restored, its name or folder is not valid: ..\\Up",
+        L"User not restored, its name or folder is not valid: Relative",
+        L"Mail folder not restored, its path leaves the user folder: ..\\..\\Escaped\\"}) {
+    EXPECT_NE(log.find(line), std::wstring::npos) << ToUtf8(line) << "\n" << ToUtf8(log);
+  }
+}
+
+}  // namespace
+}  // namespace mailstow::e2e
