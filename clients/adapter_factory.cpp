@@ -1,6 +1,7 @@
 #include "clients/favorites_adapter.h"
 #include "clients/mail_client_adapter.h"
 #include "clients/outlook_express_adapter.h"
+#include "clients/pegasus_mail_adapter.h"
 #include "clients/the_bat_adapter.h"
 
 namespace mailstow {
@@ -9,6 +10,8 @@ std::unique_ptr<MailClientAdapter> CreateAdapter(int client_index, AdapterContex
   switch (client_index) {
     case 1:
       return CreateOutlookExpressAdapter(context);
+    case 6:
+      return CreatePegasusMailAdapter(context);
     case 7:
       return CreateTheBatAdapter(context);
     case 10:
