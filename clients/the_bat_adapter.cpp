@@ -55,6 +55,7 @@ bool HasTbiExtension(const std::wstring& name) {
   return name.size() > 4 && _wcsicmp(name.c_str() + name.size() - 4, L".tbi") == 0;
 }
 
+// The stored names of a user's files, below an optional inner folder ending with "\".
 template <size_t N>
 std::vector<std::wstring> MembersOf(const std::wstring& user,
                                     const std::array<const wchar_t*, N>& files,

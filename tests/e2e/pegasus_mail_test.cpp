@@ -101,6 +101,7 @@ class PegasusMailTest : public ::testing::Test {
     for (int i = 0; i < ListCount(list); ++i) listed.push_back(ListText(list, i));
     EXPECT_EQ(listed, offered);
     EXPECT_FALSE(IsWindowEnabled(wizard_.Control(L"CheckListBox2")));
+    wizard_.Screenshot(L"pegasus_mail_backup_lists");
     wizard_.Next();
     ASSERT_EQ(wizard_.ActivePage(), 5);
     wizard_.FillArchivePage(archive, L"", false);

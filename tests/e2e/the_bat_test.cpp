@@ -115,6 +115,7 @@ class TheBatTest : public ::testing::Test {
     ASSERT_EQ(wizard_.ActivePage(), 4);
     HWND list = wizard_.Control(L"CheckListBox1");
     ASSERT_EQ(ListCount(list), 3);
+    wizard_.Screenshot(L"the_bat_backup_lists");
     for (int i = 0; i < 3; ++i) EXPECT_EQ(ListText(list, i), users_[static_cast<size_t>(i)].name);
     wizard_.Next();
     ASSERT_EQ(wizard_.ActivePage(), 5);
@@ -253,10 +254,13 @@ TEST_F(TheBatTest, UnknownUsersAreAppendedAndACraftedArchiveWritesNothingOutside
   const std::string name = ToUtf8(users_[0].name);  // ASCII
   const std::vector<PackedMember> crafted = {
       {L"infobak.ini",
-       "[Backup]\r\nEmailClient=TheBat\r\n[Identities]\r\nItem1=" + name +
-           "\r\nItem2=Evil\r\nItem3=..\\Up\r\nItem4=Relative\r\n[Items]\r\nItem1=Mail "
-           "Folders\r\n[Directory]\r\nItem1=default\r\nItem2=C:\\Restore\\..\\..\\Escape\r\n"
-           "Item3=default\r\nItem4=Relative\\Folder\r\n"},
+       "[Backup]\r\nEmailClient=TheBat\r\n"
+       "[Identities]\r\nItem1=" +
+           name +
+           "\r\nItem2=Evil\r\nItem3=..\\Up\r\nItem4=Relative\r\nItem5=Newcomer\r\n"
+           "[Items]\r\nItem1=Mail Folders\r\n"
+           "[Directory]\r\nItem1=default\r\nItem2=C:\\Restore\\..\\..\\Escape\r\n"
+           "Item3=default\r\nItem4=Relative\\Folder\r\nItem5=default\r\n"},
       {users_[0].name + L"\\directory.ini",
        "[Directory]\r\nDir1=..\\..\\Escaped\\\r\nDir2=Inbox\\\r\nDir3=C:\\Escaped\\\r\n"},
       {users_[0].name + L"\\Inbox\\Messages.tbb", inbox},
@@ -264,11 +268,13 @@ TEST_F(TheBatTest, UnknownUsersAreAppendedAndACraftedArchiveWritesNothingOutside
       {L"Evil\\Inbox\\Messages.tbb", inbox},
       {L"Relative\\directory.ini", "[Directory]\r\nDir1=Inbox\\\r\n"},
       {L"Relative\\Inbox\\Messages.tbb", inbox},
+      {L"Newcomer\\directory.ini", "[Directory]\r\nDir1=Inbox\\\r\nDir2=..\\Escaped\\\r\n"},
+      {L"Newcomer\\Inbox\\Messages.tbb", inbox},
   };
   const std::wstring crafted_archive = L"C:\\Backups\\crafted.ebk";
   ASSERT_TRUE(PackMembers(crafted_archive, crafted));
   RemoveTree(users_[0].folder + L"\\Inbox");
-  Restore(crafted_archive, {users_[0].name, L"Evil", L"..\\Up", L"Relative"});
+  Restore(crafted_archive, {users_[0].name, L"Evil", L"..\\Up", L"Relative", L"Newcomer"});
 
   // Only the safe folder value of the first user was followed.
   EXPECT_TRUE(FileExists(users_[0].folder + L"\\Inbox\\Messages.tbb"));
@@ -278,13 +284,16 @@ TEST_F(TheBatTest, UnknownUsersAreAppendedAndACraftedArchiveWritesNothingOutside
         working_ + L"Relative", std::wstring(L"C:\\Restore\\Evil")}) {
     EXPECT_FALSE(FileExists(outside)) << ToUtf8(outside);
   }
-  EXPECT_EQ(DepotCount(), 4);  // nobody registered
+  // A user whose files did not all come back is not registered.
+  EXPECT_TRUE(FileExists(working_ + L"Newcomer\\Inbox\\Messages.tbb"));
+  EXPECT_EQ(DepotCount(), 4);
   const std::wstring log = ReadSystemTextFile(folder_ + L"Log.txt").value_or(L"");
   for (const wchar_t* line :
        {L"User not restored, its name or folder is not valid: Evil",
         L"User not restored, its name or folder is not valid: ..\\Up",
         L"User not restored, its name or folder is not valid: Relative",
-        L"Mail folder not restored, its path leaves the user folder: ..\\..\\Escaped\\"}) {
+        L"Mail folder not restored, its path leaves the user folder: ..\\..\\Escaped\\",
+        L"User not registered, its files did not come back intact: Newcomer"}) {
     EXPECT_NE(log.find(line), std::wstring::npos) << ToUtf8(line) << "\n" << ToUtf8(log);
   }
 }
