@@ -1,5 +1,6 @@
 #include "clients/favorites_adapter.h"
 #include "clients/mail_client_adapter.h"
+#include "clients/opera_adapter.h"
 #include "clients/outlook_express_adapter.h"
 #include "clients/pocomail_adapter.h"
 
@@ -11,6 +12,8 @@ std::unique_ptr<MailClientAdapter> CreateAdapter(int client_index, AdapterContex
       return CreateOutlookExpressAdapter(context);
     case 8:
       return CreatePocoMailAdapter(context);
+    case 9:
+      return CreateOperaAdapter(context);
     case 10:
       return CreateFavoritesAdapter(context);
     default:

@@ -7,6 +7,7 @@ constexpr ClientDescription kDescribedClients[] = {
     {L"OutlookExpress", &DescribeOutlookExpress},
     {L"Favorites", &DescribeFavorites},
     {L"PocoMail", &DescribePocoMail},
+    {L"Opera", &DescribeOpera},
 };
 
 }  // namespace
