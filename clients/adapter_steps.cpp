@@ -6,6 +6,7 @@
 
 #include "app/client_table.h"
 #include "app/file_search.h"
+#include "app/folders.h"
 #include "app/ini_file.h"
 #include "app/settings.h"
 #include "app/text_case.h"
@@ -13,6 +14,7 @@
 #include "clients/adapter_values.h"
 #include "engine/archive_job.h"
 #include "engine/job_rules.h"
+#include "engine/run_log.h"
 #include "sqx/sqx_api.h"
 
 namespace mailstow {
@@ -200,6 +202,13 @@ std::vector<std::wstring> FoldersHoldingFiles(AdapterContext& context, const std
   };
   search.Execute();
   return folders;
+}
+
+std::optional<std::wstring> OtherRestoreFolder(AdapterContext& context) {
+  const std::wstring folder = WithoutTrailingBackslash(context.job.other_folder());
+  if (IsAbsoluteLocalPath(folder) && CreateFolderTree(folder)) return folder;
+  context.log.Line(L"Folder cannot be used: " + folder);
+  return std::nullopt;
 }
 
 std::vector<std::wstring> MembersDirectlyIn(const std::vector<std::wstring>& names,

@@ -77,6 +77,10 @@ std::optional<IniText> ExtractStagedIni(AdapterContext& context, const std::wstr
 std::vector<std::wstring> FoldersHoldingFiles(AdapterContext& context, const std::wstring& start,
                                               const std::wstring& extension);
 
+// The restore-location field as a folder without a final "\", created when missing; nullopt,
+// and logged, when it is not an absolute local folder or cannot be created.
+std::optional<std::wstring> OtherRestoreFolder(AdapterContext& context);
+
 // The stored names that lie directly in an archive folder, not in a folder below it.
 std::vector<std::wstring> MembersDirectlyIn(const std::vector<std::wstring>& names,
                                             const std::wstring& folder);

@@ -104,11 +104,8 @@ class OperaAdapter : public MailClientAdapter {
 
   void RestoreToFolder() override {
     BeginRestore(context_, {});
-    const std::wstring folder = WithoutTrailingBackslash(context_.job.other_folder());
-    if (IsAbsoluteLocalPath(folder) && CreateFolderTree(folder)) {
-      Restore(folder, folder + L"\\", false);
-    } else {
-      context_.log.Line(L"Folder cannot be used: " + folder);
+    if (const std::optional<std::wstring> folder = OtherRestoreFolder(context_)) {
+      Restore(*folder, *folder + L"\\", false);
     }
     context_.host.SetRestoreProgress(100);
   }

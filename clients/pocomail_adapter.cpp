@@ -143,11 +143,8 @@ class PocoMailAdapter : public MailClientAdapter {
 
   void RestoreToFolder() override {
     BeginRestore(context_, {});
-    const std::wstring folder = WithoutTrailingBackslash(context_.job.other_folder());
-    if (IsAbsoluteLocalPath(folder) && CreateFolderTree(folder)) {
-      RestoreInto(folder, folder + L"\\users");
-    } else {
-      context_.log.Line(L"Folder cannot be used: " + folder);
+    if (const std::optional<std::wstring> folder = OtherRestoreFolder(context_)) {
+      RestoreInto(*folder, *folder + L"\\users");
     }
     context_.host.SetRestoreProgress(100);
   }

@@ -45,6 +45,29 @@ std::string Joined(const std::vector<std::wstring>& lines) {
   return text;
 }
 
+std::string TreeDifferences(const std::map<std::wstring, std::string>& expected,
+                            const std::map<std::wstring, std::string>& actual) {
+  std::vector<std::wstring> differing;
+  for (const auto& [path, hash] : expected) {
+    const auto found = actual.find(path);
+    if (found == actual.end() || found->second != hash) differing.push_back(path);
+  }
+  for (const auto& [path, hash] : actual) {
+    if (!expected.contains(path)) differing.push_back(L"extra " + path);
+  }
+  return Joined(differing);
+}
+
+std::map<std::wstring, std::string> TreeAround(const std::wstring& folder) {
+  const std::wstring parent = folder.substr(0, folder.find_last_of(L'\\'));
+  const std::wstring own = folder.substr(parent.size() + 1);
+  auto tree = TreeOf(parent);
+  std::erase_if(tree, [&own](const auto& entry) {
+    return entry.first == own || entry.first.starts_with(own + L"\\");
+  });
+  return tree;
+}
+
 void ClientRoundTrip::SetUp() {
   RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Corvane");
   folder_ = PrepareProgramFolder(program_name_, {L"Mailstow.exe", L"English.lng", L"Sqx.dll"});

@@ -26,6 +26,15 @@ std::map<std::wstring, std::string> TreeOf(const std::wstring& folder);
 // The lines of a list as a text, one a line, for readable failures.
 std::string Joined(const std::vector<std::wstring>& lines);
 
+// The paths whose content differs between two trees, one a line ("extra " before those only
+// the second holds); empty when they are equal.
+std::string TreeDifferences(const std::map<std::wstring, std::string>& expected,
+                            const std::map<std::wstring, std::string>& actual);
+
+// The tree of the folder that holds a folder, without that folder itself: what a restore into
+// the folder must leave alone around it.
+std::map<std::wstring, std::string> TreeAround(const std::wstring& folder);
+
 class ClientRoundTrip : public ::testing::Test {
  protected:
   // The client's radio button on page 3, and the name of the test's program folder.

@@ -91,16 +91,7 @@ TEST_F(OperaTest, EveryAccountRoundTripsAndAnotherFolderGetsTheLayout) {
   const auto signatures = TreeOf(kSignatures);
   expected[L"account1\\Anna work.txt"] = signatures.at(L"Anna work.txt");
   expected[L"account2\\Home.sig"] = signatures.at(L"Home.sig");
-  const auto restored = TreeOf(L"C:\\Restore");
-  std::vector<std::wstring> differing;
-  for (const auto& [path, hash] : expected) {
-    const auto found = restored.find(path);
-    if (found == restored.end() || found->second != hash) differing.push_back(path);
-  }
-  for (const auto& [path, hash] : restored) {
-    if (!expected.contains(path)) differing.push_back(L"extra " + path);
-  }
-  EXPECT_EQ(Joined(differing), "");
+  EXPECT_EQ(TreeDifferences(expected, TreeOf(L"C:\\Restore")), "");
 }
 
 TEST_F(OperaTest, PairedItemsBothWaysQuotedCommandLineAndVersion7Refused) {
@@ -187,17 +178,7 @@ TEST_F(OperaTest, ACraftedArchiveStaysInsideItsTargets) {
   CreateDirectoryW(L"C:\\Backups", nullptr);
   const std::wstring archive = L"C:\\Backups\\crafted.ebk";
   ASSERT_TRUE(PackMembers(archive, crafted));
-  // The program folder's own folder, without the program folder: nothing may change there.
-  const std::wstring parent = program_.substr(0, program_.find_last_of(L'\\'));
-  const std::wstring own = program_.substr(parent.size() + 1);
-  auto outside = [&] {
-    auto tree = TreeOf(parent);
-    std::erase_if(tree, [&](const auto& entry) {
-      return entry.first == own || entry.first.starts_with(own + L"\\");
-    });
-    return tree;
-  };
-  const auto outside_before = outside();
+  const auto around = TreeAround(program_);
   OpenForRestore(archive, {L"..\\..\\Escaped", L"account1", L"C:\\Evil"});
   RestoreDirectly();
 
@@ -206,7 +187,7 @@ TEST_F(OperaTest, ACraftedArchiveStaysInsideItsTargets) {
   EXPECT_FALSE(FileExists(L"C:\\Outside"));
   EXPECT_FALSE(FileExists(L"C:\\Escaped"));
   EXPECT_FALSE(FileExists(L"C:\\Evil"));
-  EXPECT_EQ(outside(), outside_before);
+  EXPECT_EQ(TreeAround(program_), around);  // nothing changed beside the program folder
   const std::wstring log = Log();
   for (const wchar_t* line :
        {L"Account not restored, its name is not a folder name: ..\\..\\Escaped",

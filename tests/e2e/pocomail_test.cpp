@@ -65,16 +65,7 @@ TEST_F(PocoMailTest, EveryUserRoundTripsAndAnotherFolderGetsTheProgramFolderLayo
 
   OpenForRestore(archive, listed_);
   RestoreInto(L"C:\\Restore\\");
-  const auto restored = TreeOf(L"C:\\Restore");
-  std::vector<std::wstring> differing;
-  for (const auto& [path, hash] : tree) {
-    const auto found = restored.find(path);
-    if (found == restored.end() || found->second != hash) differing.push_back(path);
-  }
-  for (const auto& [path, hash] : restored) {
-    if (!tree.contains(path)) differing.push_back(L"extra " + path);
-  }
-  EXPECT_EQ(Joined(differing), "");
+  EXPECT_EQ(TreeDifferences(tree, TreeOf(L"C:\\Restore")), "");
 }
 
 TEST_F(PocoMailTest, ANamedUserAloneRestoresAndACraftedArchiveStaysInsideItsTargets) {
@@ -119,17 +110,7 @@ TEST_F(PocoMailTest, ANamedUserAloneRestoresAndACraftedArchiveStaysInsideItsTarg
   };
   const std::wstring crafted_archive = L"C:\\Backups\\crafted.ebk";
   ASSERT_TRUE(PackMembers(crafted_archive, crafted));
-  // The program folder's own folder, without the program folder: nothing may change there.
-  const std::wstring parent = program_.substr(0, program_.find_last_of(L'\\'));
-  const std::wstring own = program_.substr(parent.size() + 1);
-  auto outside = [&] {
-    auto tree = TreeOf(parent);
-    std::erase_if(tree, [&](const auto& entry) {
-      return entry.first == own || entry.first.starts_with(own + L"\\");
-    });
-    return tree;
-  };
-  const auto outside_before = outside();
+  const auto around = TreeAround(program_);
   OpenForRestore(crafted_archive, {kDefaultUser, L"..\\..\\Escaped", kAnna});
   RestoreDirectly();
 
@@ -138,7 +119,7 @@ TEST_F(PocoMailTest, ANamedUserAloneRestoresAndACraftedArchiveStaysInsideItsTarg
   EXPECT_TRUE(FileExists(anna + L"\\Sigs\\Anna crafted.sig"));
   EXPECT_FALSE(FileExists(L"C:\\Outside"));
   EXPECT_FALSE(FileExists(L"C:\\Escaped"));
-  EXPECT_EQ(outside(), outside_before);
+  EXPECT_EQ(TreeAround(program_), around);  // nothing changed beside the program folder
   const std::wstring log = Log();
   EXPECT_NE(log.find(L"User not restored, its name is not a folder name: ..\\..\\Escaped"),
             std::wstring::npos);
