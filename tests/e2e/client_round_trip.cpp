@@ -107,6 +107,7 @@ void ClientRoundTrip::Backup(const std::wstring& archive, const std::vector<std:
   ASSERT_EQ(wizard_.ActivePage(), 4);
   listed_ = KeepOnly(wizard_.Control(L"CheckListBox1"), only);
   KeepOnly(wizard_.Control(L"CheckListBox2"), only_items);
+  wizard_.Screenshot(std::wstring(program_name_) + L"_backup_lists");
   wizard_.Next();
   ASSERT_EQ(wizard_.ActivePage(), 5);
   wizard_.FillArchivePage(archive, L"", false);
@@ -128,6 +129,7 @@ void ClientRoundTrip::OpenForRestore(const std::wstring& archive,
   std::vector<std::wstring> listed;
   for (int i = 0; i < ListCount(list); ++i) listed.push_back(ListText(list, i));
   EXPECT_EQ(Joined(listed), Joined(offered));
+  wizard_.Screenshot(std::wstring(program_name_) + L"_restore_lists");
   wizard_.Next();
   ASSERT_EQ(wizard_.ActivePage(), 11);
 }
