@@ -1,7 +1,9 @@
 #include "clients/favorites_adapter.h"
 #include "clients/mail_client_adapter.h"
+#include "clients/opera_adapter.h"
 #include "clients/outlook_express_adapter.h"
 #include "clients/pegasus_mail_adapter.h"
+#include "clients/pocomail_adapter.h"
 #include "clients/the_bat_adapter.h"
 
 namespace mailstow {
@@ -14,6 +16,10 @@ std::unique_ptr<MailClientAdapter> CreateAdapter(int client_index, AdapterContex
       return CreatePegasusMailAdapter(context);
     case 7:
       return CreateTheBatAdapter(context);
+    case 8:
+      return CreatePocoMailAdapter(context);
+    case 9:
+      return CreateOperaAdapter(context);
     case 10:
       return CreateFavoritesAdapter(context);
     default:

@@ -2,12 +2,20 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "app/client_table.h"
+#include "app/file_search.h"
+#include "app/folders.h"
 #include "app/ini_file.h"
 #include "app/settings.h"
+#include "app/text_case.h"
 #include "app/wizard_job.h"
+#include "clients/adapter_values.h"
 #include "engine/archive_job.h"
 #include "engine/job_rules.h"
+#include "engine/run_log.h"
+#include "sqx/sqx_api.h"
 
 namespace mailstow {
 
@@ -145,12 +153,13 @@ void AddManifestIdentities(AdapterContext& context, const IniText& manifest) {
   }
 }
 
-void OfferManifestItems(AdapterContext& context, const IniText& manifest,
-                        const std::vector<std::wstring>& item_names) {
+void FillRestoreLists(AdapterContext& context, const IniText& manifest,
+                      std::span<const wchar_t* const> item_names) {
+  AddManifestIdentities(context, manifest);
   CheckListBox items = context.job.restore_items();
-  for (const std::wstring& item : item_names) items.SetEntryEnabled(items.Add(item), false);
-  const size_t count = manifest.KeyNames(L"Items").size();
-  for (size_t i = 1; i <= count; ++i) {
+  for (const wchar_t* item : item_names) items.SetEntryEnabled(items.Add(item), false);
+  const size_t item_count = manifest.KeyNames(L"Items").size();
+  for (size_t i = 1; i <= item_count; ++i) {
     const std::wstring stored = manifest.ReadString(L"Items", L"Item" + std::to_wstring(i), L"");
     for (int e = 0; e < items.Count(); ++e) {
       if (items.Text(e) != stored) continue;
@@ -158,6 +167,63 @@ void OfferManifestItems(AdapterContext& context, const IniText& manifest,
       items.SetTicked(e, true);
     }
   }
+}
+
+bool TickedAt(const CheckListBox& list, int position) {
+  return position >= 0 && position < list.Count() && list.IsTicked(position);
+}
+
+std::optional<IniText> ExtractStagedIni(AdapterContext& context, const std::wstring& member,
+                                        const std::wstring& staging_sub_folder) {
+  const std::wstring file = member.substr(member.find_last_of(L'\\') + 1);
+  const std::wstring relative =
+      staging_sub_folder.empty() ? file : staging_sub_folder + L"\\" + file;
+  ClearStagedFiles(context, {relative});
+  const std::wstring folder = staging_sub_folder.empty()
+                                  ? context.staging_folder + L"\\"
+                                  : context.staging_folder + L"\\" + staging_sub_folder + L"\\";
+  if (ExtractNames(context, {member}, folder) != sqx::kStatusOk) return std::nullopt;
+  return LoadIniFile(context.staging_folder + L"\\" + relative);
+}
+
+std::vector<std::wstring> FoldersHoldingFiles(AdapterContext& context, const std::wstring& start,
+                                              const std::wstring& extension) {
+  std::vector<std::wstring> folders;
+  const std::wstring suffix = L"." + extension;
+  FileSearch search;
+  search.search_file = WithTrailingBackslash(start) + L"*" + suffix;
+  search.recurse_sub_folders = true;
+  search.process_messages = [&context] { context.host.ProcessMessages(); };
+  // The system's mask also matches longer extensions through short names: check the name.
+  search.on_file_find = [&](const std::wstring& folder, const std::wstring& name) {
+    if (name.size() <= suffix.size() ||
+        !EqualsIgnoreCase(std::wstring_view(name).substr(name.size() - suffix.size()), suffix)) {
+      return;
+    }
+    if (std::find(folders.begin(), folders.end(), folder) == folders.end()) {
+      folders.push_back(folder);
+    }
+  };
+  search.Execute();
+  return folders;
+}
+
+std::optional<std::wstring> OtherRestoreFolder(AdapterContext& context) {
+  const std::wstring folder = WithoutTrailingBackslash(context.job.other_folder());
+  if (IsAbsoluteLocalPath(folder) && CreateFolderTree(folder)) return folder;
+  context.log.Line(L"Folder cannot be used: " + folder);
+  return std::nullopt;
+}
+
+std::vector<std::wstring> MembersDirectlyIn(const std::vector<std::wstring>& names,
+                                            const std::wstring& folder) {
+  std::vector<std::wstring> members;
+  for (const std::wstring& name : names) {
+    if (InFolder(name, folder) && name.find(L'\\', folder.size() + 1) == std::wstring::npos) {
+      members.push_back(name);
+    }
+  }
+  return members;
 }
 
 }  // namespace mailstow

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -60,9 +61,30 @@ IniWriter ManifestFor(const std::wstring& client_key, const std::vector<std::wst
 
 // Adds the manifest's [Identities] "Item1"... values to the restore identity list.
 void AddManifestIdentities(AdapterContext& context, const IniText& manifest);
-// Adds the client's item names to the restore item list, disabled and unticked, then enables
-// and ticks every entry named in the manifest's [Items].
-void OfferManifestItems(AdapterContext& context, const IniText& manifest,
-                        const std::vector<std::wstring>& item_names);
+// Fills the restore lists from the manifest: its [Identities] values, then the client's item
+// names unticked and disabled, each one that [Items] names ticked and enabled.
+void FillRestoreLists(AdapterContext& context, const IniText& manifest,
+                      std::span<const wchar_t* const> item_names);
+
+// Whether a check list has an entry at that position and it is ticked.
+bool TickedAt(const class CheckListBox& list, int position);
+
+// Extracts one INI member into the staging folder (or a sub-folder of it) after deleting any
+// earlier copy there; the parsed file, or nullopt when the archive did not yield it intact.
+std::optional<IniText> ExtractStagedIni(AdapterContext& context, const std::wstring& member,
+                                        const std::wstring& staging_sub_folder = L"");
+
+// The folders (ending with "") at and below start that hold files with the extension, each
+// once, in the order the depth-first search first reaches them.
+std::vector<std::wstring> FoldersHoldingFiles(AdapterContext& context, const std::wstring& start,
+                                              const std::wstring& extension);
+
+// The restore-location field as a folder without a final "\", created when missing; nullopt,
+// and logged, when it is not an absolute local folder or cannot be created.
+std::optional<std::wstring> OtherRestoreFolder(AdapterContext& context);
+
+// The stored names that lie directly in an archive folder, not in a folder below it.
+std::vector<std::wstring> MembersDirectlyIn(const std::vector<std::wstring>& names,
+                                            const std::wstring& folder);
 
 }  // namespace mailstow

@@ -129,8 +129,7 @@ class TheBatAdapter : public MailClientAdapter {
   void ReadManifest() override {
     const std::optional<IniText> manifest = ReadOwnManifest(context_, kClientKey);
     if (!manifest) return;
-    AddManifestIdentities(context_, *manifest);
-    OfferManifestItems(context_, *manifest, {kItemNames.begin(), kItemNames.end()});
+    FillRestoreLists(context_, *manifest, kItemNames);
   }
 
   void RestoreDirect() override {

@@ -8,6 +8,8 @@ constexpr ClientDescription kDescribedClients[] = {
     {L"Favorites", &DescribeFavorites},
     {L"TheBat", &DescribeTheBat},
     {L"PegasusMail", &DescribePegasusMail},
+    {L"PocoMail", &DescribePocoMail},
+    {L"Opera", &DescribeOpera},
 };
 
 }  // namespace

@@ -1,0 +1,307 @@
+#include "opera_adapter.h"
+
+#include <windows.h>
+
+#include <array>
+
+#include "app/folders.h"
+#include "app/ini_file.h"
+#include "app/registry_key.h"
+#include "app/text_case.h"
+#include "app/wizard_job.h"
+#include "clients/adapter_steps.h"
+#include "clients/adapter_values.h"
+#include "clients/opera_accounts.h"
+#include "engine/archive_job.h"
+#include "engine/run_log.h"
+
+namespace mailstow {
+namespace {
+
+constexpr wchar_t kClientKey[] = L"Opera";
+constexpr wchar_t kVersion7ClientKey[] = L"Opera7";
+constexpr int kClientIndex = 9;
+constexpr wchar_t kOperaKey[] = L"Software\\Opera Software";
+
+// Position 3 gates the contacts file and position 4 the signature: stored archives rely on
+// this pairing of item names and data.
+enum Item { kAccounts, kMailFolders, kFilters, kContactsFile, kSignatureFile, kItemCount };
+constexpr std::array<const wchar_t*, kItemCount> kItemNames = {
+    L"Accounts Settings", L"Mail Folders", L"Filters", L"Signatures", L"Address Book"};
+
+// The program folder O, ending with "\"; empty when the last command line names none.
+std::wstring ProgramFolder() {
+  const std::wstring folder =
+      OperaProgramFolder(ReadText(HKEY_CURRENT_USER, kOperaKey, L"Last CommandLine"));
+  return IsAbsoluteLocalPath(folder) ? folder : std::wstring();
+}
+
+bool HasExtension(const std::wstring& name, const wchar_t* extension) {
+  const size_t length = wcslen(extension);
+  return name.size() > length + 1 && name[name.size() - length - 1] == L'.' &&
+         EqualsIgnoreCase(std::wstring_view(name).substr(name.size() - length), extension);
+}
+
+std::wstring FileNameOf(const std::wstring& path) {
+  return path.substr(path.find_last_of(L'\\') + 1);
+}
+
+// The mailboxes and the folder file that an archive folder holds directly.
+std::vector<std::wstring> MailboxMembers(const std::vector<std::wstring>& names,
+                                         const std::wstring& folder) {
+  std::vector<std::wstring> members;
+  for (const std::wstring& name : MembersDirectlyIn(names, folder)) {
+    if (HasExtension(name, L"idx") || HasExtension(name, L"mbs") ||
+        EqualsIgnoreCase(FileNameOf(name), L"folder.ini")) {
+      members.push_back(name);
+    }
+  }
+  return members;
+}
+
+class OperaAdapter : public MailClientAdapter {
+ public:
+  explicit OperaAdapter(AdapterContext& context) : context_(context) {}
+
+  void FillLists() override {
+    for (const wchar_t* item : kItemNames) context_.job.backup_items().Add(item);
+    const std::wstring program = ProgramFolder();
+    if (program.empty()) return;
+    const std::optional<std::wstring> list = ReadSystemTextFile(program + L"Mail\\accounts.ini");
+    for (const std::wstring& name : OperaAccountNames(list.value_or(L""))) {
+      context_.job.backup_identities().Add(name);
+    }
+  }
+
+  void Backup() override {
+    RegistryKey opera;
+    const bool version7 = opera.Open(HKEY_CURRENT_USER, kOperaKey, false, KEY_READ) &&
+                          opera.ValueExists(L"Last CommandLine v2");
+    opera.Close();
+    if (version7) {
+      BackupVersion7();
+    } else {
+      BackupAccounts();
+    }
+  }
+
+  void ReadManifest() override {
+    if (const std::optional<IniText> own = ReadOwnManifest(context_, kClientKey)) {
+      FillRestoreLists(context_, *own, kItemNames);
+    }
+  }
+
+  void RestoreDirect() override {
+    BeginRestore(context_, {});
+    const std::wstring program = ProgramFolder();
+    if (program.empty()) {
+      context_.log.Line(L"Program folder not found: nothing restored");
+    } else {
+      Restore(program + L"Mail", program, true);
+    }
+    context_.host.SetRestoreProgress(100);
+  }
+
+  void RestoreToFolder() override {
+    BeginRestore(context_, {});
+    if (const std::optional<std::wstring> folder = OtherRestoreFolder(context_)) {
+      Restore(*folder, *folder + L"\\", false);
+    }
+    context_.host.SetRestoreProgress(100);
+  }
+
+ private:
+  bool Ticked(Item item) const { return TickedAt(context_.job.backup_items(), item); }
+  bool RestoreTicked(Item item) const { return TickedAt(context_.job.restore_items(), item); }
+
+  void BackupAccounts() {
+    const std::wstring program = ProgramFolder();
+    const std::wstring mail = program + L"Mail";
+    BeginBackup(context_);
+    const CheckListBox identities = context_.job.backup_identities();
+    if (program.empty()) context_.log.Line(L"Program folder not found: nothing backed up");
+    for (int n = 0; !program.empty() && n < identities.Count(); ++n) {
+      if (!identities.IsTicked(n)) continue;
+      const std::wstring name = identities.Text(n);
+      if (IsPlainName(name)) {
+        BackupAccount(mail, name);
+      } else {
+        context_.log.Line(L"Account not backed up, its name is not a folder name: " + name);
+      }
+    }
+    if (!program.empty() && Ticked(kAccounts)) {
+      AddFileIfExists(context_, mail + L"\\Accounts.ini", L"", mail + L"\\");
+    }
+    if (!program.empty() && Ticked(kContactsFile)) {
+      AddFileIfExists(context_, program + L"Contacts.adr", L"", program);
+    }
+    FinishWithManifest(kClientKey);
+  }
+
+  void BackupAccount(const std::wstring& mail, const std::wstring& name) {
+    const std::wstring account = mail + L"\\" + name;
+    const std::wstring strip = mail + L"\\";
+    if (Ticked(kAccounts)) AddFileIfExists(context_, account + L"\\Account.ini", L"", strip);
+    if (Ticked(kMailFolders)) {
+      if (FolderExists(account)) {
+        BackupSubFolders(mail, name);
+        for (const wchar_t* extension : {L"mbs", L"idx"}) {
+          context_.archive.AddFolderEntries(account, L"", strip, extension);
+        }
+        AddFileIfExists(context_, account + L"\\Folder.ini", L"", strip);
+      } else {
+        context_.log.Line(L"Not found: " + account);
+      }
+    }
+    if (Ticked(kFilters)) AddFileIfExists(context_, account + L"\\filters.dat", L"", strip);
+    if (Ticked(kSignatureFile)) BackupSignature(account, name);
+  }
+
+  // The account's sub-folders holding mailboxes, each stored by its path relative to the mail
+  // folder and numbered once in the account's directory map.
+  void BackupSubFolders(const std::wstring& mail, const std::wstring& name) {
+    const std::wstring account = mail + L"\\" + name + L"\\";
+    IniWriter map;
+    int number = 0;
+    for (const std::wstring& folder : FoldersHoldingFiles(context_, account, L"mbs")) {
+      if (EqualsIgnoreCase(folder, account)) continue;
+      const std::wstring path = WithoutTrailingBackslash(folder);
+      for (const wchar_t* extension : {L"idx", L"mbs"}) {
+        context_.archive.AddFolderEntries(path, L"", mail + L"\\", extension);
+      }
+      AddFileIfExists(context_, folder + L"folder.ini", L"", mail + L"\\");
+      map.Set(L"Directory", L"Dir" + std::to_wstring(++number), path.substr(mail.size() + 1));
+    }
+    AddStagedNote(map, name, L"directory.ini");
+  }
+
+  // The signature file named by the account settings, and a note of where it lay.
+  void BackupSignature(const std::wstring& account, const std::wstring& name) {
+    const std::wstring signature = LoadIniFile(account + L"\\Account.ini")
+                                       .value_or(IniText())
+                                       .ReadString(L"OUTGOING", L"SignatureFile", L"");
+    const size_t separator = signature.find_last_of(L'\\');
+    const std::wstring folder =
+        separator == std::wstring::npos ? L"" : signature.substr(0, separator + 1);
+    IniWriter note;
+    note.Set(L"Directory", L"Dir", folder);
+    note.Set(L"Files", L"File", signature.substr(folder.size()));
+    AddStagedNote(note, name, L"signatures.ini");
+    if (signature.empty()) {
+      context_.log.Line(L"No signature file set for account: " + name);
+    } else {
+      AddFileIfExists(context_, signature, name + L"\\Signatures", folder);
+    }
+  }
+
+  // Writes a side file into the account's staging sub-folder and adds it as N\file.
+  void AddStagedNote(const IniWriter& note, const std::wstring& name, const wchar_t* file) {
+    const std::wstring staging = context_.staging_folder + L"\\";
+    CreateFolderTree(staging + name);
+    note.Save(staging + name + L"\\" + file);
+    context_.archive.AddJobEntry(staging + name + L"\\" + file, L"", staging);
+  }
+
+  // The one mail tree of the version 7 layout, taken when the first identity is ticked.
+  void BackupVersion7() {
+    const std::wstring app_data = WithoutTrailingBackslash(AppDataFolder());
+    BeginBackup(context_);
+    const std::wstring version7 = app_data + L"\\Opera\\Opera7";
+    if (app_data.empty()) {
+      context_.log.Line(L"Application-data folder not set: nothing backed up");
+    } else if (TickedAt(context_.job.backup_identities(), 0)) {
+      context_.archive.AddFolderEntries(version7 + L"\\Mail", L"", version7 + L"\\", L"*");
+      context_.archive.AddFolderEntries(version7 + L"\\Mail\\index", L"", version7 + L"\\Mail\\",
+                                        L"*");
+      context_.archive.AddFolderEntries(version7 + L"\\Mail\\storage", L"", version7 + L"\\Mail\\",
+                                        L"*");
+    }
+    FinishWithManifest(kVersion7ClientKey);
+  }
+
+  void FinishWithManifest(const wchar_t* client_key) {
+    const std::wstring staging = context_.staging_folder + L"\\";
+    ManifestFor(client_key, TickedTexts(context_.job.backup_identities()),
+                TickedTexts(context_.job.backup_items()))
+        .Save(staging + L"infobak.ini");
+    context_.archive.AddJobEntry(staging + L"infobak.ini", L"", staging);
+    FinishBackup(context_, kClientIndex);
+  }
+
+  // Restores the ticked accounts below mail, the contacts file into program; a direct restore
+  // puts the signature file back where it lay, the other one beside the account's files.
+  void Restore(const std::wstring& mail, const std::wstring& program, bool direct) {
+    const CheckListBox identities = context_.job.restore_identities();
+    for (int j = 0; j < identities.Count(); ++j) {
+      if (!identities.IsTicked(j)) continue;
+      const std::wstring name = identities.Text(j);
+      if (!IsPlainName(name)) {
+        context_.log.Line(L"Account not restored, its name is not a folder name: " + name);
+        continue;
+      }
+      const std::wstring account = mail + L"\\" + name + L"\\";
+      if (RestoreTicked(kAccounts)) ExtractNames(context_, {name + L"\\Account.ini"}, account);
+      if (RestoreTicked(kMailFolders)) RestoreMailboxes(mail, name);
+      if (RestoreTicked(kFilters)) ExtractNames(context_, {name + L"\\filters.dat"}, account);
+      if (RestoreTicked(kSignatureFile)) {
+        if (direct) {
+          RestoreSignature(name);
+        } else {
+          ExtractFolder(context_, name + L"\\Signatures", account);
+        }
+      }
+    }
+    if (RestoreTicked(kAccounts)) ExtractNames(context_, {L"Accounts.ini"}, mail + L"\\");
+    if (RestoreTicked(kContactsFile)) ExtractNames(context_, {L"Contacts.adr"}, program);
+  }
+
+  // Every mailbox of the account folder and of each folder of its map, last to first.
+  void RestoreMailboxes(const std::wstring& mail, const std::wstring& name) {
+    const std::vector<std::wstring>& names = context_.archive.archive_names();
+    const std::optional<IniText> map = ExtractStagedIni(context_, name + L"\\directory.ini", name);
+    const std::vector<std::wstring> folders =
+        map ? SectionValues(*map, L"Directory") : std::vector<std::wstring>{};
+    if (!map) context_.log.Line(L"Directory map missing or damaged for account: " + name);
+    for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder) {
+      if (!IsSafeRelativePath(*folder)) {
+        context_.log.Line(L"Mail folder not restored, not a folder below the mail folder: " +
+                          *folder);
+        continue;
+      }
+      ExtractMembers(MailboxMembers(names, *folder), mail + L"\\" + *folder + L"\\");
+    }
+    ExtractMembers(MailboxMembers(names, name), mail + L"\\" + name + L"\\");
+  }
+
+  void ExtractMembers(const std::vector<std::wstring>& members, const std::wstring& folder) {
+    if (!members.empty()) ExtractNames(context_, members, folder);
+  }
+
+  // The signature file back into the folder the note names.
+  void RestoreSignature(const std::wstring& name) {
+    const std::optional<IniText> note =
+        ExtractStagedIni(context_, name + L"\\signatures.ini", name);
+    if (!note) {
+      context_.log.Line(L"Signature not restored, its note is missing or damaged: " + name);
+      return;
+    }
+    const std::wstring folder = note->ReadString(L"Directory", L"Dir", L"");
+    const std::wstring file = note->ReadString(L"Files", L"File", L"");
+    if (!IsAbsoluteLocalPath(folder) || !IsPlainName(file)) {
+      context_.log.Line(L"Signature not restored, its folder or name is not usable: " + folder +
+                        file);
+      return;
+    }
+    ExtractNames(context_, {name + L"\\Signatures\\" + file}, WithTrailingBackslash(folder));
+  }
+
+  AdapterContext& context_;
+};
+
+}  // namespace
+
+std::unique_ptr<MailClientAdapter> CreateOperaAdapter(AdapterContext& context) {
+  return std::make_unique<OperaAdapter>(context);
+}
+
+}  // namespace mailstow

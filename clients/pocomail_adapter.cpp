@@ -1,0 +1,314 @@
+#include "pocomail_adapter.h"
+
+#include <windows.h>
+
+#include <array>
+
+#include "app/folders.h"
+#include "app/ini_file.h"
+#include "app/registry_key.h"
+#include "app/text_case.h"
+#include "app/wizard_job.h"
+#include "clients/adapter_steps.h"
+#include "clients/adapter_values.h"
+#include "engine/archive_job.h"
+#include "engine/run_log.h"
+
+namespace mailstow {
+namespace {
+
+constexpr wchar_t kClientKey[] = L"PocoMail";
+constexpr int kClientIndex = 8;
+constexpr wchar_t kDefaultUser[] = L"Default User";
+constexpr wchar_t kUserKey[] = L"Software\\Poco Systems Inc";
+constexpr wchar_t kUninstallKey[] =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\pocomail2moe_is1";
+
+enum Item { kAccounts, kMailFolders, kFilters, kSignatures, kAddressBook, kScripts, kItemCount };
+constexpr std::array<const wchar_t*, kItemCount> kItemNames = {
+    L"Accounts Settings", L"Mail Folders", L"Filters", L"Signatures", L"Address Book", L"Scripts"};
+
+// The folders a "poco.ini" names, each with one trailing backslash removed. All but the users
+// folder are relative to the folder holding the file.
+struct PocoSettings {
+  std::wstring address;
+  std::wstring attachments;
+  std::wstring mail;
+  std::wstring scripts;
+  std::wstring signatures;
+  std::wstring templates;
+  std::wstring users;
+};
+
+PocoSettings SettingsFrom(const IniText& ini) {
+  auto value = [&ini](const wchar_t* section, const wchar_t* key) {
+    return WithoutTrailingBackslash(ini.ReadString(section, key, L""));
+  };
+  return {value(L"Program", L"AddressPath"), value(L"Mail", L"AttachPath"),
+          value(L"Program", L"MailPath"),    value(L"Program", L"ScriptPath"),
+          value(L"Program", L"SigPath"),     value(L"Program", L"TemplatePath"),
+          value(L"Program", L"UsersPath")};
+}
+
+PocoSettings SettingsOf(const std::wstring& base) {
+  return SettingsFrom(LoadIniFile(base + L"\\poco.ini").value_or(IniText()));
+}
+
+// The program folder P without a final backslash: the user's own setting first, the
+// installer's record otherwise; empty when neither names an absolute folder.
+std::wstring ProgramFolder() {
+  std::wstring folder;
+  RegistryKey user;
+  if (user.Open(HKEY_CURRENT_USER, kUserKey, false, KEY_READ)) {
+    folder = ReadText(HKEY_CURRENT_USER, std::wstring(kUserKey) + L"\\PocoMail 3", L"Path");
+  }
+  if (folder.empty()) folder = ReadText(HKEY_LOCAL_MACHINE, kUninstallKey, L"Inno Setup: App Path");
+  folder = WithoutTrailingBackslash(folder);
+  return IsAbsoluteLocalPath(folder) ? folder : std::wstring();
+}
+
+// The folder holding the named users: the default user's setting when it is an absolute
+// folder, P\users otherwise. The list, the backup and the direct restore all use it.
+std::wstring UsersFolder(const std::wstring& program) {
+  const std::wstring configured = SettingsOf(program).users;
+  return IsAbsoluteLocalPath(configured) ? configured : program + L"\\users";
+}
+
+bool IsDefaultUser(int position, const std::wstring& name) {
+  return position == 0 && name == kDefaultUser;
+}
+
+class PocoMailAdapter : public MailClientAdapter {
+ public:
+  explicit PocoMailAdapter(AdapterContext& context) : context_(context) {}
+
+  void FillLists() override {
+    for (const wchar_t* item : kItemNames) context_.job.backup_items().Add(item);
+    context_.job.backup_identities().Add(kDefaultUser);
+    const std::wstring program = ProgramFolder();
+    if (program.empty()) return;
+    // Only folders are users; a stray file in the users folder is not one.
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((UsersFolder(program) + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+      const std::wstring name = found.cFileName;
+      if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsPlainName(name)) {
+        context_.job.backup_identities().Add(name);
+      }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+
+  void Backup() override {
+    const std::wstring program = ProgramFolder();
+    BeginBackup(context_);
+    const CheckListBox identities = context_.job.backup_identities();
+    if (program.empty()) context_.log.Line(L"Program folder not found: nothing backed up");
+    for (int n = 0; !program.empty() && n < identities.Count(); ++n) {
+      if (!identities.IsTicked(n)) continue;
+      const std::wstring name = identities.Text(n);
+      if (IsDefaultUser(n, name)) {
+        BackupIdentity(program, L"", true);
+      } else if (IsPlainName(name)) {
+        BackupIdentity(UsersFolder(program) + L"\\" + name, L"users\\" + name, false);
+      } else {
+        context_.log.Line(L"User not backed up, its name is not a folder name: " + name);
+      }
+    }
+    const std::wstring staging = context_.staging_folder + L"\\";
+    ManifestFor(kClientKey, TickedTexts(identities), TickedTexts(context_.job.backup_items()))
+        .Save(staging + L"infobak.ini");
+    context_.archive.AddJobEntry(staging + L"infobak.ini", L"", staging);
+    FinishBackup(context_, kClientIndex);
+  }
+
+  void ReadManifest() override {
+    if (const std::optional<IniText> own = ReadOwnManifest(context_, kClientKey)) {
+      FillRestoreLists(context_, *own, kItemNames);
+    }
+  }
+
+  void RestoreDirect() override {
+    // Both folders are fixed before the restored settings file replaces the client's own.
+    const std::wstring program = ProgramFolder();
+    BeginRestore(context_, {});
+    if (program.empty()) {
+      context_.log.Line(L"Program folder not found: nothing restored");
+    } else {
+      RestoreInto(program, UsersFolder(program));
+    }
+    context_.host.SetRestoreProgress(100);
+  }
+
+  void RestoreToFolder() override {
+    BeginRestore(context_, {});
+    if (const std::optional<std::wstring> folder = OtherRestoreFolder(context_)) {
+      RestoreInto(*folder, *folder + L"\\users");
+    }
+    context_.host.SetRestoreProgress(100);
+  }
+
+ private:
+  bool Ticked(Item item) const { return TickedAt(context_.job.backup_items(), item); }
+  bool RestoreTicked(Item item) const { return TickedAt(context_.job.restore_items(), item); }
+
+  // A setting usable as a folder below its base: the step is skipped, and logged, otherwise
+  // (an empty one would stand for the base folder itself).
+  bool Usable(const std::wstring& setting, const std::wstring& ini, const wchar_t* what) {
+    if (IsSafeRelativePath(setting)) return true;
+    context_.log.Line(std::wstring(L"Skipped, ") + what + L" in " + ini + L" is " +
+                      (setting.empty() ? L"not set" : L"not a folder below it: " + setting));
+    return false;
+  }
+
+  // Adds every entry directly in base\setting, stored below the archive folder.
+  void AddSettingFolder(const std::wstring& base, const std::wstring& setting,
+                        const std::wstring& archive_folder, const wchar_t* what) {
+    if (!Usable(setting, base + L"\\poco.ini", what)) return;
+    const std::wstring folder = base + L"\\" + setting;
+    if (!FolderExists(folder)) {
+      context_.log.Line(L"Not found: " + folder);
+      return;
+    }
+    context_.archive.AddFolderEntries(folder, archive_folder, base + L"\\", L"*");
+  }
+
+  // Collects one user's data; base is the folder holding its "poco.ini".
+  void BackupIdentity(const std::wstring& base, const std::wstring& archive_folder,
+                      bool default_user) {
+    const PocoSettings settings = SettingsOf(base);
+    const std::wstring strip = base + L"\\";
+    AddFileIfExists(context_, base + L"\\poco.ini", archive_folder, strip);
+    if (Ticked(kAccounts)) {
+      AddFileIfExists(context_, base + L"\\accounts.ini", archive_folder, strip);
+    }
+    if (Ticked(kMailFolders)) {
+      AddSettingFolder(base, settings.attachments, archive_folder, L"AttachPath");
+      AddSettingFolder(base, settings.mail, archive_folder, L"MailPath");
+      AddSettingFolder(base, settings.templates, archive_folder, L"TemplatePath");
+      if (default_user) {
+        BackupMailSubFolders(base, settings.mail);
+      } else if (IsSafeRelativePath(settings.mail)) {
+        // The layout keeps named users flat: say which of their folders stay behind.
+        const std::wstring mail = base + L"\\" + settings.mail + L"\\";
+        for (const std::wstring& folder : FoldersHoldingFiles(context_, mail, L"mbx")) {
+          if (!EqualsIgnoreCase(folder, mail)) context_.log.Line(L"Not backed up: " + folder);
+        }
+      }
+    }
+    if (Ticked(kFilters)) AddFileIfExists(context_, base + L"\\Filters.ini", archive_folder, strip);
+    if (Ticked(kSignatures))
+      AddSettingFolder(base, settings.signatures, archive_folder, L"SigPath");
+    if (Ticked(kAddressBook)) {
+      AddSettingFolder(base, settings.address, archive_folder, L"AddressPath");
+    }
+    if (Ticked(kScripts)) AddSettingFolder(base, settings.scripts, archive_folder, L"ScriptPath");
+  }
+
+  // The default user's mail sub-folders: their mailbox files are stored by their path relative
+  // to the mail folder, and the directory map numbers the folders, each once.
+  void BackupMailSubFolders(const std::wstring& program, const std::wstring& mail_setting) {
+    IniWriter map;
+    if (IsSafeRelativePath(mail_setting)) {
+      const std::wstring mail = program + L"\\" + mail_setting + L"\\";
+      int number = 0;
+      for (const std::wstring& folder : FoldersHoldingFiles(context_, mail, L"mbx")) {
+        if (EqualsIgnoreCase(folder, mail)) continue;
+        const std::wstring path = WithoutTrailingBackslash(folder);
+        for (const wchar_t* extension : {L"mbx", L"itx", L"dat"}) {
+          context_.archive.AddFolderEntries(path, L"", mail, extension);
+        }
+        map.Set(L"Directory", L"Dir" + std::to_wstring(++number), path.substr(mail.size()));
+      }
+    }
+    const std::wstring staging = context_.staging_folder + L"\\";
+    map.Save(staging + L"directory.ini");
+    context_.archive.AddJobEntry(staging + L"directory.ini", L"", staging);
+  }
+
+  // Restores the ticked users: the default user into base, each named user into its folder
+  // below users.
+  void RestoreInto(const std::wstring& base, const std::wstring& users) {
+    const CheckListBox identities = context_.job.restore_identities();
+    for (int j = 0; j < identities.Count(); ++j) {
+      if (!identities.IsTicked(j)) continue;
+      const std::wstring name = identities.Text(j);
+      if (IsDefaultUser(j, name)) {
+        RestoreIdentity(name, L"", base, true);
+      } else if (IsPlainName(name)) {
+        RestoreIdentity(name, L"users\\" + name + L"\\", users + L"\\" + name, false);
+      } else {
+        context_.log.Line(L"User not restored, its name is not a folder name: " + name);
+      }
+    }
+  }
+
+  // Extracts every member below an archive folder named by a setting into target\setting\.
+  void RestoreSettingFolder(const std::wstring& stored, const std::wstring& setting,
+                            const std::wstring& target, const wchar_t* what) {
+    if (Usable(setting, L"the archived " + stored + L"poco.ini", what)) {
+      ExtractFolder(context_, stored + setting, target + L"\\" + setting + L"\\");
+    }
+  }
+
+  // One user: stored is its archive folder ("" or "users\N\"), target the folder that
+  // receives its "poco.ini" and data. The archived settings file says where its data lies.
+  void RestoreIdentity(const std::wstring& name, const std::wstring& stored,
+                       const std::wstring& target, bool default_user) {
+    const std::optional<IniText> ini = ExtractStagedIni(context_, stored + L"poco.ini");
+    if (!ini) {
+      context_.log.Line(L"User not restored, its settings file is missing or damaged: " + name);
+      return;
+    }
+    const PocoSettings settings = SettingsFrom(*ini);
+    const std::wstring folder = target + L"\\";
+    ExtractNames(context_, {stored + L"poco.ini"}, folder);
+    if (RestoreTicked(kAccounts)) ExtractNames(context_, {stored + L"accounts.ini"}, folder);
+    if (RestoreTicked(kMailFolders)) {
+      RestoreSettingFolder(stored, settings.attachments, target, L"AttachPath");
+      RestoreSettingFolder(stored, settings.mail, target, L"MailPath");
+      RestoreSettingFolder(stored, settings.templates, target, L"TemplatePath");
+      if (default_user && IsSafeRelativePath(settings.mail)) {
+        RestoreMailSubFolders(target + L"\\" + settings.mail + L"\\");
+      }
+    }
+    if (RestoreTicked(kFilters)) ExtractNames(context_, {stored + L"Filters.ini"}, folder);
+    if (RestoreTicked(kSignatures)) {
+      RestoreSettingFolder(stored, settings.signatures, target, L"SigPath");
+    }
+    if (RestoreTicked(kAddressBook)) {
+      RestoreSettingFolder(stored, settings.address, target, L"AddressPath");
+    }
+    if (RestoreTicked(kScripts))
+      RestoreSettingFolder(stored, settings.scripts, target, L"ScriptPath");
+  }
+
+  // The mail sub-folders of the directory map, last to first, each with its inner folders.
+  void RestoreMailSubFolders(const std::wstring& mail) {
+    const std::optional<IniText> map = ExtractStagedIni(context_, L"directory.ini");
+    if (!map) {
+      context_.log.Line(L"Mail sub-folders not restored, the directory map is missing or damaged");
+      return;
+    }
+    const std::vector<std::wstring> folders = SectionValues(*map, L"Directory");
+    for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder) {
+      if (!IsSafeRelativePath(*folder)) {
+        context_.log.Line(L"Mail sub-folder not restored, not a folder below the mail folder: " +
+                          *folder);
+        continue;
+      }
+      ExtractFolder(context_, *folder, mail, true);
+    }
+  }
+
+  AdapterContext& context_;
+};
+
+}  // namespace
+
+std::unique_ptr<MailClientAdapter> CreatePocoMailAdapter(AdapterContext& context) {
+  return std::make_unique<PocoMailAdapter>(context);
+}
+
+}  // namespace mailstow

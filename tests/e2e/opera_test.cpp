@@ -1,0 +1,203 @@
+// Opera's mail client through the real wizard on a synthetic world: both accounts backed up,
+// wiped and restored with nothing lost (every mailbox, however named and cased), the layout of
+// a restore into another folder, the paired items for the contacts and signature files both
+// ways, a quoted command line, a version 7 layout backup refused at restore, and a crafted
+// archive whose names and values point outside their targets.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "app/registry_key.h"
+#include "tests/e2e/archive_access.h"
+#include "tests/e2e/client_round_trip.h"
+#include "tools/utf_text.h"
+#include "tools/world_snapshot.h"
+
+namespace mailstow::e2e {
+namespace {
+
+constexpr wchar_t kOperaKey[] = L"Software\\Opera Software";
+constexpr wchar_t kSignatures[] = L"C:\\Opera Signatures";
+
+void WriteString(const wchar_t* name, const std::wstring& value) {
+  RegistryKey key;
+  ASSERT_TRUE(key.Open(HKEY_CURRENT_USER, kOperaKey, true));
+  key.WriteString(name, value);
+}
+
+void WriteFileText(const std::wstring& path, const std::string& text) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+bool Holds(const std::vector<std::wstring>& members, const std::wstring& name) {
+  return std::find(members.begin(), members.end(), name) != members.end();
+}
+
+class OperaTest : public ClientRoundTrip {
+ protected:
+  OperaTest() : ClientRoundTrip(L"RadioButton13", L"opera") {}
+
+  void SetUp() override {
+    ClientRoundTrip::SetUp();
+    ASSERT_TRUE(InstallClientWorld(L"Opera", 9, 0.05, &scope_));
+    program_ = scope_.folders.at(0);
+    mail_ = program_ + L"\\Mail";
+  }
+
+  void WipeMail() {
+    RemoveTree(mail_);
+    DeleteFileW((program_ + L"\\Contacts.adr").c_str());
+    RemoveTree(kSignatures);
+  }
+
+  SnapshotSpec scope_;
+  std::wstring program_;
+  std::wstring mail_;
+};
+
+TEST_F(OperaTest, EveryAccountRoundTripsAndAnotherFolderGetsTheLayout) {
+  const Snapshot before = TakeSnapshot(scope_);
+  const auto mail_tree = TreeOf(mail_);
+  const std::wstring archive = L"C:\\Backups\\opera.ebk";
+  Backup(archive);
+  EXPECT_EQ(Joined(listed_), Joined({L"account1", L"account2"}));
+
+  // Sub-folders are mapped once each, whatever number of mailboxes they hold.
+  const IniText map = ArchiveIni(archive, L"account1\\directory.ini");
+  std::vector<std::wstring> mapped;
+  for (const std::wstring& key : map.KeyNames(L"Directory")) {
+    mapped.push_back(map.ReadString(L"Directory", key, L""));
+  }
+  EXPECT_EQ(Joined(mapped), Joined({L"account1\\Work", L"account1\\Work\\Clients"}));
+  const IniText note = ArchiveIni(archive, L"account1\\signatures.ini");
+  EXPECT_EQ(note.ReadString(L"Directory", L"Dir", L""), L"C:\\Opera Signatures\\");
+  EXPECT_EQ(note.ReadString(L"Files", L"File", L""), L"Anna work.txt");
+
+  WipeMail();
+  OpenForRestore(archive, listed_);
+  RestoreDirectly();
+  EXPECT_EQ(Joined(Differences(before, TakeSnapshot(scope_))), "");
+
+  // Another folder: each account's files and its signature in a folder of its name, the
+  // sub-folders at their paths below the mail folder, the shared files at the top.
+  OpenForRestore(archive, listed_);
+  RestoreInto(L"C:\\Restore\\");
+  auto expected = mail_tree;
+  expected[L"Contacts.adr"] = TreeOf(program_).at(L"Contacts.adr");
+  const auto signatures = TreeOf(kSignatures);
+  expected[L"account1\\Anna work.txt"] = signatures.at(L"Anna work.txt");
+  expected[L"account2\\Home.sig"] = signatures.at(L"Home.sig");
+  EXPECT_EQ(TreeDifferences(expected, TreeOf(L"C:\\Restore")), "");
+}
+
+TEST_F(OperaTest, PairedItemsBothWaysQuotedCommandLineAndVersion7Refused) {
+  WriteString(L"Last CommandLine", L"\"" + program_ + L"\\Opera.exe\" -newwindow");
+  const std::wstring contacts = program_ + L"\\Contacts.adr";
+  const std::wstring signature = std::wstring(kSignatures) + L"\\Anna work.txt";
+
+  // "Signatures" takes the contacts file, "Address Book" the signature file.
+  const std::wstring with_contacts = L"C:\\Backups\\contacts.ebk";
+  Backup(with_contacts, {}, {L"Signatures"});
+  auto members = ArchiveMembers(with_contacts);
+  EXPECT_TRUE(Holds(members, L"Contacts.adr"));
+  EXPECT_FALSE(Holds(members, L"account1\\signatures.ini"));
+  const std::wstring with_signature = L"C:\\Backups\\signature.ebk";
+  Backup(with_signature, {}, {L"Address Book"});
+  members = ArchiveMembers(with_signature);
+  EXPECT_FALSE(Holds(members, L"Contacts.adr"));
+  EXPECT_TRUE(Holds(members, L"account1\\signatures.ini"));
+  EXPECT_TRUE(Holds(members, L"account1\\Signatures\\Anna work.txt"));
+
+  // Restores keep the pairing; the quoted command line gives the program folder.
+  const auto signature_tree = TreeOf(kSignatures);
+  RemoveTree(kSignatures);
+  DeleteFileW(contacts.c_str());
+  OpenForRestore(with_signature, {L"account1", L"account2"});
+  RestoreDirectly();
+  EXPECT_EQ(TreeOf(kSignatures), signature_tree);
+  EXPECT_FALSE(FileExists(contacts));
+  RemoveTree(kSignatures);
+  OpenForRestore(with_contacts, {L"account1", L"account2"});
+  RestoreDirectly();
+  EXPECT_TRUE(FileExists(contacts));
+  EXPECT_FALSE(FileExists(signature));
+
+  // The version 7 layout: one mail tree in the application-data folder, its own client key,
+  // and this adapter's restore refuses it.
+  const std::wstring app_data = ReadRegistryString(
+      HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+      L"AppData");
+  const std::wstring version7 = app_data + L"\\Opera\\Opera7\\Mail";
+  CreateDirectoryW((app_data + L"\\Opera").c_str(), nullptr);
+  CreateDirectoryW((app_data + L"\\Opera\\Opera7").c_str(), nullptr);
+  CreateDirectoryW(version7.c_str(), nullptr);
+  CreateDirectoryW((version7 + L"\\index").c_str(), nullptr);
+  CreateDirectoryW((version7 + L"\\storage").c_str(), nullptr);
+  WriteFileText(version7 + L"\\accounts.ini", "[Accounts]\r\nCount=1\r\n");
+  WriteFileText(version7 + L"\\index\\0001.idx", "index");
+  WriteFileText(version7 + L"\\storage\\2005.mbs", "From: a@example.com\r\n\r\nHello\r\n");
+  WriteString(L"Last CommandLine v2", program_ + L"\\Opera.exe");
+  const std::wstring archive7 = L"C:\\Backups\\opera7.ebk";
+  Backup(archive7);
+  members = ArchiveMembers(archive7);
+  EXPECT_EQ(ArchiveIni(archive7, L"infobak.ini").ReadString(L"Backup", L"EmailClient", L""),
+            L"Opera7");
+  for (const wchar_t* name : {L"Mail\\accounts.ini", L"index\\0001.idx", L"storage\\2005.mbs"}) {
+    EXPECT_TRUE(Holds(members, name)) << ToUtf8(name);
+  }
+  StartAt(L"RadioButton2");
+  wizard_.Type(L"Edit4", archive7);
+  wizard_.Next();
+  EXPECT_TRUE(
+      wizard_.Answer(L"This backup file is not compatible with selected E-mail Client!", L"OK"));
+  EXPECT_EQ(wizard_.ActivePage(), 9);
+}
+
+TEST_F(OperaTest, ACraftedArchiveStaysInsideItsTargets) {
+  const std::string items =
+      "[Items]\r\nItem1=Accounts Settings\r\nItem2=Mail Folders\r\nItem3=Filters\r\n"
+      "Item4=Signatures\r\nItem5=Address Book\r\n";
+  const std::vector<PackedMember> crafted = {
+      {L"infobak.ini",
+       "[Backup]\r\nEmailClient=Opera\r\n[Identities]\r\nItem1=..\\..\\Escaped\r\n"
+       "Item2=account1\r\nItem3=C:\\Evil\r\n" +
+           items},
+      {L"account1\\directory.ini",
+       "[Directory]\r\nDir1=..\\..\\Outside\r\nDir2=C:\\Outside\r\nDir3=account1\\Safe\r\n"},
+      {L"account1\\signatures.ini",
+       "[Directory]\r\nDir=..\\..\\Outside\\\r\n[Files]\r\nFile=a.txt\r\n"},
+      {L"account1\\Signatures\\a.txt", "crafted"},
+      {L"account1\\Safe\\Safe.mbs", "crafted"},
+      {L"account1\\Inbox.MBS", "crafted inbox"},
+      {L"Outside\\Outside.mbs", "crafted"},
+  };
+  CreateDirectoryW(L"C:\\Backups", nullptr);
+  const std::wstring archive = L"C:\\Backups\\crafted.ebk";
+  ASSERT_TRUE(PackMembers(archive, crafted));
+  const auto around = TreeAround(program_);
+  OpenForRestore(archive, {L"..\\..\\Escaped", L"account1", L"C:\\Evil"});
+  RestoreDirectly();
+
+  EXPECT_TRUE(FileExists(mail_ + L"\\account1\\Safe\\Safe.mbs"));
+  EXPECT_TRUE(FileExists(mail_ + L"\\account1\\Inbox.MBS"));
+  EXPECT_FALSE(FileExists(L"C:\\Outside"));
+  EXPECT_FALSE(FileExists(L"C:\\Escaped"));
+  EXPECT_FALSE(FileExists(L"C:\\Evil"));
+  EXPECT_EQ(TreeAround(program_), around);  // nothing changed beside the program folder
+  const std::wstring log = Log();
+  for (const wchar_t* line :
+       {L"Account not restored, its name is not a folder name: ..\\..\\Escaped",
+        L"Account not restored, its name is not a folder name: C:\\Evil",
+        L"Mail folder not restored, not a folder below the mail folder: ..\\..\\Outside",
+        L"Mail folder not restored, not a folder below the mail folder: C:\\Outside",
+        L"Signature not restored, its folder or name is not usable: ..\\..\\Outside\\a.txt"}) {
+    EXPECT_NE(log.find(line), std::wstring::npos) << ToUtf8(line);
+  }
+}
+
+}  // namespace
+}  // namespace mailstow::e2e

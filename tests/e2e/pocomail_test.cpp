@@ -1,0 +1,131 @@
+// PocoMail through the real wizard on a synthetic world: every user backed up, wiped and
+// restored with nothing lost, the same archive restored into another folder, a mail folder of
+// three mailboxes stored once, a backup of a named user alone, and a crafted archive whose
+// names and settings point outside their targets.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "tests/e2e/archive_access.h"
+#include "tests/e2e/client_round_trip.h"
+#include "tools/utf_text.h"
+#include "tools/world_snapshot.h"
+
+namespace mailstow::e2e {
+namespace {
+
+constexpr wchar_t kDefaultUser[] = L"Default User";
+constexpr wchar_t kAnna[] = L"Anna";
+constexpr wchar_t kJuergen[] = L"J\u00fcrgen Weber";
+
+class PocoMailTest : public ClientRoundTrip {
+ protected:
+  PocoMailTest() : ClientRoundTrip(L"RadioButton10", L"pocomail") {}
+
+  void SetUp() override {
+    ClientRoundTrip::SetUp();
+    ASSERT_TRUE(InstallClientWorld(L"PocoMail", 8, 0.05, &scope_));
+    program_ = scope_.folders.at(0);
+  }
+
+  SnapshotSpec scope_;
+  std::wstring program_;
+};
+
+TEST_F(PocoMailTest, EveryUserRoundTripsAndAnotherFolderGetsTheProgramFolderLayout) {
+  const Snapshot before = TakeSnapshot(scope_);
+  const auto tree = TreeOf(program_);
+  const std::wstring archive = L"C:\\Backups\\poco.ebk";
+  Backup(archive);
+  ASSERT_EQ(listed_.size(), 3u);
+  EXPECT_EQ(listed_[0], kDefaultUser);
+  EXPECT_EQ(std::set<std::wstring>(listed_.begin() + 1, listed_.end()),
+            (std::set<std::wstring>{kAnna, kJuergen}));
+
+  // The folder of three mailboxes is found three times but stored, and mapped, once.
+  const std::vector<std::wstring> members = ArchiveMembers(archive);
+  for (const wchar_t* file : {L"Mum.mbx", L"Dad.itx", L"Holidays.mbx"}) {
+    EXPECT_EQ(std::count(members.begin(), members.end(), std::wstring(L"Family\\") + file), 1)
+        << ToUtf8(file);
+  }
+  const IniText map = ArchiveIni(archive, L"directory.ini");
+  std::vector<std::wstring> mapped;
+  for (const std::wstring& key : map.KeyNames(L"Directory")) {
+    mapped.push_back(map.ReadString(L"Directory", key, L""));
+  }
+  std::sort(mapped.begin(), mapped.end());
+  EXPECT_EQ(Joined(mapped), Joined({L"Caf\u00e9 Club", L"Family", L"Work", L"Work\\Old"}));
+  EXPECT_TRUE(ArchiveIni(archive, L"infobak.ini").KeyNames(L"Directory").empty());
+
+  RemoveTree(program_);
+  OpenForRestore(archive, listed_);
+  RestoreDirectly();
+  EXPECT_EQ(Joined(Differences(before, TakeSnapshot(scope_))), "");
+
+  OpenForRestore(archive, listed_);
+  RestoreInto(L"C:\\Restore\\");
+  EXPECT_EQ(TreeDifferences(tree, TreeOf(L"C:\\Restore")), "");
+}
+
+TEST_F(PocoMailTest, ANamedUserAloneRestoresAndACraftedArchiveStaysInsideItsTargets) {
+  const std::wstring anna = program_ + L"\\users\\" + kAnna;
+  const auto anna_tree = TreeOf(anna);
+  const std::wstring archive = L"C:\\Backups\\anna.ebk";
+  Backup(archive, {kAnna});
+  const IniText manifest = ArchiveIni(archive, L"infobak.ini");
+  EXPECT_EQ(manifest.KeyNames(L"Identities"), std::vector<std::wstring>{L"Item1"});
+  EXPECT_EQ(manifest.ReadString(L"Identities", L"Item1", L""), kAnna);
+
+  // Only Anna is lost; she alone comes back, and the default user's files stay as they are.
+  RemoveTree(anna);
+  const auto program_tree = TreeOf(program_);
+  OpenForRestore(archive, {kAnna});
+  RestoreDirectly();
+  EXPECT_EQ(TreeOf(anna), anna_tree);
+  auto now = TreeOf(program_);
+  std::erase_if(now, [](const auto& entry) { return entry.first.starts_with(L"users\\Anna"); });
+  EXPECT_EQ(now, program_tree);
+
+  // A crafted archive: a user name, settings and map values that climb out or name a drive.
+  const std::string items =
+      "[Items]\r\nItem1=Accounts Settings\r\nItem2=Mail Folders\r\nItem3=Filters\r\n"
+      "Item4=Signatures\r\nItem5=Address Book\r\nItem6=Scripts\r\n";
+  const std::vector<PackedMember> crafted = {
+      {L"infobak.ini",
+       "[Backup]\r\nEmailClient=PocoMail\r\n[Identities]\r\nItem1=Default User\r\n"
+       "Item2=..\\..\\Escaped\r\nItem3=Anna\r\n" +
+           items},
+      {L"poco.ini",
+       "[Program]\r\nMailPath=..\\..\\Outside\\\r\nAddressPath=C:\\Outside\\\r\n"
+       "SigPath=Signatures\\\r\nTemplatePath=\r\n[Mail]\r\nAttachPath=..\\Outside2\\\r\n"},
+      {L"directory.ini",
+       "[Directory]\r\nDir1=..\\..\\Outside\r\nDir2=C:\\Outside\r\nDir3=Work\r\n"},
+      {L"Outside\\x.mbx", "crafted"},
+      {L"Work\\a.mbx", "crafted"},
+      {L"Signatures\\Crafted.sig", "crafted signature"},
+      {L"users\\Anna\\poco.ini",
+       "[Program]\r\nMailPath=..\\..\\..\\Outside\\\r\nSigPath=Sigs\\\r\n"},
+      {L"users\\Anna\\Sigs\\Anna crafted.sig", "crafted"},
+  };
+  const std::wstring crafted_archive = L"C:\\Backups\\crafted.ebk";
+  ASSERT_TRUE(PackMembers(crafted_archive, crafted));
+  const auto around = TreeAround(program_);
+  OpenForRestore(crafted_archive, {kDefaultUser, L"..\\..\\Escaped", kAnna});
+  RestoreDirectly();
+
+  // The sound parts were restored, nothing else changed outside the program folder.
+  EXPECT_TRUE(FileExists(program_ + L"\\Signatures\\Crafted.sig"));
+  EXPECT_TRUE(FileExists(anna + L"\\Sigs\\Anna crafted.sig"));
+  EXPECT_FALSE(FileExists(L"C:\\Outside"));
+  EXPECT_FALSE(FileExists(L"C:\\Escaped"));
+  EXPECT_EQ(TreeAround(program_), around);  // nothing changed beside the program folder
+  const std::wstring log = Log();
+  EXPECT_NE(log.find(L"User not restored, its name is not a folder name: ..\\..\\Escaped"),
+            std::wstring::npos);
+  EXPECT_NE(log.find(L"not a folder below it: ..\\..\\Outside"), std::wstring::npos);
+  EXPECT_NE(log.find(L"TemplatePath in the archived poco.ini is not set"), std::wstring::npos);
+}
+
+}  // namespace
+}  // namespace mailstow::e2e
