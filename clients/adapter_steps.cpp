@@ -124,6 +124,27 @@ std::optional<IniText> ReadOwnManifest(AdapterContext& context, const std::wstri
   return manifest;
 }
 
+void FillRestoreLists(AdapterContext& context, const IniText& manifest,
+                      std::span<const wchar_t* const> item_names) {
+  const size_t count = manifest.KeyNames(L"Identities").size();
+  for (size_t i = 1; i <= count; ++i) {
+    context.job.restore_identities().Add(
+        manifest.ReadString(L"Identities", L"Item" + std::to_wstring(i), L""));
+  }
+  CheckListBox items = context.job.restore_items();
+  for (const wchar_t* item : item_names) items.SetEntryEnabled(items.Add(item), false);
+  const size_t item_count = manifest.KeyNames(L"Items").size();
+  for (size_t i = 1; i <= item_count; ++i) {
+    const std::wstring stored = manifest.ReadString(L"Items", L"Item" + std::to_wstring(i), L"");
+    for (int e = 0; e < items.Count(); ++e) {
+      if (items.Text(e) == stored) {
+        items.SetEntryEnabled(e, true);
+        items.SetTicked(e, true);
+      }
+    }
+  }
+}
+
 IniWriter ManifestFor(const std::wstring& client_key, const std::vector<std::wstring>& identities,
                       const std::vector<std::wstring>& items) {
   IniWriter manifest;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -52,6 +53,12 @@ IniText ReadStagingIni(const AdapterContext& context, const std::wstring& file_n
 // Extracts the manifest into the staging folder and reads it; when it belongs to another
 // client, sets the wrong-client flag and returns nullopt.
 std::optional<IniText> ReadOwnManifest(AdapterContext& context, const std::wstring& client_key);
+
+// Fills the restore lists from the manifest: the values of [Identities] "Item1"... in number
+// order, then the client's item names unticked and disabled, of which every one that
+// [Items] names is ticked and enabled.
+void FillRestoreLists(AdapterContext& context, const IniText& manifest,
+                      std::span<const wchar_t* const> item_names);
 
 // The manifest "infobak.ini" with [Backup] "EmailClient" and the ticked identities and
 // items numbered "Item1"...; further sections follow in the order given.

@@ -6,6 +6,7 @@ namespace {
 constexpr ClientDescription kDescribedClients[] = {
     {L"OutlookExpress", &DescribeOutlookExpress},
     {L"Favorites", &DescribeFavorites},
+    {L"Netscape", &DescribeMozilla},
 };
 
 }  // namespace
