@@ -156,7 +156,10 @@ class MozillaAdapter : public MailClientAdapter {
   void RestoreToFolder() override {
     BeginRestore(context_, {});
     const std::wstring folder = WithoutTrailingBackslash(context_.job.other_folder());
-    if (folder.empty()) return;
+    if (folder.empty()) {
+      context_.log.Line(L"Nothing restored: no folder was chosen");
+      return;
+    }
     RestoreProfiles(folder + L"\\Profiles\\", folder + L"\\");
   }
 

@@ -106,7 +106,7 @@ class ProfileWriter {
     const uint64_t size = Scaled(largest / 4 + random_.Below(largest - largest / 4 + 1), scale_);
     world_.files.push_back(GeneratedFile(path, ContentKind::kMailbox, size, random_));
     world_.files.push_back(
-        GeneratedFile(path + L".msf", ContentKind::kBinary, Scaled(size / 20, scale_), random_));
+        GeneratedFile(path + L".msf", ContentKind::kBinary, Scaled(largest / 20, scale_), random_));
   }
 
   void Add(const Profile& profile, std::wstring_view server) {
@@ -172,7 +172,7 @@ void AddInstallation(ClientWorld& world) {
       .String(L"Program Folder Path", L"Netscape 6.2");
   KeyBuilder client(world, RegistryRoot::kLocalMachine, L"SOFTWARE\\Clients\\Mail\\Netscape");
   client.String(L"", L"Netscape Messenger");
-  client.Sub(L"shell\\open\\command").String(L"", L"\"" + program + L"\\netscp6.exe\" -mail");
+  client.Sub(L"shell\\open\\command").String(L"", program + L"\\netscp6.exe -mail");
   world.scope.branches.push_back({L"HKEY_LOCAL_MACHINE", L"SOFTWARE\\Netscape"});
 }
 

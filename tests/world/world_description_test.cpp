@@ -257,7 +257,7 @@ TEST(WorldPlaceholders, MozillaProfileListNamesItsProfilesAStaleOneAndADuplicate
     if (name == L"Hanzi") return L"C:\\\u4e2d";
     return L"C:";
   };
-  std::string text = "<AppData>\\a\0<AppData>";
+  std::string text = "<AppData>\\a\0<AppData>"s;
   EXPECT_TRUE(ResolvePlaceholdersInText(text, lookup));
   EXPECT_EQ(text, "C:\\Users\\J\xf6rg\\AppData\\a\0C:\\Users\\J\xf6rg\\AppData"s);
   text = "<Hanzi>";
