@@ -13,13 +13,12 @@
 #include "tests/e2e/wizard_session.h"
 #include "tools/machine_world.h"
 #include "tools/utf_text.h"
-#include "tools/world_installer.h"
-#include "tools/world_removal.h"
 #include "tools/world_snapshot.h"
 
 namespace mailstow::e2e {
 namespace {
 
+constexpr wchar_t kClientButton[] = L"RadioButton6";
 const std::wstring kOffice = L"B\u00fcro Mail";
 const std::wstring kDefaultFolder = L"default\\k3x9a2bq.slt";
 const std::wstring kOfficeFolder = kOffice + L"\\p7m2c4rd.slt";
@@ -60,13 +59,8 @@ class MozillaTest : public ::testing::Test {
     request.seed = 7;
     request.scale = 0.1;
     request.clients = {L"Netscape"};
-    std::vector<ClientWorld> worlds;
     std::wstring error;
-    InstallSummary summary;
-    ASSERT_TRUE(DescribeMachineWorld(request, &worlds, &error) &&
-                RemoveScope(ScopeOf(worlds), &error) && InstallWorld(worlds, &summary, &error))
-        << ToUtf8(error);
-    scope_ = ScopeOf(worlds);
+    ASSERT_TRUE(InstallMachineWorld(request, &scope_, &error)) << ToUtf8(error);
     app_data_ = ShellFolder(L"AppData");
     mozilla_ = app_data_ + L"\\Mozilla";
     folder_ = PrepareProgramFolder(L"mozilla", {L"Mailstow.exe", L"English.lng", L"Sqx.dll"});
@@ -75,23 +69,10 @@ class MozillaTest : public ::testing::Test {
   }
   void TearDown() override { wizard_.Close(); }
 
-  void StartAt(const wchar_t* action) {
-    wizard_.Close();
-    ASSERT_TRUE(wizard_.Start(folder_));
-    wizard_.Next();
-    wizard_.Press(action);
-    wizard_.Next();
-    ASSERT_TRUE(wizard_.Checked(L"RadioButton6"));  // the default mail client, preselected
-    wizard_.Next();
-  }
-
   std::vector<std::wstring> BackupIdentities() {
-    StartAt(L"RadioButton1");
+    EXPECT_TRUE(wizard_.StartAt(folder_, L"RadioButton1", kClientButton));
     EXPECT_EQ(wizard_.ActivePage(), 4);
-    std::vector<std::wstring> texts;
-    HWND list = wizard_.Control(L"CheckListBox1");
-    for (int i = 0; i < ListCount(list); ++i) texts.push_back(ListText(list, i));
-    return texts;
+    return ListTexts(wizard_.Control(L"CheckListBox1"));
   }
 
   // Backs up every profile but the unticked positions.
@@ -102,30 +83,20 @@ class MozillaTest : public ::testing::Test {
     EXPECT_EQ(ListCount(items), 4);
     EXPECT_FALSE(IsWindowEnabled(items));
     for (int position : unticked) ListToggle(wizard_.Control(L"CheckListBox1"), position);
-    wizard_.Next();
-    ASSERT_EQ(wizard_.ActivePage(), 5);
-    wizard_.FillArchivePage(archive, L"", false);
-    wizard_.Next();
-    ASSERT_EQ(wizard_.ActivePage(), 6);
-    wizard_.Next();
-    wizard_.WaitForPage(8);
-    ASSERT_EQ(wizard_.ActivePage(), 8);
+    wizard_.Screenshot(L"mozilla_backup_lists");
+    ASSERT_TRUE(wizard_.RunBackup(archive, L"", false));
     EXPECT_EQ(wizard_.Text(L"Label14"), L"Backup completed!");
   }
 
   // Opens the archive for a restore, expecting these profiles, and chooses the location.
   void ReadyToRestore(const std::wstring& archive, const std::vector<std::wstring>& profiles,
                       const std::wstring& other_folder = L"") {
-    StartAt(L"RadioButton2");
+    ASSERT_TRUE(wizard_.StartAt(folder_, L"RadioButton2", kClientButton));
     ASSERT_EQ(wizard_.ActivePage(), 9);
-    wizard_.Type(L"Edit4", archive);
-    wizard_.Next();
-    ASSERT_EQ(wizard_.ActivePage(), 10);
-    HWND identities = wizard_.Control(L"CheckListBox3");
-    std::vector<std::wstring> listed;
-    for (int i = 0; i < ListCount(identities); ++i) listed.push_back(ListText(identities, i));
-    EXPECT_EQ(listed, profiles);
+    ASSERT_TRUE(wizard_.OpenArchive(archive));
+    EXPECT_EQ(ListTexts(wizard_.Control(L"CheckListBox3")), profiles);
     EXPECT_FALSE(IsWindowEnabled(wizard_.Control(L"CheckListBox4")));
+    wizard_.Screenshot(L"mozilla_restore_lists");
     wizard_.Next();
     ASSERT_EQ(wizard_.ActivePage(), 11);
     if (other_folder.empty()) {
