@@ -5,7 +5,6 @@
 #include <set>
 
 #include "app/client_table.h"
-#include "clients/profile_list.h"
 #include "tools/utf_text.h"
 #include "tools/world_clients.h"
 #include "tools/world_content.h"
@@ -250,46 +249,21 @@ TEST(WorldPlaceholders, LeadingPlaceholdersAreReplacedAndUnknownOnesReported) {
   EXPECT_TRUE(unresolved.starts_with(L"<ProgramFiles>")) << ToUtf8(unresolved);
 }
 
-TEST(WorldPlaceholders, MozillaProfileListNamesItsProfilesAStaleOneAndADuplicate) {
+TEST(WorldPlaceholders, PlaceholdersInsideATextBecomeFoldersInTheSystemCodePage) {
   using namespace std::string_literals;
   const FolderLookup lookup = [](std::wstring_view name) -> std::optional<std::wstring> {
     if (name == L"AppData") return L"C:\\Users\\J\u00f6rg\\AppData";
     if (name == L"Hanzi") return L"C:\\\u4e2d";
-    return L"C:";
+    return std::nullopt;
   };
-  std::string text = "<AppData>\\a\0<AppData>"s;
+  std::string text = "directory\0<AppData>\\a\0<AppData>"s;
   EXPECT_TRUE(ResolvePlaceholdersInText(text, lookup));
-  EXPECT_EQ(text, "C:\\Users\\J\xf6rg\\AppData\\a\0C:\\Users\\J\xf6rg\\AppData"s);
-  text = "<Hanzi>";
-  EXPECT_FALSE(ResolvePlaceholdersInText(text, lookup));  // not in the system code page
-  EXPECT_EQ(text, "<Hanzi>");
-
-  auto worlds = DescribeWorld(Request(3, 0.01, {L"Netscape"}));
-  std::wstring unresolved;
-  ASSERT_TRUE(ResolveWorld(worlds, lookup, &unresolved)) << ToUtf8(unresolved);
-  const ClientWorld& world = Only(worlds);
-  const auto list = std::find_if(world.files.begin(), world.files.end(), [](const FileSpec& f) {
-    return f.path.ends_with(L"\\Mozilla\\registry.dat");
-  });
-  ASSERT_NE(list, world.files.end());
-  EXPECT_EQ(list->size, list->text.size());
-  const std::string profiles = "C:\\Users\\J\xf6rg\\AppData\\Mozilla\\Profiles\\";
-  const std::vector<std::string> expected = {
-      profiles + "default\\k3x9a2bq.slt", profiles + "B\xfcro Mail\\p7m2c4rd.slt",
-      profiles + "Alt\\zz00zz00.slt", profiles + "default\\k3x9a2bq.slt"};
-  EXPECT_EQ(ScanProfileList(list->text), expected);
-  // Every listed profile but the stale one has its files; the second lacks three of six.
-  auto has = [&world](const std::wstring& path) {
-    return std::any_of(world.files.begin(), world.files.end(),
-                       [&path](const FileSpec& f) { return f.path == path; });
-  };
-  const std::wstring base = L"C:\\Users\\J\u00f6rg\\AppData\\Mozilla\\Profiles\\";
-  EXPECT_TRUE(has(base + L"default\\k3x9a2bq.slt\\xul.mfl"));
-  EXPECT_TRUE(has(base + L"B\u00fcro Mail\\p7m2c4rd.slt\\prefs.js"));
-  EXPECT_FALSE(has(base + L"B\u00fcro Mail\\p7m2c4rd.slt\\xul.mfl"));
-  EXPECT_FALSE(std::any_of(world.files.begin(), world.files.end(), [](const FileSpec& f) {
-    return f.path.find(L"\\Alt\\") != f.path.npos;
-  }));
+  EXPECT_EQ(text, "directory\0C:\\Users\\J\xf6rg\\AppData\\a\0C:\\Users\\J\xf6rg\\AppData"s);
+  for (std::string unusable : {"<Hanzi>\\x", "<Nowhere>\\x"}) {
+    const std::string kept = unusable;
+    EXPECT_FALSE(ResolvePlaceholdersInText(unusable, lookup));
+    EXPECT_EQ(unusable, kept);
+  }
 }
 
 TEST(WorldContent, GeneratedContentIsDeterministicExactlySizedAndLooksLikeItsKind) {
