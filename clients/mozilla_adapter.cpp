@@ -113,8 +113,8 @@ class MozillaAdapter : public MailClientAdapter {
       }
       // A profile named twice, or two profiles of one name, would store two copies under one
       // archive folder: the first is kept.
-      if (!IsPlainName(name) || std::any_of(names.begin(), names.end(),
-                                            [&](auto& kept) { return SameText(kept, name); })) {
+      if (std::any_of(names.begin(), names.end(),
+                      [&name](const std::wstring& kept) { return SameText(kept, name); })) {
         context_.log.Line(L"Profile backed up once only: " + name + L" (" + folder + L")");
         continue;
       }
