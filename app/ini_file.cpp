@@ -9,7 +9,8 @@
 namespace mailstow {
 namespace {
 
-// Language files are a few kilobytes; anything beyond this is not one.
+// Language files and the small files of mail clients read whole are a few kilobytes;
+// anything beyond this is not one.
 constexpr DWORD kMaxFileSize = 16 * 1024 * 1024;
 
 class FileHandle {
@@ -57,7 +58,7 @@ std::wstring DecodeFileText(std::string_view bytes) {
 
 }  // namespace
 
-std::optional<std::wstring> ReadSystemTextFile(const std::wstring& path) {
+std::optional<std::string> ReadFileBytes(const std::wstring& path) {
   FileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -71,7 +72,13 @@ std::optional<std::wstring> ReadSystemTextFile(const std::wstring& path) {
        read != bytes.size())) {
     return std::nullopt;
   }
-  return DecodeFileText(bytes);
+  return bytes;
+}
+
+std::optional<std::wstring> ReadSystemTextFile(const std::wstring& path) {
+  const std::optional<std::string> bytes = ReadFileBytes(path);
+  if (!bytes) return std::nullopt;
+  return DecodeFileText(*bytes);
 }
 
 std::optional<IniText> LoadIniFile(const std::wstring& path) {

@@ -9,6 +9,10 @@
 
 namespace mailstow {
 
+// The bytes of a small file read whole; nullopt when it cannot be opened or read (missing, a
+// folder, locked, or larger than 16 MiB).
+std::optional<std::string> ReadFileBytes(const std::wstring& path);
+
 // The decoded text of a file; nullopt when it cannot be opened or read (missing, a folder,
 // locked, or larger than any language file can reasonably be).
 std::optional<std::wstring> ReadSystemTextFile(const std::wstring& path);

@@ -1,5 +1,6 @@
 #include "clients/favorites_adapter.h"
 #include "clients/mail_client_adapter.h"
+#include "clients/mozilla_adapter.h"
 #include "clients/opera_adapter.h"
 #include "clients/outlook_express_adapter.h"
 #include "clients/pegasus_mail_adapter.h"
@@ -12,6 +13,8 @@ std::unique_ptr<MailClientAdapter> CreateAdapter(int client_index, AdapterContex
   switch (client_index) {
     case 1:
       return CreateOutlookExpressAdapter(context);
+    case 4:
+      return CreateMozillaAdapter(context);
     case 6:
       return CreatePegasusMailAdapter(context);
     case 7:

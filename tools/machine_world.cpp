@@ -4,6 +4,8 @@
 #include <windows.h>
 
 #include "app/registry_key.h"
+#include "tools/world_installer.h"
+#include "tools/world_removal.h"
 
 namespace mailstow {
 namespace {
@@ -71,6 +73,17 @@ bool DescribeMachineWorld(const WorldRequest& request, std::vector<ClientWorld>*
     *error = L"no folder of this machine for \"" + unresolved + L"\"";
     return false;
   }
+  return true;
+}
+
+bool InstallMachineWorld(const WorldRequest& request, SnapshotSpec* scope, std::wstring* error) {
+  std::vector<ClientWorld> worlds;
+  InstallSummary summary;
+  if (!DescribeMachineWorld(request, &worlds, error) || !RemoveScope(ScopeOf(worlds), error) ||
+      !InstallWorld(worlds, &summary, error)) {
+    return false;
+  }
+  *scope = ScopeOf(worlds);
   return true;
 }
 

@@ -20,4 +20,9 @@ FolderLookup MachineFolders();
 bool DescribeMachineWorld(const WorldRequest& request, std::vector<ClientWorld>* worlds,
                           std::wstring* error);
 
+// Describes the worlds of the request for this machine, removes any earlier copy of them and
+// installs them; *scope receives what belongs to them. False, with the reason in *error, when
+// a step fails.
+bool InstallMachineWorld(const WorldRequest& request, SnapshotSpec* scope, std::wstring* error);
+
 }  // namespace mailstow

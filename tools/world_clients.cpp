@@ -10,6 +10,7 @@ constexpr ClientDescription kDescribedClients[] = {
     {L"PegasusMail", &DescribePegasusMail},
     {L"PocoMail", &DescribePocoMail},
     {L"Opera", &DescribeOpera},
+    {L"Netscape", &DescribeMozilla},
 };
 
 }  // namespace

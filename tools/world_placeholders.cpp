@@ -14,6 +14,26 @@ bool ResolveLeadingPlaceholder(std::wstring& text, const FolderLookup& lookup) {
   return true;
 }
 
+bool ResolvePlaceholdersInText(std::string& text, const FolderLookup& lookup) {
+  std::string resolved;
+  size_t position = 0;
+  for (size_t open; (open = text.find('<', position)) != std::string::npos;) {
+    const size_t close = text.find('>', open);
+    if (close == std::string::npos) break;
+    const std::string name = text.substr(open + 1, close - open - 1);
+    const std::optional<std::wstring> folder = lookup(std::wstring(name.begin(), name.end()));
+    if (!folder) return false;
+    resolved.append(text, position, open - position);
+    for (wchar_t c : *folder) {
+      if (c > 0xFF || (c >= 0x80 && c < 0xA0)) return false;
+      resolved += static_cast<char>(c);
+    }
+    position = close + 1;
+  }
+  text = resolved + text.substr(position);
+  return true;
+}
+
 bool ResolveWorld(std::vector<ClientWorld>& worlds, const FolderLookup& lookup,
                   std::wstring* unresolved) {
   auto resolve = [&](std::wstring& text) {
@@ -24,6 +44,12 @@ bool ResolveWorld(std::vector<ClientWorld>& worlds, const FolderLookup& lookup,
   for (ClientWorld& world : worlds) {
     for (FileSpec& file : world.files) {
       if (!resolve(file.path)) return false;
+      if (!file.placeholders_in_text) continue;
+      if (!ResolvePlaceholdersInText(file.text, lookup)) {
+        *unresolved = file.path;
+        return false;
+      }
+      file.size = file.text.size();
     }
     for (std::wstring& folder : world.folders) {
       if (!resolve(folder)) return false;

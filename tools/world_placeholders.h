@@ -19,6 +19,11 @@ using FolderLookup = std::function<std::optional<std::wstring>(std::wstring_view
 // that the lookup does not know; text is then left as it was.
 bool ResolveLeadingPlaceholder(std::wstring& text, const FolderLookup& lookup);
 
+// Replaces every placeholder inside a byte text by its folder in the system code page (the
+// ASCII and Latin-1 letters the world uses). False when a placeholder is unknown or its folder
+// has letters outside that range; text is then left as it was.
+bool ResolvePlaceholdersInText(std::string& text, const FolderLookup& lookup);
+
 // Resolves every path, folder and string value of the worlds. False, with the unknown text in
 // *unresolved, when a placeholder is unknown.
 bool ResolveWorld(std::vector<ClientWorld>& worlds, const FolderLookup& lookup,

@@ -24,6 +24,9 @@ struct FileSpec {
   uint64_t size = 0;          // the text's length for kText
   uint64_t content_seed = 0;  // generated kinds only
   std::string text;           // kText only
+  // kText only: placeholders may also stand inside the text (as in a client's own list of
+  // absolute folders); they are written in the system code page.
+  bool placeholders_in_text = false;
 };
 
 enum class RegistryRoot { kCurrentUser, kLocalMachine };

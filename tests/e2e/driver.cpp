@@ -283,6 +283,12 @@ std::wstring ListText(HWND list, int index) {
   return text;
 }
 
+std::vector<std::wstring> ListTexts(HWND list) {
+  std::vector<std::wstring> texts;
+  for (int i = 0; i < ListCount(list); ++i) texts.push_back(ListText(list, i));
+  return texts;
+}
+
 bool ListTicked(HWND list, int index) {
   return (SendMessageW(list, LB_GETITEMDATA, static_cast<WPARAM>(index), 0) & 1) != 0;
 }

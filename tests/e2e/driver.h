@@ -78,6 +78,8 @@ bool SaveScreenshot(const std::wstring& path);
 // a user does it (select the entry, press the space bar).
 int ListCount(HWND list);
 std::wstring ListText(HWND list, int index);
+// Every entry's text, in list order.
+std::vector<std::wstring> ListTexts(HWND list);
 bool ListTicked(HWND list, int index);
 bool ListEntryEnabled(HWND list, int index);
 void ListToggle(HWND list, int index);

@@ -7,8 +7,6 @@
 #include "tests/e2e/driver.h"
 #include "tools/machine_world.h"
 #include "tools/utf_text.h"
-#include "tools/world_installer.h"
-#include "tools/world_removal.h"
 
 namespace mailstow::e2e {
 
@@ -63,14 +61,10 @@ std::vector<OeIdentity> MachineIdentities() {
   request.seed = 5;
   request.scale = 0.01;
   request.clients = {L"OutlookExpress"};
-  std::vector<ClientWorld> worlds;
   std::wstring error;
-  InstallSummary summary;
-  if (!DescribeMachineWorld(request, &worlds, &error) || !RemoveScope(ScopeOf(worlds), &error) ||
-      !InstallWorld(worlds, &summary, &error)) {
+  if (!InstallMachineWorld(request, scope, &error)) {
     return ::testing::AssertionFailure() << ToUtf8(error);
   }
-  *scope = ScopeOf(worlds);
   return ::testing::AssertionSuccess();
 }
 

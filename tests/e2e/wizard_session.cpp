@@ -16,6 +16,24 @@ bool WizardSession::Start(const std::wstring& program_folder, const std::wstring
   return form_ != nullptr;
 }
 
+::testing::AssertionResult WizardSession::StartAt(const std::wstring& program_folder,
+                                                  const wchar_t* action, const wchar_t* client) {
+  Close();
+  if (!Start(program_folder)) return ::testing::AssertionFailure() << "the wizard did not start";
+  Next();
+  Press(action);
+  Next();
+  if (!Checked(client)) return ::testing::AssertionFailure() << "another client is preselected";
+  Next();
+  return ::testing::AssertionSuccess();
+}
+
+bool WizardSession::OpenArchive(const std::wstring& archive) {
+  Type(L"Edit4", archive);
+  Next();
+  return ActivePage() == 10;
+}
+
 HWND WizardSession::Control(const wchar_t* component) const {
   return FindControl(form_, ComponentId(L"Form1", component));
 }
@@ -133,6 +151,15 @@ void WizardSession::FillArchivePage(const std::wstring& archive, const std::wstr
     return ::testing::AssertionFailure() << "the run ended on page " << ActivePage();
   }
   return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult WizardSession::RunBackup(const std::wstring& archive,
+                                                    const std::wstring& password, bool split) {
+  Next();
+  if (ActivePage() != 5) return ::testing::AssertionFailure() << "no archive page";
+  FillArchivePage(archive, password, split);
+  Next();
+  return RunFrom(6, 8);
 }
 
 bool WizardSession::WaitForPage(int page, std::chrono::milliseconds timeout) const {

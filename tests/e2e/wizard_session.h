@@ -15,6 +15,15 @@ class WizardSession {
   HWND form() const { return form_; }
   Program& program() { return program_; }
 
+  // Closes a running wizard, starts a new one and goes with the action ("RadioButton1" backup,
+  // "RadioButton2" restore) to the page after the client page; the preselected client must be
+  // the given radio button.
+  ::testing::AssertionResult StartAt(const std::wstring& program_folder, const wchar_t* action,
+                                     const wchar_t* client);
+  // On the restore source page: types the archive path and presses Next; true when the
+  // restore lists page follows.
+  bool OpenArchive(const std::wstring& archive);
+
   HWND Control(const wchar_t* component) const;
   // The wizard page (1..14) whose controls are visible; 0 when none.
   int ActivePage() const;
@@ -39,6 +48,10 @@ class WizardSession {
   void FillArchivePage(const std::wstring& archive, const std::wstring& password, bool split);
   // Presses Next on a ready page and waits for the run's completion page.
   ::testing::AssertionResult RunFrom(int ready_page, int completion_page);
+  // From the backup lists page: Next, the archive page filled, and the backup run to its
+  // completion page.
+  ::testing::AssertionResult RunBackup(const std::wstring& archive, const std::wstring& password,
+                                       bool split);
   // Waits until the wizard shows the page; true when it does.
   bool WaitForPage(int page, std::chrono::milliseconds timeout = 60s) const;
   void Screenshot(const std::wstring& name) const;

@@ -249,6 +249,23 @@ TEST(WorldPlaceholders, LeadingPlaceholdersAreReplacedAndUnknownOnesReported) {
   EXPECT_TRUE(unresolved.starts_with(L"<ProgramFiles>")) << ToUtf8(unresolved);
 }
 
+TEST(WorldPlaceholders, PlaceholdersInsideATextBecomeFoldersInTheSystemCodePage) {
+  using namespace std::string_literals;
+  const FolderLookup lookup = [](std::wstring_view name) -> std::optional<std::wstring> {
+    if (name == L"AppData") return L"C:\\Users\\J\u00f6rg\\AppData";
+    if (name == L"Hanzi") return L"C:\\\u4e2d";
+    return std::nullopt;
+  };
+  std::string text = "directory\0<AppData>\\a\0<AppData>"s;
+  EXPECT_TRUE(ResolvePlaceholdersInText(text, lookup));
+  EXPECT_EQ(text, "directory\0C:\\Users\\J\xf6rg\\AppData\\a\0C:\\Users\\J\xf6rg\\AppData"s);
+  for (std::string unusable : {"<Hanzi>\\x", "<Nowhere>\\x"}) {
+    const std::string kept = unusable;
+    EXPECT_FALSE(ResolvePlaceholdersInText(unusable, lookup));
+    EXPECT_EQ(unusable, kept);
+  }
+}
+
 TEST(WorldContent, GeneratedContentIsDeterministicExactlySizedAndLooksLikeItsKind) {
   WorldRandom random(9, "test");
   const FileSpec mailbox = GeneratedFile(L"Inbox.dbx", ContentKind::kMailbox, 100000, random);
