@@ -1,5 +1,6 @@
 #include "clients/favorites_adapter.h"
 #include "clients/mail_client_adapter.h"
+#include "clients/outlook_adapter.h"
 #include "clients/outlook_express_adapter.h"
 
 namespace mailstow {
@@ -8,6 +9,8 @@ std::unique_ptr<MailClientAdapter> CreateAdapter(int client_index, AdapterContex
   switch (client_index) {
     case 1:
       return CreateOutlookExpressAdapter(context);
+    case 2:
+      return CreateOutlookAdapter(context);
     case 10:
       return CreateFavoritesAdapter(context);
     default:

@@ -10,7 +10,7 @@
 
 namespace mailstow {
 
-// "AppData" and "Favorites" from the user's shell-folder values (the system's answer when a value
+// "AppData", "LocalAppData" and "Favorites" from the user's shell-folder values (the system's answer when a value
 // is missing), "UserProfile", "SystemDrive" and "ProgramFiles" from the environment, "SystemRoot"
 // the Windows folder.
 FolderLookup MachineFolders();
