@@ -27,9 +27,8 @@ namespace {
 constexpr wchar_t kClientKey[] = L"Outlook";
 constexpr int kClientIndex = 2;
 constexpr wchar_t kIdentity[] = L"Default user";
-constexpr std::array<const wchar_t*, 5> kItemNames = {L"Accounts Settings", L"Mail Folders",
-                                                      L"Personal Store", L"Message Rules",
-                                                      L"Address Book"};
+constexpr std::array<const wchar_t*, 5> kItemNames = {
+    L"Accounts Settings", L"Mail Folders", L"Personal Store", L"Message Rules", L"Address Book"};
 
 // The two registry locations of mail profiles: the NT family's and the older one.
 constexpr wchar_t kNtProfiles[] =
@@ -105,7 +104,8 @@ void WritePathValue(const std::wstring& key_path, const PathValue& old, const st
   if (old.type == REG_BINARY) {
     const std::string ansi = ToAnsi(text);
     RegSetValueExW(key.handle(), kPathValue, 0, REG_BINARY,
-                   reinterpret_cast<const BYTE*>(ansi.c_str()), static_cast<DWORD>(ansi.size() + 1));
+                   reinterpret_cast<const BYTE*>(ansi.c_str()),
+                   static_cast<DWORD>(ansi.size() + 1));
   } else {
     RegSetValueExW(key.handle(), kPathValue, 0, old.type,
                    reinterpret_cast<const BYTE*>(text.c_str()),
@@ -389,8 +389,8 @@ class OutlookAdapter : public MailClientAdapter {
     const Profile old{kOldProfiles, *name};
     DeleteRegistryTree(HKEY_CURRENT_USER, nt.Path());
     DeleteRegistryTree(HKEY_CURRENT_USER, old.Path());
-    const std::vector<RegistryBranch> allowed = {
-        {TRootKeys::rkHKEY_CURRENT_USER, nt.Path()}, {TRootKeys::rkHKEY_CURRENT_USER, old.Path()}};
+    const std::vector<RegistryBranch> allowed = {{TRootKeys::rkHKEY_CURRENT_USER, nt.Path()},
+                                                 {TRootKeys::rkHKEY_CURRENT_USER, old.Path()}};
     Import(L"setting.reg", allowed);
     // The same profile once more under the other location.
     DeleteFileW(path.c_str());

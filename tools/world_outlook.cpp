@@ -115,9 +115,9 @@ void AddOutlookFolders(ClientWorld& world, WorldRandom& random, double scale) {
   world.folders.push_back(kAppOutlook);
   for (std::wstring_view name :
        {L"Outlook.NK2", L"outcmd.dat", L"Outlook.rwz", L"VbaProject.OTM", L"outlook.FAV"}) {
-    world.files.push_back(GeneratedFile(std::wstring(kAppOutlook) + L"\\" + std::wstring(name),
-                                        ContentKind::kBinary,
-                                        Scaled(8 * kKiB + random.Below(120 * kKiB), scale), random));
+    world.files.push_back(
+        GeneratedFile(std::wstring(kAppOutlook) + L"\\" + std::wstring(name), ContentKind::kBinary,
+                      Scaled(8 * kKiB + random.Below(120 * kKiB), scale), random));
   }
 }
 
@@ -128,15 +128,18 @@ void AddSignatures(ClientWorld& world) {
       .String(L"Templates", L"Templates");
   world.folders.push_back(kSignatures);
   const std::wstring folder(kSignatures);
-  const std::string text = "Mit freundlichen Gr\xfc\xdf"
-                           "en\r\nJ\xf6rg M\xfcller\r\nBeispiel GmbH\r\n";
+  const std::string text =
+      "Mit freundlichen Gr\xfc\xdf"
+      "en\r\nJ\xf6rg M\xfcller\r\nBeispiel GmbH\r\n";
   world.files.push_back(TextFile(folder + L"\\Gesch\u00e4ftlich.txt", text));
   world.files.push_back(TextFile(folder + L"\\Gesch\u00e4ftlich.htm",
                                  "<html><body><p>Mit freundlichen Gr&uuml;&szlig;en<br>"
                                  "J&ouml;rg M&uuml;ller</p></body></html>\r\n"));
   world.files.push_back(TextFile(folder + L"\\Gesch\u00e4ftlich.rtf",
                                  "{\\rtf1\\ansi Mit freundlichen Gr\\'fc\\'dfen\\par}\r\n"));
-  world.files.push_back(TextFile(folder + L"\\Privat.txt", "Viele Gr\xfc\xdf" "e\r\nJ\xf6rg\r\n"));
+  world.files.push_back(TextFile(folder + L"\\Privat.txt",
+                                 "Viele Gr\xfc\xdf"
+                                 "e\r\nJ\xf6rg\r\n"));
 }
 
 void AddAccounts(ClientWorld& world, WorldRandom& random) {

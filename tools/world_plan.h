@@ -1,7 +1,8 @@
 // The description of a synthetic world: per mail client, the registry keys and values and the
 // folders and files that a real installation of that client holds, and the branches and folders
 // that belong to the client when it is snapshotted. Paths and string data may begin with a
-// folder placeholder ("<AppData>", "<LocalAppData>", "<Favorites>", "<UserProfile>", "<SystemDrive>",
+// folder placeholder ("<AppData>", "<LocalAppData>", "<Favorites>", "<UserProfile>",
+// "<SystemDrive>",
 // "<ProgramFiles>", "<SystemRoot>") that is replaced by this machine's folder when the world is
 // installed.
 #pragma once

@@ -144,13 +144,7 @@ class OutlookTest : public ::testing::Test {
   }
 
   void StartAt(const wchar_t* action) {
-    wizard_.Close();
-    ASSERT_TRUE(wizard_.Start(folder_));
-    wizard_.Next();
-    wizard_.Press(action);
-    wizard_.Next();
-    ASSERT_TRUE(wizard_.Checked(L"RadioButton4"));  // the default mail client, preselected
-    wizard_.Next();
+    ASSERT_TRUE(wizard_.StartAction(folder_, action, L"RadioButton4"));
   }
 
   // One fixed identity; the five items are all ticked and cannot be changed.
@@ -169,6 +163,7 @@ class OutlookTest : public ::testing::Test {
     StartAt(L"RadioButton1");
     ASSERT_EQ(wizard_.ActivePage(), 4);
     ExpectFixedLists(L"CheckListBox1", L"CheckListBox2");
+    wizard_.Screenshot(L"outlook_backup_lists");
     wizard_.Next();
     ASSERT_EQ(wizard_.ActivePage(), 5);
     wizard_.Type(L"Edit1", archive);
@@ -228,9 +223,8 @@ TEST_F(OutlookTest, RoundTripLosesNothingKeepsTheSecondProfileAndAnotherFolderGe
   // sub-folder of it, beside it or elsewhere, is packed by its folder's number.
   const std::vector<std::wstring> folders =
       SectionValues(ArchiveIni(archive, L"Others.ini"), L"Directory");
-  EXPECT_EQ(folders,
-            (std::vector<std::wstring>{local_outlook + L"Archiv 2005\\", beside,
-                                       L"C:\\Mail Archive\\", L"C:\\Daten\\Outlook\\"}));
+  EXPECT_EQ(folders, (std::vector<std::wstring>{local_outlook + L"Archiv 2005\\", beside,
+                                                L"C:\\Mail Archive\\", L"C:\\Daten\\Outlook\\"}));
   const std::set<std::wstring> members = Sorted(ArchiveMembers(archive));
   for (const wchar_t* member :
        {L"setting.reg", L"accounts1.reg", L"accounts2.reg", L"Others.ini", L"infobak.ini",
@@ -317,9 +311,8 @@ TEST_F(OutlookTest, DamagedProfileDumpLeavesProfilesAloneAndACraftedArchiveStays
     ASSERT_TRUE(profile.Open(HKEY_CURRENT_USER, ProfilePath(kProfiles, kProfile), false));
     profile.WriteString(L"Changed since the backup", L"yes");
   }
-  const SnapshotSpec profiles{{{L"HKEY_CURRENT_USER", kProfiles},
-                               {L"HKEY_CURRENT_USER", kOldProfiles}},
-                              {}};
+  const SnapshotSpec profiles{
+      {{L"HKEY_CURRENT_USER", kProfiles}, {L"HKEY_CURRENT_USER", kOldProfiles}}, {}};
   const Snapshot profiles_before = TakeSnapshot(profiles);
   RestoreDirect(damaged);
   EXPECT_EQ(Joined(Differences(profiles_before, TakeSnapshot(profiles))), "");
@@ -337,8 +330,7 @@ TEST_F(OutlookTest, DamagedProfileDumpLeavesProfilesAloneAndACraftedArchiveStays
                 "]\r\n\"Planted\"=\"yes\"\r\n\r\n[HKEY_CURRENT_USER\\" + ToAnsi(kRunKey) +
                 "]\r\n\"Planted\"=\"C:\\\\planted.exe\"\r\n\r\n[HKEY_LOCAL_MACHINE\\" +
                 ToAnsi(kRunKey) + "]\r\n\"Planted\"=\"C:\\\\planted.exe\"\r\n";
-  member(L"Others.ini").bytes +=
-      "Dir5=C:\\Restore\\..\\Evil\\\r\nDir6=Evil\\\r\n..=C:\\Evil\\\r\n";
+  member(L"Others.ini").bytes += "Dir5=C:\\Restore\\..\\Evil\\\r\nDir6=Evil\\\r\n..=C:\\Evil\\\r\n";
   members.push_back({L"Others\\Dir5\\evil.txt", "evil"});
   members.push_back({L"Others\\Dir6\\evil.txt", "evil"});
   members.push_back({L"Others\\..\\evil.txt", "evil"});
@@ -358,8 +350,8 @@ TEST_F(OutlookTest, DamagedProfileDumpLeavesProfilesAloneAndACraftedArchiveStays
   RestoreDirect(crafted);
 
   // The backed-up profile is back, its changes gone, its paths moved with the local folder.
-  EXPECT_FALSE(
-      ValueExists(HKEY_CURRENT_USER, ProfilePath(kProfiles, kProfile), L"Changed since the backup"));
+  EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, ProfilePath(kProfiles, kProfile),
+                           L"Changed since the backup"));
   const std::map<std::wstring, PathValue> restored = Files();
   ASSERT_EQ(restored.size(), files.size());
   for (const auto& [service, was] : files) {
@@ -381,8 +373,9 @@ TEST_F(OutlookTest, DamagedProfileDumpLeavesProfilesAloneAndACraftedArchiveStays
   EXPECT_FALSE(FileExists(L"C:\\evil.txt"));
   EXPECT_FALSE(FileExists(L"C:\\Moved\\evil.txt"));
   const std::wstring log = Log();
-  EXPECT_NE(log.find(L"Personal folders not restored, the folder is not valid: C:\\Restore\\..\\Evil\\"),
-            std::wstring::npos)
+  EXPECT_NE(
+      log.find(L"Personal folders not restored, the folder is not valid: C:\\Restore\\..\\Evil\\"),
+      std::wstring::npos)
       << ToUtf8(log);
   EXPECT_NE(log.find(L"Personal folders not restored, the folder is not valid: Evil\\"),
             std::wstring::npos);

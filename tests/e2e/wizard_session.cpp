@@ -16,6 +16,18 @@ bool WizardSession::Start(const std::wstring& program_folder, const std::wstring
   return form_ != nullptr;
 }
 
+::testing::AssertionResult WizardSession::StartAction(const std::wstring& program_folder,
+                                                     const wchar_t* action, const wchar_t* client) {
+  Close();
+  if (!Start(program_folder)) return ::testing::AssertionFailure() << "the wizard did not start";
+  Next();
+  Press(action);
+  Next();
+  if (!Checked(client)) return ::testing::AssertionFailure() << "the client is not preselected";
+  Next();
+  return ::testing::AssertionSuccess();
+}
+
 HWND WizardSession::Control(const wchar_t* component) const {
   return FindControl(form_, ComponentId(L"Form1", component));
 }

@@ -12,6 +12,10 @@ class WizardSession {
  public:
   // Starts Mailstow.exe of the program folder with the arguments and waits for its window.
   bool Start(const std::wstring& program_folder, const std::wstring& arguments = L"");
+  // Starts the wizard, chooses the action's radio button and leaves the client page, on
+  // which the client's radio button must be preselected as the default mail client.
+  ::testing::AssertionResult StartAction(const std::wstring& program_folder, const wchar_t* action,
+                                         const wchar_t* client);
   HWND form() const { return form_; }
   Program& program() { return program_; }
 
