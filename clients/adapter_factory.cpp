@@ -2,6 +2,7 @@
 #include "clients/mail_client_adapter.h"
 #include "clients/mozilla_adapter.h"
 #include "clients/opera_adapter.h"
+#include "clients/outlook_adapter.h"
 #include "clients/outlook_express_adapter.h"
 #include "clients/pegasus_mail_adapter.h"
 #include "clients/pocomail_adapter.h"
@@ -13,6 +14,8 @@ std::unique_ptr<MailClientAdapter> CreateAdapter(int client_index, AdapterContex
   switch (client_index) {
     case 1:
       return CreateOutlookExpressAdapter(context);
+    case 2:
+      return CreateOutlookAdapter(context);
     case 4:
       return CreateMozillaAdapter(context);
     case 6:

@@ -106,6 +106,13 @@ void IniWriter::Set(const std::wstring& section, const std::wstring& key,
   sections_.push_back({section, {{key, value}}});
 }
 
+void IniWriter::AddSection(const std::wstring& section) {
+  for (const auto& entry : sections_) {
+    if (entry.first == section) return;
+  }
+  sections_.push_back({section, {}});
+}
+
 bool IniWriter::Save(const std::wstring& path) const {
   std::wstring text;
   for (const auto& [name, entries] : sections_) {

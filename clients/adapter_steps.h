@@ -39,6 +39,8 @@ std::vector<std::wstring> AllTexts(const class CheckListBox& list);
 class IniWriter {
  public:
   void Set(const std::wstring& section, const std::wstring& key, const std::wstring& value);
+  // Makes sure the section is written, also when it gets no keys.
+  void AddSection(const std::wstring& section);
   // Replaces any existing file; false when it cannot be written.
   bool Save(const std::wstring& path) const;
 

@@ -35,6 +35,12 @@ std::wstring AppDataFolder() {
                   L"AppData");
 }
 
+std::wstring LocalAppDataFolder() {
+  return ReadText(HKEY_CURRENT_USER,
+                  L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                  L"Local AppData");
+}
+
 TokenFolders MachineTokenFolders(const std::wstring& app_data) {
   wchar_t windows[MAX_PATH] = {};
   GetWindowsDirectoryW(windows, MAX_PATH);

@@ -20,6 +20,8 @@ std::wstring ReadText(HKEY root, const std::wstring& path, const wchar_t* name);
 std::vector<std::wstring> SubKeys(HKEY root, const std::wstring& path);
 // The current user's application-data folder from the shell folders; empty when unset.
 std::wstring AppDataFolder();
+// The current user's local application-data folder from the shell folders; empty when unset.
+std::wstring LocalAppDataFolder();
 // The folders that tokens in stored folder texts stand for on this machine.
 TokenFolders MachineTokenFolders(const std::wstring& app_data);
 

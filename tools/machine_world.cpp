@@ -53,6 +53,7 @@ FolderLookup MachineFolders() {
   return [](std::wstring_view name) -> std::optional<std::wstring> {
     if (name == L"AppData") return ShellFolder(L"AppData", CSIDL_APPDATA);
     if (name == L"Favorites") return ShellFolder(L"Favorites", CSIDL_FAVORITES);
+    if (name == L"LocalAppData") return ShellFolder(L"Local AppData", CSIDL_LOCAL_APPDATA);
     if (name == L"UserProfile") return Environment(L"USERPROFILE");
     if (name == L"SystemDrive") return SystemDrive();
     if (name == L"ProgramFiles") {

@@ -10,9 +10,9 @@
 
 namespace mailstow {
 
-// "AppData" and "Favorites" from the user's shell-folder values (the system's answer when a value
-// is missing), "UserProfile", "SystemDrive" and "ProgramFiles" from the environment, "SystemRoot"
-// the Windows folder.
+// "AppData", "LocalAppData" and "Favorites" from the user's shell-folder values (the system's
+// answer when a value is missing), "UserProfile", "SystemDrive" and "ProgramFiles" from the
+// environment, "SystemRoot" the Windows folder.
 FolderLookup MachineFolders();
 
 // The worlds of the request with this machine's folders. False, with the reason in *error, when a

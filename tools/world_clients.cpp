@@ -5,6 +5,7 @@ namespace {
 
 constexpr ClientDescription kDescribedClients[] = {
     {L"OutlookExpress", &DescribeOutlookExpress},
+    {L"Outlook", &DescribeOutlook},
     {L"Favorites", &DescribeFavorites},
     {L"TheBat", &DescribeTheBat},
     {L"PegasusMail", &DescribePegasusMail},

@@ -21,6 +21,7 @@ struct ClientDescription {
 };
 
 ClientWorld DescribeOutlookExpress(uint64_t seed, double scale);
+ClientWorld DescribeOutlook(uint64_t seed, double scale);
 ClientWorld DescribeFavorites(uint64_t seed, double scale);
 ClientWorld DescribeTheBat(uint64_t seed, double scale);
 ClientWorld DescribePegasusMail(uint64_t seed, double scale);

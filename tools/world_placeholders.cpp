@@ -59,6 +59,12 @@ bool ResolveWorld(std::vector<ClientWorld>& worlds, const FolderLookup& lookup,
     }
     for (RegistryEntry& entry : world.registry) {
       const uint32_t type = entry.value.type;
+      if (entry.ansi_text) {
+        std::wstring text = FromAnsiTextData(entry.value.data);
+        if (!resolve(text)) return false;
+        entry.value.data = AnsiTextData(text);
+        continue;
+      }
       if (!entry.has_value || (type != kTypeString && type != kTypeExpandString)) continue;
       std::wstring text = FromUtf16Bytes(entry.value.data);
       if (!resolve(text)) return false;

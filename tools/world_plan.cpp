@@ -44,6 +44,12 @@ KeyBuilder& KeyBuilder::Binary(std::wstring name, std::vector<uint8_t> bytes) {
   return Add(std::move(name), kTypeBinary, std::move(bytes));
 }
 
+KeyBuilder& KeyBuilder::AnsiText(std::wstring name, std::wstring_view text) {
+  Add(std::move(name), kTypeBinary, AnsiTextData(text));
+  world_->registry.back().ansi_text = true;
+  return *this;
+}
+
 KeyBuilder KeyBuilder::Sub(std::wstring_view name) const {
   return KeyBuilder(*world_, root_, key_ + L"\\" + std::wstring(name));
 }
@@ -53,6 +59,22 @@ std::vector<uint8_t> RegistryStringData(std::wstring_view text) {
   data.push_back(0);
   data.push_back(0);
   return data;
+}
+
+std::vector<uint8_t> AnsiTextData(std::wstring_view text) {
+  std::vector<uint8_t> data;
+  for (wchar_t c : text) data.push_back(c < 0x100 ? static_cast<uint8_t>(c) : '?');
+  data.push_back(0);
+  return data;
+}
+
+std::wstring FromAnsiTextData(const std::vector<uint8_t>& data) {
+  std::wstring text;
+  for (uint8_t byte : data) {
+    if (byte == 0) break;
+    text += static_cast<wchar_t>(byte);
+  }
+  return text;
 }
 
 std::vector<uint8_t> RandomBytes(WorldRandom& random, size_t count) {

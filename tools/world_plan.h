@@ -1,7 +1,8 @@
 // The description of a synthetic world: per mail client, the registry keys and values and the
 // folders and files that a real installation of that client holds, and the branches and folders
 // that belong to the client when it is snapshotted. Paths and string data may begin with a
-// folder placeholder ("<AppData>", "<Favorites>", "<UserProfile>", "<SystemDrive>",
+// folder placeholder ("<AppData>", "<LocalAppData>", "<Favorites>", "<UserProfile>",
+// "<SystemDrive>",
 // "<ProgramFiles>", "<SystemRoot>") that is replaced by this machine's folder when the world is
 // installed.
 #pragma once
@@ -38,6 +39,7 @@ struct RegistryEntry {
   std::wstring key;
   bool has_value = false;
   ValueShot value;
+  bool ansi_text = false;  // binary data holding text in the ANSI code page and a final zero
 };
 
 struct ClientWorld {
@@ -57,6 +59,9 @@ class KeyBuilder {
   KeyBuilder& ExpandString(std::wstring name, std::wstring_view text);
   KeyBuilder& Dword(std::wstring name, uint32_t number);
   KeyBuilder& Binary(std::wstring name, std::vector<uint8_t> bytes);
+  // Binary data holding ANSI text with its terminator, as some clients store paths; the text
+  // may begin with a placeholder. Letters beyond Latin-1 are not supported.
+  KeyBuilder& AnsiText(std::wstring name, std::wstring_view text);
   KeyBuilder Sub(std::wstring_view name) const;
   const std::wstring& path() const { return key_; }
 
@@ -70,6 +75,10 @@ class KeyBuilder {
 
 // String data as stored in the registry: UTF-16 with its terminating zero.
 std::vector<uint8_t> RegistryStringData(std::wstring_view text);
+// ANSI text data for binary values: Latin-1 bytes (the Western code page agrees on them) and a
+// terminating zero; the reverse reads up to the zero.
+std::vector<uint8_t> AnsiTextData(std::wstring_view text);
+std::wstring FromAnsiTextData(const std::vector<uint8_t>& data);
 std::vector<uint8_t> RandomBytes(WorldRandom& random, size_t count);
 
 // A size of the world at scale 1 brought to the requested scale; never below a floor that keeps

@@ -209,6 +209,7 @@ TEST(WorldPlaceholders, LeadingPlaceholdersAreReplacedAndUnknownOnesReported) {
   const FolderLookup lookup = [](std::wstring_view name) -> std::optional<std::wstring> {
     if (name == L"AppData") return L"C:\\Users\\me\\AppData";
     if (name == L"Favorites") return L"D:\\Fav";
+    if (name == L"LocalAppData") return L"C:\\Users\\m\u00e9\\Local";
     if (name == L"UserProfile" || name == L"SystemDrive" || name == L"ProgramFiles") {
       return L"X:";
     }
@@ -223,7 +224,7 @@ TEST(WorldPlaceholders, LeadingPlaceholdersAreReplacedAndUnknownOnesReported) {
   text = L"<Nowhere>\\x";
   EXPECT_FALSE(ResolveLeadingPlaceholder(text, lookup));
 
-  auto worlds = DescribeWorld(Request(2, 0.01, {L"OutlookExpress", L"Favorites"}));
+  auto worlds = DescribeWorld(Request(2, 0.01, {L"OutlookExpress", L"Favorites", L"Outlook"}));
   std::wstring unresolved;
   ASSERT_TRUE(ResolveWorld(worlds, lookup, &unresolved)) << ToUtf8(unresolved);
   for (const ClientWorld& world : worlds) {
@@ -233,8 +234,22 @@ TEST(WorldPlaceholders, LeadingPlaceholdersAreReplacedAndUnknownOnesReported) {
       if (entry.value.type == kTypeString) {
         EXPECT_FALSE(TextOf(entry).starts_with(L"<")) << ToUtf8(TextOf(entry));
       }
+      if (entry.ansi_text) {
+        EXPECT_FALSE(FromAnsiTextData(entry.value.data).starts_with(L"<"));
+        EXPECT_EQ(entry.value.data.back(), 0);
+      }
     }
   }
+  // Paths kept as ANSI text in binary data are resolved and stay in one byte per letter.
+  const auto outlook = ValuesOf(worlds[2]);
+  size_t local_paths = 0;
+  for (const auto& [label, entry] : outlook) {
+    if (!entry->ansi_text || !label.ends_with(L"[001e6700]")) continue;
+    const std::wstring path = FromAnsiTextData(entry->value.data);
+    if (path.starts_with(L"C:\\Users\\m\u00e9\\Local\\")) ++local_paths;
+    EXPECT_EQ(entry->value.data.size(), path.size() + 1) << ToUtf8(path);
+  }
+  EXPECT_EQ(local_paths, 3u);
   const auto favorites = ValuesOf(worlds[1]);
   EXPECT_EQ(TextOf(*favorites.at(L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\"
                                  L"CurrentVersion\\Explorer\\Shell Folders [Favorites]")),

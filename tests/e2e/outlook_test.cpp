@@ -1,0 +1,385 @@
+// Microsoft Outlook backed up and restored through the real wizard on a synthetic world: a
+// round trip compared by snapshots while a second profile stays, the archive restored into
+// another folder, a damaged profile dump that must leave every profile alone, and a crafted
+// archive restored onto a machine whose local folder moved.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <optional>
+#include <set>
+
+#include "app/ansi_text.h"
+#include "app/ini_file.h"
+#include "app/registry_key.h"
+#include "tests/e2e/archive_access.h"
+#include "tests/e2e/outlook_express_machine.h"
+#include "tests/e2e/wizard_session.h"
+#include "tools/machine_world.h"
+#include "tools/utf_text.h"
+#include "tools/world_installer.h"
+#include "tools/world_removal.h"
+#include "tools/world_snapshot.h"
+
+namespace mailstow::e2e {
+namespace {
+
+constexpr wchar_t kShellFolders[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+constexpr wchar_t kProfiles[] =
+    L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging Subsystem\\Profiles";
+constexpr wchar_t kOldProfiles[] = L"Software\\Microsoft\\Windows Messaging Subsystem\\Profiles";
+constexpr wchar_t kProfile[] = L"Outlook";
+constexpr wchar_t kSecondProfile[] = L"Privat Zweitprofil";
+constexpr wchar_t kOfficeOutlook[] = L"Software\\Microsoft\\Office\\Outlook";
+constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+std::string Joined(const std::vector<std::wstring>& lines) {
+  std::string text;
+  for (const std::wstring& line : lines) text += ToUtf8(line) + "\n";
+  return text;
+}
+
+std::wstring ProfilePath(const wchar_t* profiles, const std::wstring& name) {
+  return std::wstring(profiles) + L"\\" + name;
+}
+
+// A profile service's personal-folders path: its registry type and its text.
+struct PathValue {
+  DWORD type = REG_NONE;
+  std::wstring text;
+  bool operator==(const PathValue&) const = default;
+};
+
+// Every service of a profile that names a personal-folders file, by service key.
+std::map<std::wstring, PathValue> PersonalFolders(const std::wstring& profile_path) {
+  std::map<std::wstring, PathValue> values;
+  RegistryKey profile;
+  if (!profile.Open(HKEY_CURRENT_USER, profile_path, false, KEY_READ)) return values;
+  wchar_t name[256];
+  for (DWORD i = 0;; ++i) {
+    DWORD length = 256;
+    if (RegEnumKeyExW(profile.handle(), i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS) {
+      break;
+    }
+    BYTE data[2048] = {};
+    DWORD size = sizeof(data) - 2;
+    DWORD type = 0;
+    if (RegGetValueW(profile.handle(), name, L"001e6700", RRF_RT_ANY | RRF_NOEXPAND, &type, data,
+                     &size) != ERROR_SUCCESS) {
+      continue;
+    }
+    values[name] = {type, type == REG_BINARY ? FromAnsi(reinterpret_cast<const char*>(data))
+                                             : std::wstring(reinterpret_cast<wchar_t*>(data))};
+  }
+  return values;
+}
+
+bool ValueExists(HKEY root, const std::wstring& key, const wchar_t* name) {
+  return RegGetValueW(root, key.c_str(), name, RRF_RT_ANY, nullptr, nullptr, nullptr) ==
+         ERROR_SUCCESS;
+}
+
+std::set<std::wstring> Sorted(const std::vector<std::wstring>& names) {
+  return {names.begin(), names.end()};
+}
+
+std::vector<std::wstring> SectionValues(const IniText& ini, const wchar_t* section) {
+  std::vector<std::wstring> values;
+  for (const std::wstring& key : ini.KeyNames(section))
+    values.push_back(ini.ReadString(section, key, L""));
+  return values;
+}
+
+// Flips one byte in the middle of a member that an uncompressed archive holds once.
+::testing::AssertionResult DamageMember(const std::wstring& archive, const std::string& member) {
+  HANDLE file = CreateFileW(archive.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return ::testing::AssertionFailure() << "cannot open";
+  std::string bytes(GetFileSize(file, nullptr), '\0');
+  DWORD done = 0;
+  ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+  const size_t at = bytes.find(member);
+  if (at == std::string::npos || bytes.find(member, at + 1) != std::string::npos) {
+    CloseHandle(file);
+    return ::testing::AssertionFailure() << "the member is not stored once as it is";
+  }
+  bytes[at + member.size() / 2] ^= 0x20;
+  SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+  CloseHandle(file);
+  return ::testing::AssertionSuccess();
+}
+
+class OutlookTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Corvane");
+    app_data_ = ShellFolder(L"AppData");
+    local_ = ShellFolder(L"Local AppData");
+    ASSERT_FALSE(local_.empty());
+    WorldRequest request;
+    request.seed = 7;
+    request.scale = 0.01;
+    request.clients = {L"Outlook"};
+    std::vector<ClientWorld> worlds;
+    std::wstring error;
+    InstallSummary summary;
+    ASSERT_TRUE(DescribeMachineWorld(request, &worlds, &error) &&
+                RemoveScope(ScopeOf(worlds), &error) && InstallWorld(worlds, &summary, &error))
+        << ToUtf8(error);
+    scope_ = ScopeOf(worlds);
+    folder_ = PrepareProgramFolder(L"outlook", {L"Mailstow.exe", L"English.lng", L"Sqx.dll"});
+    for (const wchar_t* folder : {L"C:\\Backups", L"C:\\Restore", L"C:\\Moved", L"C:\\Evil"}) {
+      RemoveTree(folder);
+    }
+  }
+
+  void TearDown() override {
+    wizard_.Close();
+    RegistryKey shell;
+    if (shell.Open(HKEY_CURRENT_USER, kShellFolders, true)) {
+      shell.WriteString(L"Local AppData", local_);
+    }
+  }
+
+  void StartAt(const wchar_t* action) {
+    ASSERT_TRUE(wizard_.StartAt(folder_, action, L"RadioButton4"));
+  }
+
+  // One fixed identity; the five items are all ticked and cannot be changed.
+  void ExpectFixedLists(const wchar_t* identities, const wchar_t* items) {
+    HWND identity_list = wizard_.Control(identities);
+    ASSERT_EQ(ListCount(identity_list), 1);
+    EXPECT_EQ(ListText(identity_list, 0), L"Default user");
+    HWND item_list = wizard_.Control(items);
+    EXPECT_FALSE(IsWindowEnabled(item_list));
+    ASSERT_EQ(ListCount(item_list), 5);
+    for (int i = 0; i < 5; ++i) EXPECT_TRUE(ListTicked(item_list, i)) << i;
+    EXPECT_EQ(ListText(item_list, 2), L"Personal Store");
+  }
+
+  void Backup(const std::wstring& archive) {
+    StartAt(L"RadioButton1");
+    ASSERT_EQ(wizard_.ActivePage(), 4);
+    ExpectFixedLists(L"CheckListBox1", L"CheckListBox2");
+    wizard_.Screenshot(L"outlook_backup_lists");
+    wizard_.Next();
+    ASSERT_EQ(wizard_.ActivePage(), 5);
+    wizard_.Type(L"Edit1", archive);
+    wizard_.Next();
+    ASSERT_EQ(wizard_.ActivePage(), 6);
+    wizard_.Next();
+    ASSERT_TRUE(wizard_.WaitForPage(8));
+    EXPECT_EQ(wizard_.Text(L"Label14"), L"Backup completed!");
+    wizard_.Close();
+  }
+
+  // Opens the archive for a restore; ends on the restore-location page.
+  void OpenForRestore(const std::wstring& archive) {
+    StartAt(L"RadioButton2");
+    ASSERT_EQ(wizard_.ActivePage(), 9);
+    wizard_.Type(L"Edit4", archive);
+    wizard_.Next();
+    ASSERT_EQ(wizard_.ActivePage(), 10);
+    ExpectFixedLists(L"CheckListBox3", L"CheckListBox4");
+    wizard_.Next();
+    ASSERT_EQ(wizard_.ActivePage(), 11);
+  }
+
+  void RestoreDirect(const std::wstring& archive) {
+    OpenForRestore(archive);
+    wizard_.Next();
+    EXPECT_TRUE(wizard_.Answer(L"Are you sure?", L"Yes"));
+    ASSERT_TRUE(wizard_.RunFrom(12, 14));
+    wizard_.Close();
+  }
+
+  std::wstring Log() const { return ReadSystemTextFile(folder_ + L"Log.txt").value_or(L""); }
+
+  // The personal-folders files of the backed-up profile, as the world made them.
+  std::map<std::wstring, PathValue> Files() const {
+    return PersonalFolders(ProfilePath(kProfiles, kProfile));
+  }
+
+  SnapshotSpec scope_;
+  std::wstring app_data_;
+  std::wstring local_;
+  std::wstring folder_;
+  WizardSession wizard_;
+};
+
+TEST_F(OutlookTest, RoundTripLosesNothingKeepsTheSecondProfileAndAnotherFolderGetsTheLayout) {
+  const std::wstring local_outlook = local_ + L"\\Microsoft\\Outlook\\";
+  const std::wstring beside = local_ + L"\\Pers\u00f6nliche Ordner\\";
+  const std::map<std::wstring, PathValue> files = Files();
+  ASSERT_EQ(files.size(), 6u);
+  const Snapshot before = TakeSnapshot(scope_);
+
+  const std::wstring archive = L"C:\\Backups\\outlook.ebk";
+  Backup(archive);
+
+  // Files directly in the local Outlook folder are packed with it; every other one, in a
+  // sub-folder of it, beside it or elsewhere, is packed by its folder's number.
+  const std::vector<std::wstring> folders =
+      SectionValues(ArchiveIni(archive, L"Others.ini"), L"Directory");
+  EXPECT_EQ(folders, (std::vector<std::wstring>{local_outlook + L"Archiv 2005\\", beside,
+                                                L"C:\\Mail Archive\\", L"C:\\Daten\\Outlook\\"}));
+  const std::set<std::wstring> members = Sorted(ArchiveMembers(archive));
+  for (const wchar_t* member :
+       {L"setting.reg", L"accounts1.reg", L"accounts2.reg", L"Others.ini", L"infobak.ini",
+        L"local\\Outlook.pst", L"app\\outlook.FAV", L"Signatures\\Gesch\u00e4ftlich.htm",
+        L"Others\\Dir1\\archive.pst", L"Others\\Dir2\\Privat J\u00f6rg.pst",
+        L"Others\\Dir3\\Alte Post.pst", L"Others\\Dir3\\Projekte 2004.pst",
+        L"Others\\Dir4\\Backup Kopie.pst"}) {
+    EXPECT_TRUE(members.contains(member)) << ToUtf8(member);
+  }
+  const IniText manifest = ArchiveIni(archive, L"infobak.ini");
+  EXPECT_EQ(manifest.ReadString(L"Backup", L"EmailClient", L""), L"Outlook");
+  EXPECT_EQ(manifest.ReadString(L"Directory", L"Dir2", L""), local_);
+
+  // The backed-up profile, the Outlook branch and every folder are lost; the second profile
+  // and the profiles key's own values stay.
+  ASSERT_TRUE(DeleteRegistryTree(HKEY_CURRENT_USER, ProfilePath(kProfiles, kProfile)));
+  ASSERT_TRUE(DeleteRegistryTree(HKEY_CURRENT_USER, kOfficeOutlook));
+  for (const std::wstring& folder : scope_.folders) RemoveTree(folder);
+  ASSERT_FALSE(Differences(before, TakeSnapshot(scope_)).empty());
+
+  RestoreDirect(archive);
+
+  std::vector<std::wstring> differences = Differences(before, TakeSnapshot(scope_));
+  // By design the profile also comes back under the older location of mail profiles...
+  const std::wstring old_location = L"HKEY_CURRENT_USER\\" + std::wstring(kOldProfiles);
+  const size_t old_lines = std::erase_if(differences, [&](const std::wstring& line) {
+    return line.find(old_location) != std::wstring::npos;
+  });
+  EXPECT_GT(old_lines, 0u);
+  EXPECT_EQ(PersonalFolders(ProfilePath(kOldProfiles, kProfile)), files);
+  // ... and the favourites cache of the replaced profile is dropped.
+  const std::wstring favourites = app_data_ + L"\\Microsoft\\Outlook\\outlook.FAV";
+  EXPECT_EQ(std::erase(differences, L"file missing: " + favourites), 1u);
+  EXPECT_EQ(Joined(differences), "");
+  EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, kProfiles, L"DefaultProfile"), kProfile);
+
+  // The same archive into another folder.
+  OpenForRestore(archive);
+  wizard_.Press(L"RadioButton12");
+  wizard_.Type(L"Edit5", L"C:\\Restore");
+  wizard_.Next();
+  EXPECT_TRUE(wizard_.Answer(L"Create directory?", L"Yes"));
+  ASSERT_TRUE(wizard_.RunFrom(12, 14));
+  for (const wchar_t* dump : {L"setting.reg", L"accounts1.reg", L"accounts2.reg"}) {
+    EXPECT_TRUE(FileExists(L"C:\\Restore\\" + std::wstring(dump))) << ToUtf8(dump);
+  }
+  std::set<std::wstring> local_files = Sorted(ListFolder(local_outlook));
+  EXPECT_EQ(Sorted(ListFolder(L"C:\\Restore\\local")), local_files);
+  std::set<std::wstring> app_files = Sorted(ListFolder(app_data_ + L"\\Microsoft\\Outlook"));
+  app_files.insert(L"outlook.FAV");
+  EXPECT_EQ(Sorted(ListFolder(L"C:\\Restore\\app")), app_files);
+  EXPECT_EQ(Sorted(ListFolder(L"C:\\Restore\\Signatures")),
+            Sorted(ListFolder(app_data_ + L"\\Microsoft\\Signatures")));
+  for (size_t n = 1; n <= folders.size(); ++n) {
+    const std::wstring restored = L"C:\\Restore\\Others\\Dir" + std::to_wstring(n);
+    EXPECT_EQ(Sorted(ListFolder(restored)), Sorted(ListFolder(folders[n - 1]))) << n;
+  }
+}
+
+TEST_F(OutlookTest, DamagedProfileDumpLeavesProfilesAloneAndACraftedArchiveStaysInside) {
+  const std::wstring archive = L"C:\\Backups\\outlook.ebk";
+  Backup(archive);
+  std::vector<PackedMember> members;
+  for (const std::wstring& name : ArchiveMembers(archive)) {
+    if (name == L"local\\Archiv 2005") continue;  // a folder entry
+    PackedMember member{name, {}};
+    ASSERT_TRUE(ReadArchiveMember(archive, name, &member.bytes)) << ToUtf8(name);
+    members.push_back(member);
+  }
+  auto member = [&members](const std::wstring& name) -> PackedMember& {
+    for (PackedMember& m : members) {
+      if (m.stored_name == name) return m;
+    }
+    ADD_FAILURE() << ToUtf8(name);
+    return members.front();
+  };
+
+  // A damaged profile dump: nothing happens to any profile, nor to the favourites cache.
+  const std::wstring damaged = L"C:\\Backups\\damaged.ebk";
+  ASSERT_TRUE(PackMembers(damaged, members));
+  ASSERT_TRUE(DamageMember(damaged, member(L"setting.reg").bytes));
+  {
+    RegistryKey profile;
+    ASSERT_TRUE(profile.Open(HKEY_CURRENT_USER, ProfilePath(kProfiles, kProfile), false));
+    profile.WriteString(L"Changed since the backup", L"yes");
+  }
+  const SnapshotSpec profiles{
+      {{L"HKEY_CURRENT_USER", kProfiles}, {L"HKEY_CURRENT_USER", kOldProfiles}}, {}};
+  const Snapshot profiles_before = TakeSnapshot(profiles);
+  RestoreDirect(damaged);
+  EXPECT_EQ(Joined(Differences(profiles_before, TakeSnapshot(profiles))), "");
+  EXPECT_TRUE(FileExists(app_data_ + L"\\Microsoft\\Outlook\\outlook.FAV"));
+  EXPECT_NE(Log().find(L"Registry dump not imported, it is damaged: setting.reg"),
+            std::wstring::npos);
+
+  // A crafted archive: the dump also writes into another profile, the profiles key and keys
+  // outside the profiles; the folder list and member names try to leave their targets.
+  const std::map<std::wstring, PathValue> files = Files();
+  PackedMember& dump = member(L"setting.reg");
+  const std::string profiles_line = "[HKEY_CURRENT_USER\\" + ToAnsi(kProfiles);
+  dump.bytes += "\r\n" + profiles_line + "]\r\n\"DefaultProfile\"=\"Planted\"\r\n\r\n" +
+                profiles_line + "\\" + ToAnsi(kSecondProfile) +
+                "]\r\n\"Planted\"=\"yes\"\r\n\r\n[HKEY_CURRENT_USER\\" + ToAnsi(kRunKey) +
+                "]\r\n\"Planted\"=\"C:\\\\planted.exe\"\r\n\r\n[HKEY_LOCAL_MACHINE\\" +
+                ToAnsi(kRunKey) + "]\r\n\"Planted\"=\"C:\\\\planted.exe\"\r\n";
+  member(L"Others.ini").bytes += "Dir5=C:\\Restore\\..\\Evil\\\r\nDir6=Evil\\\r\n..=C:\\Evil\\\r\n";
+  members.push_back({L"Others\\Dir5\\evil.txt", "evil"});
+  members.push_back({L"Others\\Dir6\\evil.txt", "evil"});
+  members.push_back({L"Others\\..\\evil.txt", "evil"});
+  members.push_back({L"local\\..\\..\\..\\evil.txt", "evil"});
+  const std::wstring crafted = L"C:\\Backups\\crafted.ebk";
+  ASSERT_TRUE(PackMembers(crafted, members));
+  const SnapshotSpec second{{{L"HKEY_CURRENT_USER", ProfilePath(kProfiles, kSecondProfile)}}, {}};
+  const Snapshot second_before = TakeSnapshot(second);
+
+  // This machine keeps its local application data elsewhere.
+  const std::wstring moved = L"C:\\Moved\\Local";
+  {
+    RegistryKey shell;
+    ASSERT_TRUE(shell.Open(HKEY_CURRENT_USER, kShellFolders, true));
+    shell.WriteString(L"Local AppData", moved);
+  }
+  RestoreDirect(crafted);
+
+  // The backed-up profile is back, its changes gone, its paths moved with the local folder.
+  EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, ProfilePath(kProfiles, kProfile),
+                           L"Changed since the backup"));
+  const std::map<std::wstring, PathValue> restored = Files();
+  ASSERT_EQ(restored.size(), files.size());
+  for (const auto& [service, was] : files) {
+    const PathValue& now = restored.at(service);
+    EXPECT_EQ(now.type, was.type) << ToUtf8(was.text);
+    std::wstring expected = was.text;
+    if (expected.starts_with(local_ + L"\\")) expected = moved + expected.substr(local_.size());
+    EXPECT_EQ(now.text, expected);
+    EXPECT_TRUE(FileExists(now.text)) << ToUtf8(now.text);
+  }
+  EXPECT_EQ(PersonalFolders(ProfilePath(kOldProfiles, kProfile)), restored);
+
+  // Nothing planted, nothing outside its target.
+  EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, kProfiles, L"DefaultProfile"), kProfile);
+  EXPECT_EQ(Joined(Differences(second_before, TakeSnapshot(second))), "");
+  EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kRunKey, L"Planted"));
+  EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kRunKey, L"Planted"));
+  EXPECT_FALSE(FileExists(L"C:\\Evil\\evil.txt"));
+  EXPECT_FALSE(FileExists(L"C:\\evil.txt"));
+  EXPECT_FALSE(FileExists(L"C:\\Moved\\evil.txt"));
+  const std::wstring log = Log();
+  EXPECT_NE(
+      log.find(L"Personal folders not restored, the folder is not valid: C:\\Restore\\..\\Evil\\"),
+      std::wstring::npos)
+      << ToUtf8(log);
+  EXPECT_NE(log.find(L"Personal folders not restored, the folder is not valid: Evil\\"),
+            std::wstring::npos);
+}
+
+}  // namespace
+}  // namespace mailstow::e2e
