@@ -23,8 +23,10 @@ endif()
 
 # mailstow_test(NAME SOURCES ... [LIBS ...] [FRESH_PREFIX] [SERIAL] [TIMEOUT s] [LABELS ...])
 # Builds a googletest program and registers it. Windows programs run under Wine in the
-# build's prefix; FRESH_PREFIX gives each run a clean profile and registry; SERIAL keeps
-# tests that show windows or time things from overlapping with each other.
+# build's prefix; FRESH_PREFIX gives each run a clean profile and registry, with a Wine
+# server of its own, so that such tests see only their own windows and may run side by side.
+# SERIAL (tests that show windows) keeps a test of the shared prefix from overlapping with the
+# other SERIAL ones; in a fresh prefix it needs no lock.
 function(mailstow_test name)
   cmake_parse_arguments(T "FRESH_PREFIX;SERIAL" "TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
   add_executable(${name} ${T_SOURCES})
@@ -45,7 +47,7 @@ function(mailstow_test name)
   endif()
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}"
                                           ENVIRONMENT "${env}")
-  if(T_SERIAL)
+  if(T_SERIAL AND NOT T_FRESH_PREFIX)
     set_tests_properties(${name} PROPERTIES RESOURCE_LOCK desktop)
   endif()
 endfunction()
