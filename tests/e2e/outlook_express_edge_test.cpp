@@ -70,8 +70,14 @@ std::vector<std::wstring> SectionValues(const IniText& ini, const wchar_t* secti
 }
 
 bool ValueExists(HKEY root, const std::wstring& key, const wchar_t* name) {
-  return RegGetValueW(root, key.c_str(), name, RRF_RT_ANY, nullptr, nullptr, nullptr) ==
-         ERROR_SUCCESS;
+  // HKLM in the 32-bit view, where the program writes it in every build.
+  HKEY opened = nullptr;
+  const REGSAM view = root == HKEY_LOCAL_MACHINE ? KEY_WOW64_32KEY : 0;
+  if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &opened) != ERROR_SUCCESS) return false;
+  const bool found =
+      RegQueryValueExW(opened, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+  RegCloseKey(opened);
+  return found;
 }
 
 void WriteString(HKEY root, const std::wstring& key, const wchar_t* name,
