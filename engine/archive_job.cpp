@@ -82,7 +82,6 @@ void ArchiveJob::AddFolderEntries(const std::wstring& folder_path,
 
 int ArchiveJob::PackJob(const std::wstring& archive_path, const BackupDescription& description) {
   flags_.archive_incomplete = false;
-  damaged_member_.clear();
   log_.Line(L"");
   log_.Line(L"Backup");
   log_.Line(L"");

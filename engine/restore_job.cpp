@@ -55,7 +55,7 @@ int ArchiveJob::Extract(const std::wstring& archive_path, bool with_log) {
     if (host_.cancel_requested() == 1 || flags_.volume_cancelled) return status;
   }
   if (!damaged_member_.empty()) log_.Line(L"Damaged member: " + damaged_member_);
-  // Without a member named, the damage lies in the archive's own structure.
+  // Without a member named, what failed is the archive as a whole.
   UnpackFailure failure{status, damaged_member_.empty() ? archive_path : damaged_member_, false};
   if (ReportWriteFailure(status)) {
     host_.ReturnToRestoreLocationPage();
