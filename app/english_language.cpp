@@ -44,6 +44,13 @@ constexpr Line kMessages[] = {
     {L"Message34", L"Create new backup"},
     {L"Message35", L"Next >"},
     {L"Message36", L"Insert next volume! Disk number"},
+    {L"Message44", L"The backup could not be written (error %1)."},
+    {L"Message45", L"The backup file is damaged: %1"},
+    {L"Message46", L"The backup could not be restored (error %1)."},
+    {L"Message47", L"Restore not completed!"},
+    {L"Message48",
+     L"Not all of the selected items were restored. Data that could not be restored was left as it "
+     L"was; Log.txt names what failed."},
 };
 
 constexpr Line kForm1[] = {

@@ -102,7 +102,7 @@ constexpr ComponentSpec kForm1[] = {
     {L"ProgressBar2", K::kProgressBar, 13, 16, 160, 524, 22},
     // Page 14: restore completed.
     {L"Label30", K::kLabel, 14, 16, 16, 520, 24},
-    {L"Label33", K::kLabel, 14, 16, 72, 520, 20},
+    {L"Label33", K::kLabel, 14, 16, 72, 520, 60},
 };
 
 // Password prompt.

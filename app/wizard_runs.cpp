@@ -86,6 +86,7 @@ void MainForm::StartRestoreRun() {
   form1_->ShowPage(13);
   SetRestoreProgress(0);
   Delay(100);
+  archive_->ClearUnpackFailures();
   if (job_->restore_directly()) {
     Adapter()->RestoreDirect();
   } else {
@@ -97,6 +98,13 @@ void MainForm::StartRestoreRun() {
   form1_->ShowPage(14);
   form1_->SetVisible(L"Button3", false);
   form1_->SetVisible(L"Button2", false);
+  // A restore that did not bring back everything says so, on the page and in a box that
+  // names what went wrong.
+  if (!archive_->unpack_failures().empty()) {
+    form1_->SetText(L"Label30", Message(L"Message47"));
+    form1_->SetText(L"Label33", Message(L"Message48"));
+    archive_->ReportUnpackFailures();
+  }
 }
 
 void MainForm::GoToFolder() {

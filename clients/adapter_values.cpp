@@ -124,6 +124,21 @@ bool SameName(const std::wstring& a, const std::wstring& b) {
                               static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 
+bool AddFolderIfExists(AdapterContext& context, const std::wstring& folder,
+                       const std::wstring& archive_folder, const std::wstring& strip_prefix,
+                       const std::wstring& extension) {
+  if (!FolderExists(folder)) {
+    context.log.Line(L"Not found: " + folder);
+    return false;
+  }
+  context.archive.AddFolderEntries(folder, archive_folder, strip_prefix, extension);
+  return true;
+}
+
+void LogItemNotFound(AdapterContext& context, const std::wstring& item) {
+  context.log.Line(L"Item not found: " + item);
+}
+
 void ClearStagedFiles(const AdapterContext& context, const std::vector<std::wstring>& files) {
   for (const std::wstring& file : files) {
     const std::wstring path = context.staging_folder + L"\\" + file;

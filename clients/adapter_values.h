@@ -55,6 +55,16 @@ bool AddFolderFiles(AdapterContext& context, const std::wstring& folder,
 // Equal texts without regard to letter case, as the file system compares names.
 bool SameName(const std::wstring& a, const std::wstring& b);
 
+// Adds every entry directly in a folder to the backup job (AddFolderEntries) when the folder
+// exists; otherwise the run log names it ("Not found: <path>"). True when it exists.
+bool AddFolderIfExists(AdapterContext& context, const std::wstring& folder,
+                       const std::wstring& archive_folder, const std::wstring& strip_prefix,
+                       const std::wstring& extension);
+
+// Names in the run log a ticked item that this machine does not have ("Item not found:
+// <item>"); such an item is left out of the archive and does not fail the backup.
+void LogItemNotFound(AdapterContext& context, const std::wstring& item);
+
 // Deletes earlier copies of the named files from the staging folder, so that an extraction
 // run that fails to bring them anew never leaves a stale file to be acted on.
 void ClearStagedFiles(const AdapterContext& context, const std::vector<std::wstring>& files);

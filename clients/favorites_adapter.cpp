@@ -10,7 +10,9 @@
 #include "app/registry_key.h"
 #include "app/wizard_job.h"
 #include "clients/adapter_steps.h"
+#include "clients/adapter_values.h"
 #include "engine/archive_job.h"
+#include "engine/run_log.h"
 
 namespace mailstow {
 namespace {
@@ -71,7 +73,13 @@ class FavoritesAdapter : public MailClientAdapter {
         table.push_back(folder);
       }
     };
-    if (!favorites.empty()) search.Execute();
+    if (favorites.empty()) {
+      LogItemNotFound(context_, kClientKey);
+    } else if (!FolderExists(favorites)) {
+      context_.log.Line(L"Not found: " + favorites);
+    } else {
+      search.Execute();
+    }
     IniWriter map;
     for (size_t k = 1; k <= table.size(); ++k) {
       std::wstring path = table[k - 1];

@@ -70,7 +70,6 @@ class OutlookExpressAdapter : public MailClientAdapter {
     std::vector<std::wstring> identity_keys;
     std::vector<std::wstring> store_roots;
     std::vector<std::wstring> ticked_names;
-    bool missing_store = false;
     for (int n = 0; n < identities.Count(); ++n) {
       if (!identities.IsTicked(n)) continue;
       const std::wstring name = identities.Text(n);
@@ -84,19 +83,27 @@ class OutlookExpressAdapter : public MailClientAdapter {
             ReadText(HKEY_CURRENT_USER, identity + kVersionKey, L"Store Root"));
         BackupIdentity(name, key, ReplaceLeadingToken(store_root, tokens), ticked);
       }
-      missing_store = missing_store || (ticked(kMailFolders) && store_root.empty());
+      if (ticked(kMailFolders) && store_root.empty()) {
+        LogItemNotFound(context_, std::wstring(kItemNames[kMailFolders]) + L" (" + name + L")");
+      }
       ticked_names.push_back(name);
       identity_keys.push_back(identity_key);
       store_roots.push_back(store_root);
     }
-    if (ticked(kAddressBook) && !app_data.empty()) {
-      context_.archive.AddFolderEntries(app_data + L"\\Microsoft\\Address Book", L"",
-                                        app_data + L"\\Microsoft\\", L"*");
+    if (ticked(kAddressBook)) {
+      if (app_data.empty()) {
+        LogItemNotFound(context_, kItemNames[kAddressBook]);
+      } else {
+        AddFolderIfExists(context_, app_data + L"\\Microsoft\\Address Book", L"",
+                          app_data + L"\\Microsoft\\", L"*");
+      }
     }
     if (ticked(kStationery)) {
       stationery = WithoutTrailingBackslash(ReplaceLeadingToken(stationery, tokens));
-      if (!stationery.empty()) {
-        context_.archive.AddFolderEntries(stationery, L"Stationery", stationery + L"\\", L"*");
+      if (stationery.empty()) {
+        LogItemNotFound(context_, kItemNames[kStationery]);
+      } else {
+        AddFolderIfExists(context_, stationery, L"Stationery", stationery + L"\\", L"*");
       }
     }
 
@@ -115,12 +122,9 @@ class OutlookExpressAdapter : public MailClientAdapter {
     for (const wchar_t* file : {L"infobak.ini", L"others.ini", L"stationery.ini"}) {
       context_.archive.AddJobEntry(staging + file, L"", staging);
     }
+    // A ticked item that this machine lacks was named in the log above; the archive of
+    // everything else is still a complete backup.
     FinishBackup(context_, kClientIndex);
-    // Report the backup as failed when something the user asked for was not found.
-    if ((ticked(kAddressBook) && app_data.empty()) || (ticked(kStationery) && stationery.empty()) ||
-        missing_store) {
-      context_.archive.flags().job_failed = true;
-    }
   }
 
   void ReadManifest() override {
@@ -278,7 +282,7 @@ class OutlookExpressAdapter : public MailClientAdapter {
     }
     if (ticked(kSignatures)) dump(L"signatures.reg", version + L"\\Signatures", true);
     if (ticked(kMailFolders) && !store.empty()) {
-      context_.archive.AddFolderEntries(store, key, store + L"\\", L"*");
+      AddFolderIfExists(context_, store, key, store + L"\\", L"*");
     }
   }
 

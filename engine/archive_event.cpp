@@ -95,6 +95,9 @@ int ArchiveJob::ArchiveEvent(unsigned char* info) {
       CreateFolderTree(entry->folder);
       return PutName(info, sqx::callback::kSecondName, *path) ? 1 : 0;
     }
+    case sqx::kEventMemberDamaged:
+      damaged_member_ = GetName(info, sqx::callback::kFirstName);
+      return 1;
     default:
       return 1;
   }

@@ -52,9 +52,9 @@ void ArchiveJob::PrepareBackup(bool multiple_volumes, int volume_index) {
   PutRecordInt(compress_options_, 16, 1);
   PutRecordInt(compress_options_, 32, 1);
   PutRecordText(compress_options_, sqx::compress::kPassword, sqx::compress::kPasswordChars,
-          host_.archive_password());
-  PutRecordText(compress_options_, sqx::compress::kStagingFolder, sqx::compress::kStagingFolderChars,
-          staging_folder_);
+                host_.archive_password());
+  PutRecordText(compress_options_, sqx::compress::kStagingFolder,
+                sqx::compress::kStagingFolderChars, staging_folder_);
   PutRecordInt(compress_options_, sqx::compress::kMultipleVolumes, multiple_volumes ? 1 : 0);
   PutRecordInt(compress_options_, 1404, 1);
   PutRecordInt(compress_options_, sqx::compress::kVolumeSize, VolumeSizeCode(volume_index));
@@ -82,7 +82,6 @@ void ArchiveJob::AddFolderEntries(const std::wstring& folder_path,
 
 int ArchiveJob::PackJob(const std::wstring& archive_path, const BackupDescription& description) {
   flags_.archive_incomplete = false;
-  progress_scale_ = ProgressScaleFor(entries_.size());
   log_.Line(L"");
   log_.Line(L"Backup");
   log_.Line(L"");
@@ -92,6 +91,8 @@ int ArchiveJob::PackJob(const std::wstring& archive_path, const BackupDescriptio
   for (const std::wstring& line : description.items) log_.Line(L"  " + line);
   log_.Line(L"Destination file: " + archive_path);
   log_.Line(L"EmailClient: " + std::to_wstring(description.client_index));
+  SkipMissingSources();
+  progress_scale_ = ProgressScaleFor(entries_.size());
   for (size_t i = 0; i < entries_.size(); ++i) {
     log_.Line(L"");
     log_.Line(L"File number: " + std::to_wstring(i + 1));
@@ -104,13 +105,35 @@ int ArchiveJob::PackJob(const std::wstring& archive_path, const BackupDescriptio
                                         EventThunk, this);
   flags_.job_failed = false;
   LogResult(status);
-  if (ReportWriteFailure(status)) {
+  if (status == sqx::kStatusAborted) {
+    flags_.archive_incomplete = true;
+  } else if (status != sqx::kStatusOk) {
+    // No archive was written (the library leaves an older one as it was).
+    if (!ReportWriteFailure(status)) {
+      host_.prompts().Show(PromptKind::kError, PromptButtons::kOk,
+                           MessageWith(L"Message44", std::to_wstring(status)));
+    }
     host_.ReturnToBackupFilePage();
     flags_.job_failed = true;
-  } else if (status == sqx::kStatusAborted) {
-    flags_.archive_incomplete = true;
   }
   return status;
+}
+
+void ArchiveJob::SkipMissingSources() {
+  // Clients name some files whether or not they exist; a missing one is left out rather
+  // than failing the whole archive. A source that vanishes later still fails the pack.
+  std::erase_if(entries_, [this](const JobEntry& entry) {
+    if (GetFileAttributesW(entry.source.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
+    log_.Line(L"Not found: " + entry.source);
+    return true;
+  });
+}
+
+std::wstring ArchiveJob::MessageWith(const wchar_t* key, const std::wstring& value) {
+  std::wstring text = host_.Message(key);
+  const size_t at = text.find(L"%1");
+  if (at != std::wstring::npos) text.replace(at, 2, value);
+  return text;
 }
 
 void ArchiveJob::LogResult(int status) {

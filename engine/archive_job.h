@@ -26,6 +26,13 @@ struct JobFlags {
   bool password_cancelled = false;  // the last password prompt was left with Cancel
 };
 
+// An extraction run of a restore that did not bring back everything it was asked for.
+struct UnpackFailure {
+  int status = 0;
+  std::wstring member;    // the damaged member when the archiver named one
+  bool reported = false;  // a message box was shown for it already
+};
+
 // What the log block of a backup shows besides the entries.
 struct BackupDescription {
   std::vector<std::wstring> identities;  // every line of the identity list, ticked or not
@@ -57,6 +64,12 @@ class ArchiveJob {
   void PrepareExtract(bool keep_folders = false);
   void AddExtractEntry(const std::wstring& stored_name, const std::wstring& target_folder);
   int UnpackJob(const std::wstring& archive_path);
+  // The extraction runs that failed since the last clear; a stopped run is no failure.
+  const std::vector<UnpackFailure>& unpack_failures() const { return unpack_failures_; }
+  void ClearUnpackFailures() { unpack_failures_.clear(); }
+  // At the end of a restore: shows the message box of the first failure not yet reported.
+  // True when the restore failed.
+  bool ReportUnpackFailures();
   // Extracts the requested entries without writing a log block (used to open an archive).
   int ExtractQuietly(const std::wstring& archive_path);
   void ReadArchiveNames(const std::wstring& archive_path);
@@ -83,7 +96,11 @@ class ArchiveJob {
   void StartFileList();
   int Extract(const std::wstring& archive_path, bool with_log);
   void LogResult(int status);
+  // Drops the entries whose source does not exist and names each in the log.
+  void SkipMissingSources();
   bool ReportWriteFailure(int status);
+  // The language's message by key with "%1" replaced by the value.
+  std::wstring MessageWith(const wchar_t* key, const std::wstring& value);
   int NextVolume(unsigned char* info);
   const JobEntry* EntryForEvent() const;
 
@@ -94,6 +111,8 @@ class ArchiveJob {
 
   std::vector<JobEntry> entries_;
   std::vector<std::wstring> archive_names_;
+  std::vector<UnpackFailure> unpack_failures_;
+  std::wstring damaged_member_;  // named by the archiver during the current call
   JobFlags flags_;
   double progress_scale_ = 100;
   long long current_entry_ = 0;

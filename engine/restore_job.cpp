@@ -32,6 +32,7 @@ int ArchiveJob::ExtractQuietly(const std::wstring& archive_path) {
 
 int ArchiveJob::Extract(const std::wstring& archive_path, bool with_log) {
   flags_.archive_incomplete = false;
+  damaged_member_.clear();
   for (size_t i = 0; i < entries_.size(); ++i) {
     if (with_log) {
       log_.Line(L"");
@@ -47,13 +48,42 @@ int ArchiveJob::Extract(const std::wstring& archive_path, bool with_log) {
   flags_.job_failed = false;
   if (!with_log) return status;
   LogResult(status);
+  if (status == sqx::kStatusOk) return status;
+  if (status == sqx::kStatusAborted) {
+    flags_.archive_incomplete = true;
+    // Stopped by Exit or by a cancelled volume: the user's choice, not a failure.
+    if (host_.cancel_requested() == 1 || flags_.volume_cancelled) return status;
+  }
+  if (!damaged_member_.empty()) log_.Line(L"Damaged member: " + damaged_member_);
+  // Without a member named, what failed is the archive as a whole.
+  UnpackFailure failure{status, damaged_member_.empty() ? archive_path : damaged_member_, false};
   if (ReportWriteFailure(status)) {
     host_.ReturnToRestoreLocationPage();
     flags_.job_failed = true;
-  } else if (status == sqx::kStatusAborted) {
-    flags_.archive_incomplete = true;
+    failure.reported = true;
   }
+  unpack_failures_.push_back(std::move(failure));
   return status;
+}
+
+bool ArchiveJob::ReportUnpackFailures() {
+  for (const UnpackFailure& failure : unpack_failures_) {
+    if (failure.reported) continue;
+    std::wstring text;
+    if (failure.status == sqx::kStatusWrongPassword) {
+      text = host_.Message(L"Message2");
+    } else if (failure.status == sqx::kStatusNotAnArchive) {
+      // A checksum, authentication code or header that failed: the archive opened, so the
+      // damage lies inside it.
+      text = MessageWith(L"Message45", failure.member);
+    } else {
+      text = MessageWith(L"Message46", std::to_wstring(failure.status));
+    }
+    host_.prompts().Show(PromptKind::kError, PromptButtons::kOk, text);
+    break;
+  }
+  for (UnpackFailure& failure : unpack_failures_) failure.reported = true;
+  return !unpack_failures_.empty();
 }
 
 void ArchiveJob::ReadArchiveNames(const std::wstring& archive_path) {

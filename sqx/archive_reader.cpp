@@ -61,11 +61,14 @@ class Reader {
     return status == kStatusOk ? ReadArchiveIndex(volumes_, &index_) : status;
   }
   const ArchiveIndex& index() const { return index_; }
+  // The member that Prepare or Decode worked on last: the one a failure belongs to.
+  const Member* current() const { return current_; }
 
   // Locates every member's data and checks the password against every encrypted one,
   // asking the caller for it when the first encrypted member is met.
   Status Prepare(const std::vector<const Member*>& members, std::vector<Selected>* prepared) {
     for (const Member* member : members) {
+      current_ = member;
       if (member->is_folder) {
         prepared->push_back({member, {}, 0, {}});
         continue;
@@ -87,6 +90,7 @@ class Reader {
   // Decodes a member into `out` (or nowhere), raising progress events.
   Status Decode(const Selected& selected, OutputFile* out) {
     const Member& member = *selected.member;
+    current_ = &member;
     std::unique_ptr<AesCipher> cipher;
     if (member.aes) {
       cipher = std::make_unique<AesCipher>();
@@ -213,11 +217,24 @@ class Reader {
   ArchiveIndex index_;
   std::string password_;
   bool password_known_ = false;
+  const Member* current_ = nullptr;
   z_stream stream_ = {};
   bool inflater_ready_ = false;
   std::unique_ptr<unsigned char[]> input_;
   std::unique_ptr<unsigned char[]> output_;
 };
+
+// Tells the caller which member failed its checks, so that it can name the damaged part of
+// the archive; other failures pass unchanged.
+Status NamingDamage(EventSink& events, const Member* member, Status status) {
+  if (status == kStatusNotAnArchive && member != nullptr) {
+    Event event;
+    event.kind = kEventMemberDamaged;
+    event.first_name = InterfaceName(member->name);
+    events.Raise(&event);
+  }
+  return status;
+}
 
 std::string ParentFolder(const std::string& path) {
   const size_t cut = path.find_last_of("\\/");
@@ -263,11 +280,11 @@ Status ExtractArchive(FileSystem& files, EventSink& events, const std::string& a
   if (status != kStatusOk) return status;
   const std::vector<const Member*> members = SelectInRequestOrder(reader.index(), requests);
   for (const Member* member : members) {
-    if (!IsSafeStoredName(member->name)) return kStatusNotAnArchive;
+    if (!IsSafeStoredName(member->name)) return NamingDamage(events, member, kStatusNotAnArchive);
   }
   std::vector<Selected> prepared;
   status = reader.Prepare(members, &prepared);
-  if (status != kStatusOk) return status;
+  if (status != kStatusOk) return NamingDamage(events, reader.current(), status);
 
   for (const Selected& selected : prepared) {
     const Member& member = *selected.member;
@@ -302,7 +319,7 @@ Status ExtractArchive(FileSystem& files, EventSink& events, const std::string& a
       if (answer != kAnswerOverwrite) continue;
     }
     status = WriteMember(files, reader, selected, target);
-    if (status != kStatusOk) return status;
+    if (status != kStatusOk) return NamingDamage(events, reader.current(), status);
   }
   return kStatusOk;
 }
@@ -317,7 +334,7 @@ Status TestArchive(FileSystem& files, EventSink& events, const std::string& arch
   for (size_t i = 0; status == kStatusOk && i < prepared.size(); ++i) {
     if (!prepared[i].member->is_folder) status = reader.Decode(prepared[i], nullptr);
   }
-  return status;
+  return NamingDamage(events, reader.current(), status);
 }
 
 }  // namespace sqx

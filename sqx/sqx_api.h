@@ -34,12 +34,14 @@ enum Status : int32_t {
 
 // Event kinds raised through the callback (CallbackInfo::event_kind).
 enum EventKind : int32_t {
-  kEventProgress = 0,      // percent of the current file in `amount`
-  kEventOverwrite = 1,     // an output file exists; an answer of 2 overwrites it
-  kEventNextVolume = 2,    // removable media: insert the next volume (see CallbackInfo)
-  kEventPassword = 3,      // password needed; the answer arrives in second_name
-  kEventStoreEntry = 5,    // an entry is about to be stored; first_name may be rewritten
-  kEventExtractEntry = 6,  // a member is about to be written; second_name may be rewritten
+  kEventProgress = 0,       // percent of the current file in `amount`
+  kEventOverwrite = 1,      // an output file exists; an answer of 2 overwrites it
+  kEventNextVolume = 2,     // removable media: insert the next volume (see CallbackInfo)
+  kEventPassword = 3,       // password needed; the answer arrives in second_name
+  kEventStoreEntry = 5,     // an entry is about to be stored; first_name may be rewritten
+  kEventExtractEntry = 6,   // a member is about to be written; second_name may be rewritten
+  kEventMemberDamaged = 7,  // a member failed its checks (header, checksum, authentication
+                            // code, stored name); first_name names it; the answer is ignored
 };
 
 constexpr size_t kNameChars = 272;

@@ -225,14 +225,19 @@ void TypeText(HWND field, const std::wstring& text) {
 bool IsShown(HWND window) { return IsWindowVisible(window) != 0; }
 
 std::wstring ReadRegistryString(HKEY root, const std::wstring& key, const std::wstring& name) {
-  wchar_t buffer[2048] = {};
-  DWORD size = sizeof(buffer) - sizeof(wchar_t);
-  if (RegGetValueW(root, key.c_str(), name.c_str(),
-                   RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, buffer,
-                   &size) != ERROR_SUCCESS) {
+  // HKLM in the 32-bit view, where the programs keep it in every build.
+  HKEY opened = nullptr;
+  const REGSAM view = root == HKEY_LOCAL_MACHINE ? KEY_WOW64_32KEY : 0;
+  if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &opened) != ERROR_SUCCESS) {
     return L"<missing>";
   }
-  return buffer;
+  wchar_t buffer[2048] = {};
+  DWORD size = sizeof(buffer) - sizeof(wchar_t);
+  const LSTATUS status =
+      RegGetValueW(opened, nullptr, name.c_str(),
+                   RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, buffer, &size);
+  RegCloseKey(opened);
+  return status == ERROR_SUCCESS ? std::wstring(buffer) : L"<missing>";
 }
 
 }  // namespace mailstow::e2e

@@ -73,6 +73,9 @@ std::string Shortcut(const std::string& address) {
   return "[InternetShortcut]\r\nURL=" + address + "\r\n";
 }
 
+// Test names and paths are ASCII.
+std::string Narrow(const std::wstring& text) { return {text.begin(), text.end()}; }
+
 std::vector<std::wstring> LogLines(const std::wstring& path) {
   std::vector<std::wstring> lines;
   std::istringstream text(ReadWholeFile(path));
@@ -318,6 +321,114 @@ TEST_F(FavoritesTest, ExitDuringALargeBackupShowsTheAbortedPage) {
   wizard_.WaitForPage(8);
   EXPECT_EQ(wizard_.Text(L"Label14"), L"Backup completed!");
   EXPECT_TRUE(FileExists(L"C:\\Backups\\small.ebk"));
+}
+
+TEST_F(FavoritesTest, AnArchiveThatCannotBeWrittenEndsOnTheFailurePageAndKeepsTheOldOne) {
+  const std::wstring archive = L"C:\\Backups\\fav.ebk";
+  Backup(archive);
+  EXPECT_EQ(wizard_.Text(L"Label14"), L"Backup completed!");
+  const std::string old_bytes = ReadWholeFile(archive);
+  wizard_.Close();
+
+  // A stand-in archiver fails the pack the way the real one does when a source vanishes
+  // while the archive is written (status 9991): it writes nothing. The real library's side
+  // of this is archive_job_test's.
+  folder_ = PrepareProgramFolder(L"favorites_failing", {L"Mailstow.exe", L"English.lng"});
+  CopyInto(DistFolder() + L"..\\tests\\engine\\standin\\Sqx.dll", folder_, L"Sqx.dll");
+  SetEnvironmentVariableW(L"MAILSTOW_STANDIN_STATUS", L"9991");
+  StartAt(1);
+  wizard_.Next();
+  wizard_.Type(L"Edit1", archive);
+  wizard_.Next();
+  EXPECT_TRUE(wizard_.Answer(L"This file already exists. Overwrite?", L"Yes"));
+  ASSERT_EQ(wizard_.ActivePage(), 6);
+  wizard_.Next();
+  EXPECT_TRUE(wizard_.Answer(L"The backup could not be written (error 9991).", L"OK"));
+  SetEnvironmentVariableW(L"MAILSTOW_STANDIN_STATUS", nullptr);
+  ASSERT_TRUE(wizard_.WaitForPage(8));
+  wizard_.Screenshot(L"page08_failed");
+  EXPECT_EQ(wizard_.Text(L"Label14"), L"Backup failed!");
+  EXPECT_EQ(wizard_.Text(L"Label32"),
+            L"The backup file could not be written. The backup was not completed.");
+  EXPECT_EQ(wizard_.Text(L"Label35"), L"");
+  EXPECT_FALSE(IsShown(wizard_.Control(L"Button10")));
+  EXPECT_EQ(ReadWholeFile(archive), old_bytes);
+  const std::vector<std::wstring> log = LogLines(folder_ + L"Log.txt");
+  EXPECT_NE(std::find(log.begin(), log.end(), L"Error code: 9991"), log.end());
+
+  // The archive that was not written is not offered for a restore.
+  wizard_.Next();
+  ASSERT_EQ(wizard_.ActivePage(), 3);
+  wizard_.Back();
+  wizard_.Press(L"RadioButton2");
+  wizard_.Next();
+  wizard_.Next();
+  ASSERT_EQ(wizard_.ActivePage(), 9);
+  EXPECT_FALSE(wizard_.Text(L"Edit4").empty());
+  EXPECT_NE(wizard_.Text(L"Edit4"), archive);
+}
+
+TEST_F(FavoritesTest, DamagedArchiveEndsTheRestoreOnItsFailurePageAndKeepsNewerFavourites) {
+  // Forty favourites whose text deflate cannot shrink much, behind a password.
+  std::mt19937 random(3);
+  for (int i = 0; i < 40; ++i) {
+    std::string text = Shortcut("http://site" + std::to_string(i) + ".example/") + "Note=";
+    for (int k = 0; k < 2000; ++k) text += static_cast<char>('a' + random() % 26);
+    WriteTestFile(favorites_ + L"\\Sites\\Site" + std::to_wstring(i) + L".url", text + "\r\n");
+  }
+  const Tree backed_up = ReadTree(favorites_);
+  const std::wstring archive = L"C:\\Backups\\damaged.ebk";
+  Backup(archive, L"pa55word");
+  EXPECT_EQ(wizard_.Text(L"Label14"), L"Backup completed!");
+
+  // 4 KiB of zeros well inside the members' data, away from the directory at the end.
+  std::string bytes = ReadWholeFile(archive);
+  ASSERT_GT(bytes.size(), 60'000u);
+  std::fill_n(bytes.begin() + static_cast<long>(bytes.size() * 2 / 5), 4096, '\0');
+  WriteTestFile(archive, bytes);
+  // Every favourite changed since the backup.
+  for (const auto& [path, content] : backed_up) {
+    WriteTestFile(favorites_ + L"\\" + path, content + "Changed=later\r\n");
+  }
+  const Tree newer = ReadTree(favorites_);
+
+  // A wrong password is still told as such, not as damage.
+  StartAt(2);
+  wizard_.Type(L"Edit4", archive);
+  wizard_.Next();
+  ASSERT_TRUE(wizard_.EnterPassword(L"wrong"));
+  EXPECT_TRUE(wizard_.Answer(L"Incorrect password!", L"OK"));
+  EXPECT_EQ(wizard_.ActivePage(), 9);
+
+  OpenForRestore(archive, L"pa55word");
+  RestoreDirectly();
+  HWND box = wizard_.WaitForBox();
+  ASSERT_NE(box, nullptr);
+  const std::wstring said = MessageBoxText(box);
+  const std::wstring prefix = L"The backup file is damaged: Dir";
+  ASSERT_TRUE(said.starts_with(prefix)) << Narrow(said);
+  wizard_.Screenshot(L"page14_damaged");
+  const std::wstring member = said.substr(prefix.size() - 3);
+  EXPECT_TRUE(wizard_.Answer(said, L"OK"));
+  EXPECT_EQ(wizard_.ActivePage(), 14);
+  EXPECT_EQ(wizard_.Text(L"Label30"), L"Restore not completed!");
+  EXPECT_EQ(wizard_.Text(L"Label33"),
+            L"Not all of the selected items were restored. Data that could not be restored was "
+            L"left as it was; Log.txt names what failed.");
+
+  // Each favourite is whole: as backed up, or as it was before the restore; the damaged
+  // one was not touched.
+  const Tree after = ReadTree(favorites_);
+  ASSERT_EQ(after.size(), newer.size());
+  for (const auto& [path, content] : after) {
+    EXPECT_TRUE(content == newer.at(path) || content == backed_up.at(path)) << Narrow(path);
+  }
+  const std::wstring damaged = L"Sites\\" + member.substr(member.find(L'\\') + 1);
+  ASSERT_EQ(after.count(damaged), 1u) << Narrow(member);
+  EXPECT_EQ(after.at(damaged), newer.at(damaged));
+  const std::vector<std::wstring> log = LogLines(folder_ + L"Log.txt");
+  EXPECT_NE(std::find(log.begin(), log.end(), L"Damaged member: " + member), log.end());
+  EXPECT_NE(std::find(log.begin(), log.end(), L"Error code: 9977"), log.end());
 }
 
 }  // namespace

@@ -70,8 +70,14 @@ std::vector<std::wstring> SectionValues(const IniText& ini, const wchar_t* secti
 }
 
 bool ValueExists(HKEY root, const std::wstring& key, const wchar_t* name) {
-  return RegGetValueW(root, key.c_str(), name, RRF_RT_ANY, nullptr, nullptr, nullptr) ==
-         ERROR_SUCCESS;
+  // HKLM in the 32-bit view, where the program writes it in every build.
+  HKEY opened = nullptr;
+  const REGSAM view = root == HKEY_LOCAL_MACHINE ? KEY_WOW64_32KEY : 0;
+  if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &opened) != ERROR_SUCCESS) return false;
+  const bool found =
+      RegQueryValueExW(opened, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+  RegCloseKey(opened);
+  return found;
 }
 
 void WriteString(HKEY root, const std::wstring& key, const wchar_t* name,
@@ -420,9 +426,12 @@ TEST_F(OutlookExpressEdgeTest,
   EXPECT_EQ(log_refused, log_before);  // no restore header either
   EXPECT_EQ(log_refused.value_or(L"").find(L"Source file: "), std::wstring::npos);
 
-  // With the client closed, Next restores.
+  // With the client closed, Next restores, and ends by naming the damaged dump.
   client.Kill();
   RunRestore();
+  EXPECT_TRUE(
+      wizard_.Answer(L"The backup file is damaged: " + victim.name + L"\\identity2.reg", L"OK"));
+  EXPECT_EQ(wizard_.Text(L"Label30"), L"Restore not completed!");
 
   EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, IdentityPath(second.key), L"Username"),
             second.name);
@@ -438,6 +447,82 @@ TEST_F(OutlookExpressEdgeTest,
   EXPECT_NE(
       log.find(L"Identity not restored, its registry dumps are damaged: " + victim.name + L"\r\n"),
       std::wstring::npos)
+      << ToUtf8(log);
+}
+
+TEST_F(OutlookExpressEdgeTest, MissingStationeryStillSucceedsAndADamagedStoreFailsTheRestore) {
+  // Nobody set up stationery on this machine: every item ticked, the archive is complete.
+  {
+    RegistryKey stationery_key;
+    ASSERT_TRUE(stationery_key.Open(HKEY_LOCAL_MACHINE, kStationeryKey, false));
+    ASSERT_EQ(RegDeleteValueW(stationery_key.handle(), L"Stationery Folder"), ERROR_SUCCESS);
+  }
+  const std::wstring archive = L"C:\\Backups\\plain.ebk";
+  Backup(archive, {});
+  const std::wstring log_path = folder_ + L"Log.txt";
+  EXPECT_NE(ReadSystemTextFile(log_path).value_or(L"").find(L"\r\nItem not found: Stationery\r\n"),
+            std::wstring::npos);
+  EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, L"Software\\Corvane\\Mailstow", L"Last1"),
+            archive);
+
+  // The same archive with one byte of the first identity's largest store file changed.
+  const OeIdentity& identity = identities_[0];
+  std::wstring largest;
+  std::string largest_bytes;
+  std::vector<PackedMember> members;
+  for (const std::wstring& name : ArchiveMembers(archive)) {
+    PackedMember member{name, {}};
+    ASSERT_TRUE(ReadArchiveMember(archive, name, &member.bytes)) << ToUtf8(name);
+    if (name.starts_with(identity.key + L"\\") && member.bytes.size() > largest_bytes.size()) {
+      largest = name;
+      largest_bytes = member.bytes;
+    }
+    members.push_back(std::move(member));
+  }
+  ASSERT_GT(largest_bytes.size(), 64u);
+  const std::wstring damaged = L"C:\\Backups\\damaged.ebk";
+  ASSERT_TRUE(PackMembers(damaged, members));
+  {
+    std::string bytes;
+    HANDLE file = CreateFileW(damaged.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    bytes.resize(GetFileSize(file, nullptr));
+    DWORD done = 0;
+    ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+    const size_t at = bytes.find(largest_bytes);
+    ASSERT_NE(at, std::string::npos);
+    ASSERT_EQ(bytes.find(largest_bytes, at + 1), std::string::npos);
+    bytes[at + largest_bytes.size() / 2] ^= 0x20;
+    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+    CloseHandle(file);
+  }
+  // The store file changed since the backup; the damaged member must not replace it.
+  const std::wstring store_file = identity.store + largest.substr(identity.key.size());
+  WriteFileText(store_file, "newer mail");
+
+  const IniText manifest = ArchiveIni(archive, L"infobak.ini");
+  ReadyToRestore(damaged, SectionValues(manifest, L"Identities"));
+  RunRestore();
+  EXPECT_TRUE(wizard_.Answer(L"The backup file is damaged: " + largest, L"OK"));
+  EXPECT_EQ(wizard_.Text(L"Label30"), L"Restore not completed!");
+  EXPECT_NE(wizard_.Text(L"Label33"), L"The items selected were successfully restored.");
+  wizard_.Close();
+
+  std::string kept;
+  {
+    HANDLE file = CreateFileW(store_file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    kept.resize(GetFileSize(file, nullptr));
+    DWORD done = 0;
+    ReadFile(file, kept.data(), static_cast<DWORD>(kept.size()), &done, nullptr);
+    CloseHandle(file);
+  }
+  EXPECT_EQ(kept, "newer mail");
+  const std::wstring log = ReadSystemTextFile(log_path).value_or(L"");
+  EXPECT_NE(log.find(L"\r\nDamaged member: " + largest + L"\r\n"), std::wstring::npos)
       << ToUtf8(log);
 }
 

@@ -1,8 +1,10 @@
 // Archive jobs when things go wrong: archives that cannot be opened, targets that cannot
-// be written, and archives whose stored names try to leave the target folder.
+// be written, sources missing or vanishing, and damaged members on restore.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <random>
 
 #include "engine/archive_opening.h"
 #include "tests/engine/job_test_support.h"
@@ -178,16 +180,41 @@ TEST_F(StandInFailureTest, FullDiskAndWriteProtectionAreReportedOnBothSides) {
   EXPECT_EQ(UnpackOne(root_ + L"\\t\\"), sqx::kStatusWriteProtected);
   ExpectReported(L"Drive is write protected!", 2, 2);
 
-  // Any other failure is only logged; an interrupted extraction is marked incomplete.
+  // Any other pack failure wrote no archive either: it fails the run with a box naming it.
   Fail(sqx::kStatusIoError);
   EXPECT_EQ(PackOne(), sqx::kStatusIoError);
-  EXPECT_FALSE(job_->flags().job_failed);
+  ExpectReported(L"The backup could not be written (error 9991).", 3, 2);
+
+  // The restore reported its three write failures at once; the others wait for the end of
+  // the restore, where the first of them gets its box.
+  EXPECT_EQ(job_->unpack_failures().size(), 2u);
+  Fail(sqx::kStatusIoError);
+  EXPECT_EQ(UnpackOne(root_ + L"\\t\\"), sqx::kStatusIoError);
+  Fail(sqx::kStatusWrongPassword);
+  EXPECT_EQ(UnpackOne(root_ + L"\\t\\"), sqx::kStatusWrongPassword);
+  EXPECT_TRUE(host_.shown.empty());
+  EXPECT_TRUE(job_->ReportUnpackFailures());
+  ASSERT_EQ(host_.shown.size(), 1u);
+  EXPECT_EQ(host_.shown[0].text, L"The backup could not be restored (error 9991).");
+  host_.shown.clear();
+  EXPECT_TRUE(job_->ReportUnpackFailures());
+  EXPECT_TRUE(host_.shown.empty()) << "each failure is reported once";
+
+  // An extraction stopped by Exit is the user's choice, not a failure; one that the callback
+  // stopped for another reason is.
+  job_->ClearUnpackFailures();
   Fail(sqx::kStatusAborted);
+  host_.set_cancel_requested(1);
   EXPECT_EQ(UnpackOne(root_ + L"\\t\\"), sqx::kStatusAborted);
+  host_.set_cancel_requested(0);
   EXPECT_TRUE(job_->flags().archive_incomplete);
   EXPECT_FALSE(job_->flags().job_failed);
+  EXPECT_FALSE(job_->ReportUnpackFailures());
+  EXPECT_EQ(UnpackOne(root_ + L"\\t\\"), sqx::kStatusAborted);
+  EXPECT_EQ(job_->unpack_failures().size(), 1u);
+  job_->ClearUnpackFailures();
   EXPECT_TRUE(host_.shown.empty());
-  EXPECT_EQ(host_.backup_page_returns, 2);
+  EXPECT_EQ(host_.backup_page_returns, 3);
   EXPECT_EQ(host_.restore_page_returns, 2);
   log_.Close();
 
@@ -196,7 +223,102 @@ TEST_F(StandInFailureTest, FullDiskAndWriteProtectionAreReportedOnBothSides) {
     if (line.starts_with(L"Error code: ")) codes.push_back(line);
   }
   EXPECT_EQ(codes, (Names{L"Error code: 101", L"Error code: 101", L"Error code: 150",
-                          L"Error code: 150", L"Error code: 9991", L"Error code: 2926"}));
+                          L"Error code: 150", L"Error code: 9991", L"Error code: 9991",
+                          L"Error code: 9964", L"Error code: 2926", L"Error code: 2926"}));
+}
+
+TEST_F(WriteFailureTest, MissingSourcesAreLeftOutAndAVanishingOneFailsThePack) {
+  const std::wstring log_path = root_ + L"\\Log.txt";
+  ASSERT_TRUE(log_.Open(log_path));
+  const std::wstring later = root_ + L"\\later.txt";
+  WriteBytes(later, "written after the first file");
+  const std::wstring absent = root_ + L"\\absent.ini", gone = root_ + L"\\gone";
+
+  // Entries whose source does not exist when the pack starts are named in the log and left
+  // out; the rest is written (archive_job_native_check has 7-Zip test this archive).
+  job_->PrepareBackup(false, 0);
+  job_->AddJobEntry(absent, L"", root_ + L"\\");
+  job_->AddJobEntry(source_, L"K", root_ + L"\\");
+  job_->AddJobEntry(gone + L"\\folder", L"K", root_ + L"\\");
+  job_->AddJobEntry(later, L"L", root_ + L"\\");
+  ASSERT_EQ(job_->PackJob(archive_, {}), 0);
+  job_->ReleaseFileList();
+  EXPECT_FALSE(job_->flags().job_failed);
+  EXPECT_TRUE(host_.shown.empty());
+  EXPECT_EQ(Listed(archive_), (Names{L"K\\mail.dbx", L"L\\later.txt"}));
+  EXPECT_DOUBLE_EQ(job_->progress_scale(), 50.0);
+  const std::string old_bytes = ReadBytes(archive_);
+
+  // A source that vanishes after the pack started (while the first file is read) leaves no
+  // archive: the run fails with its box and the older archive stays byte for byte.
+  host_.on_backup_progress = [&later] { DeleteFileW(later.c_str()); };
+  job_->PrepareBackup(false, 0);
+  job_->AddJobEntry(source_, L"K", root_ + L"\\");
+  job_->AddJobEntry(later, L"L", root_ + L"\\");
+  EXPECT_EQ(job_->PackJob(archive_, {}), sqx::kStatusIoError);
+  job_->ReleaseFileList();
+  host_.on_backup_progress = nullptr;
+  ExpectReported(L"The backup could not be written (error 9991).", 1, 0);
+  EXPECT_EQ(ReadBytes(archive_), old_bytes);
+  log_.Close();
+
+  const Names lines = CrLfLines(log_path);
+  const auto at = [&lines](const std::wstring& line) {
+    return std::find(lines.begin(), lines.end(), line) - lines.begin();
+  };
+  // The missing ones are named before the entries, which are numbered without them.
+  ASSERT_LT(at(L"Not found: " + absent), at(L"Not found: " + gone + L"\\folder"));
+  EXPECT_EQ(at(L"Not found: " + gone + L"\\folder") + 2, at(L"File number: 1"));
+  EXPECT_EQ(lines[static_cast<size_t>(at(L"File number: 1") + 1)], L"File: " + source_);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), L"Total lines: 2"), 2);
+  EXPECT_EQ(lines.back(), L"Error line: 2");
+}
+
+TEST_F(WriteFailureTest, DamagedMembersAreNamedInTheLogAndInOneBox) {
+  // Three stored members; the middle one's data is overwritten in the archive.
+  const std::wstring first = root_ + L"\\a.txt", third = root_ + L"\\c.txt";
+  WriteBytes(first, "first member, intact");
+  WriteBytes(third, "third member, intact");
+  // Noise that deflate cannot shrink, so that the member is stored as it is.
+  std::mt19937 random(5);
+  std::string middle(8000, '\0');
+  for (char& c : middle) c = static_cast<char>(random());
+  WriteBytes(source_, middle);
+  Pack(
+      archive_,
+      {{first, L"D", root_ + L"\\"}, {source_, L"D", root_ + L"\\"}, {third, L"D", root_ + L"\\"}});
+  std::string bytes = ReadBytes(archive_);
+  const size_t data = bytes.find("D/c.txt");
+  ASSERT_NE(data, std::string::npos);
+  for (size_t i = data - 2000; i < data - 1000; ++i) bytes[i] = 0;
+  WriteBytes(archive_, bytes);
+
+  const std::wstring target = root_ + L"\\restore\\";
+  MakeFolder(target);
+  WriteBytes(target + L"mail.dbx", "newer, kept");
+  const std::wstring log_path = root_ + L"\\Log.txt";
+  ASSERT_TRUE(log_.Open(log_path));
+  job_->PrepareExtract();
+  for (const wchar_t* name : {L"D\\a.txt", L"D\\mail.dbx", L"D\\c.txt"}) {
+    job_->AddExtractEntry(name, target);
+  }
+  EXPECT_EQ(job_->UnpackJob(archive_), sqx::kStatusNotAnArchive);
+  job_->ReleaseFileList();
+  log_.Close();
+
+  // Nothing was shown yet; the file in the damaged member's way is as it was.
+  EXPECT_TRUE(host_.shown.empty());
+  EXPECT_EQ(ReadBytes(target + L"mail.dbx"), "newer, kept");
+  EXPECT_FALSE(Exists(target + L"mail.dbx.~sqx"));
+  const Names lines = CrLfLines(log_path);
+  EXPECT_EQ(Names(lines.end() - 5, lines.end()),
+            (Names{L"", L"Total lines: 3", L"Error code: 9977", L"Error line: 2",
+                   L"Damaged member: D\\mail.dbx"}));
+  ASSERT_EQ(job_->unpack_failures().size(), 1u);
+  EXPECT_TRUE(job_->ReportUnpackFailures());
+  ASSERT_EQ(host_.shown.size(), 1u);
+  EXPECT_EQ(host_.shown[0].kind, PromptKind::kError);
+  EXPECT_EQ(host_.shown[0].text, L"The backup file is damaged: D\\mail.dbx");
 }
 
 // ZIP bytes with stored (uncompressed) members of the given names and contents.

@@ -203,17 +203,30 @@ TEST(SqxApi, MissingForeignAndDamagedArchivesAreNotArchives) {
   EXPECT_EQ(Extract(work / "letter.ebk", {"*.*"}, work / "out", false, &recorder),
             kStatusNotAnArchive);
 
-  // A member whose bytes changed after packing is caught by its checksum.
+  // A member whose bytes changed after packing is caught by its checksum, one whose local
+  // header is broken before any data is read; either way the caller is told which one.
   WriteFile(work / "a.txt", MailText(20000, 4));
-  ASSERT_EQ(Pack(work / "good.ebk", {work / "a.txt"}, CompressOptions(), &recorder), kStatusOk);
-  std::string damaged = ReadFile(work / "good.ebk");
-  damaged[200] = static_cast<char>(damaged[200] ^ 0x55);
-  WriteFile(work / "damaged.ebk", damaged);
-  EXPECT_NE(Extract(work / "damaged.ebk", {"*.*"}, work / "out", false, &recorder), kStatusOk);
-  EXPECT_NE(TestAll(work / "damaged.ebk", &recorder), kStatusOk);
-  EXPECT_FALSE(Exists(work / "out/a.txt"));
-  const std::string whole = ReadFile(work / "good.ebk");
-  WriteFile(work / "cut.ebk", whole.substr(0, whole.size() / 2));
+  Recorder packing;
+  packing.store_as = [](const std::string&) { return "Dir1\\a.txt"; };
+  ASSERT_EQ(Pack(work / "good.ebk", {work / "a.txt"}, CompressOptions(), &packing), kStatusOk);
+  const std::string good = ReadFile(work / "good.ebk");
+  for (const size_t at : {size_t{200}, size_t{0}}) {
+    std::string damaged = good;
+    damaged[at] = static_cast<char>(damaged[at] ^ 0x55);
+    WriteFile(work / "damaged.ebk", damaged);
+    Recorder extracting, testing;
+    EXPECT_EQ(Extract(work / "damaged.ebk", {"*.*"}, work / "out", false, &extracting),
+              kStatusNotAnArchive);
+    EXPECT_EQ(TestAll(work / "damaged.ebk", &testing), kStatusNotAnArchive);
+    EXPECT_FALSE(Exists(work / "out/a.txt"));
+    for (const Recorder* told : {&extracting, &testing}) {
+      const auto named = told->OfKind(kEventMemberDamaged);
+      ASSERT_EQ(named.size(), 1u) << at;
+      EXPECT_EQ(named[0].first_name, "Dir1\\a.txt");
+    }
+  }
+  EXPECT_TRUE(recorder.OfKind(kEventMemberDamaged).empty()) << "no member to name";
+  WriteFile(work / "cut.ebk", good.substr(0, good.size() / 2));
   EXPECT_EQ(List(work / "cut.ebk", &names), kStatusNotAnArchive);
 }
 
