@@ -260,11 +260,16 @@ std::wstring MainForm::Message(std::wstring_view key) {
 
 void MainForm::ProcessMessages() { ProcessPendingMessages(); }
 
+// The bars are set for every archiver event; only a change reaches the control.
 void MainForm::SetBackupProgress(int position) {
+  if (position == backup_position_) return;
+  backup_position_ = position;
   SendMessageW(form1_->Control(L"ProgressBar1"), PBM_SETPOS, static_cast<WPARAM>(position), 0);
 }
 
 void MainForm::SetRestoreProgress(int position) {
+  if (position == restore_position_) return;
+  restore_position_ = position;
   SendMessageW(form1_->Control(L"ProgressBar2"), PBM_SETPOS, static_cast<WPARAM>(position), 0);
 }
 

@@ -50,7 +50,6 @@ class MainForm : public JobHost, public CaptionTarget {
   void RunUnattended();
   void RunUninstall();
 
-
   // JobHost.
   void ProcessMessages() override;
   int cancel_requested() const override { return job_->cancel_requested; }
@@ -135,6 +134,8 @@ class MainForm : public JobHost, public CaptionTarget {
   std::unique_ptr<AdapterContext> adapter_context_;
   std::unique_ptr<MailClientAdapter> adapter_;
   int adapter_client_ = 0;
+  int backup_position_ = -1;  // last positions set on the progress bars
+  int restore_position_ = -1;
   std::unique_ptr<PasswordPrompt> password_prompt_;
   WindowList windows_;
   std::unique_ptr<CloseProgramsDialog> close_programs_;

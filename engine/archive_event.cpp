@@ -92,7 +92,11 @@ int ArchiveJob::ArchiveEvent(unsigned char* info) {
           OutputPathFor(GetName(info, sqx::callback::kSecondName), staging_folder_, entry->folder);
       // A member that would land outside its target folder stops the extraction.
       if (!path) return 0;
-      CreateFolderTree(entry->folder);
+      // Consecutive members mostly share their entry's folder: create it once per run of them.
+      if (entry->folder != created_folder_) {
+        CreateFolderTree(entry->folder);
+        created_folder_ = entry->folder;
+      }
       return PutName(info, sqx::callback::kSecondName, *path) ? 1 : 0;
     }
     case sqx::kEventMemberDamaged:

@@ -141,6 +141,7 @@ void ArchiveJob::LogResult(int status) {
   log_.Line(L"Total lines: " + std::to_wstring(entries_.size()));
   log_.Line(L"Error code: " + std::to_wstring(status));
   log_.Line(L"Error line: " + std::to_wstring(current_entry_));
+  log_.Flush();
 }
 
 bool ArchiveJob::ReportWriteFailure(int status) {

@@ -108,6 +108,7 @@ class ArchiveJob {
   JobHost& host_;
   RunLog& log_;
   std::wstring staging_folder_;
+  std::wstring created_folder_;  // the target folder last created for an extracted member
 
   std::vector<JobEntry> entries_;
   std::vector<std::wstring> archive_names_;

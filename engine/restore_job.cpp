@@ -9,6 +9,7 @@
 namespace mailstow {
 void ArchiveJob::PrepareExtract(bool keep_folders) {
   entries_.clear();
+  created_folder_.clear();
   current_entry_ = 0;
   extract_options_.assign(sqx::extract::kSize, 0);
   PutRecordInt(extract_options_, sqx::extract::kRecordSize, sqx::extract::kSize);

@@ -12,6 +12,7 @@ bool RunLog::Open(const std::wstring& path) {
   Close();
   file_ = _wfopen(path.c_str(), L"wb");
   if (file_ == nullptr) return false;
+  std::setvbuf(file_, nullptr, _IOFBF, 64 * 1024);
   wchar_t date[128] = {};
   wchar_t time[128] = {};
   GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, date, 128);
@@ -29,7 +30,10 @@ void RunLog::Line(std::wstring_view text) {
   if (file_ == nullptr) return;
   const std::string bytes = ToAnsi(text) + "\r\n";
   std::fwrite(bytes.data(), 1, bytes.size(), file_);
-  std::fflush(file_);
+}
+
+void RunLog::Flush() {
+  if (file_ != nullptr) std::fflush(file_);
 }
 
 }  // namespace mailstow

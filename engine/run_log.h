@@ -19,8 +19,10 @@ class RunLog {
   bool Open(const std::wstring& path);
   void Close();
   bool is_open() const { return file_ != nullptr; }
-  // Writes one line; does nothing while no log is open.
+  // Writes one line; does nothing while no log is open. Lines are buffered (a job of
+  // thousands of entries writes several lines per entry) until Flush or Close.
   void Line(std::wstring_view text);
+  void Flush();
 
  private:
   std::FILE* file_ = nullptr;

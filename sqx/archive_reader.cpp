@@ -5,11 +5,13 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <unordered_map>
 
 #include "sqx/aes_cipher.h"
 #include "sqx/central_directory.h"
 #include "sqx/dos_time.h"
 #include "sqx/member_names.h"
+#include "sqx/parallel_for.h"
 #include "sqx/volume_reader.h"
 #include "sqx/zip_format.h"
 
@@ -24,6 +26,7 @@ struct Selected {
   ArchivePosition data;
   uint64_t payload = 0;  // bytes of compressed data, without salt, verifier and code
   AesKeys keys;
+  unsigned char salt[16 + AesCipher::kVerifierSize] = {};  // salt, then the stored verifier
 };
 
 bool Selects(const std::vector<std::string>& requests, const Member& member) {
@@ -34,15 +37,36 @@ bool Selects(const std::vector<std::string>& requests, const Member& member) {
   return false;
 }
 
+// The members the requests select, in request order, each once. A plain name is looked up in
+// a table of the members' names, so that a request per member stays linear in their number;
+// only patterns are matched against every member.
 std::vector<const Member*> SelectInRequestOrder(const ArchiveIndex& index,
                                                 const std::vector<std::string>& requests) {
+  const size_t count = index.members.size();
+  std::vector<std::u32string> names(count);
+  std::unordered_map<std::u32string, std::vector<size_t>> by_name;
+  for (size_t i = 0; i < count; ++i) {
+    names[i] = ComparableName(InterfaceName(index.members[i].name));
+    by_name[names[i]].push_back(i);
+  }
   std::vector<const Member*> selected;
-  std::vector<bool> taken(index.members.size(), false);
+  std::vector<bool> taken(count, false);
+  const auto take = [&](size_t i) {
+    if (taken[i]) return;
+    taken[i] = true;
+    selected.push_back(&index.members[i]);
+  };
   for (const std::string& request : requests) {
-    for (size_t i = 0; i < index.members.size(); ++i) {
-      if (taken[i] || !MatchesRequest(request, InterfaceName(index.members[i].name))) continue;
-      taken[i] = true;
-      selected.push_back(&index.members[i]);
+    const std::u32string wanted = ComparableName(request);
+    if (!IsPattern(request)) {
+      const auto found = by_name.find(wanted);
+      if (found != by_name.end()) {
+        for (size_t i : found->second) take(i);
+      }
+      continue;
+    }
+    for (size_t i = 0; i < count; ++i) {
+      if (!taken[i] && MatchesComparable(wanted, names[i])) take(i);
     }
   }
   return selected;
@@ -65,24 +89,38 @@ class Reader {
   const Member* current() const { return current_; }
 
   // Locates every member's data and checks the password against every encrypted one,
-  // asking the caller for it when the first encrypted member is met.
+  // asking the caller for it when the first encrypted member is met. The keys of each
+  // encrypted member are derived from its own salt; that dominates the cost of many small
+  // members, so all but the first are derived on every core.
   Status Prepare(const std::vector<const Member*>& members, std::vector<Selected>* prepared) {
+    std::vector<size_t> encrypted;
     for (const Member* member : members) {
       current_ = member;
-      if (member->is_folder) {
-        prepared->push_back({member, {}, 0, {}});
-        continue;
-      }
-      if (member->encrypted && !member->aes) return kStatusUnsupported;
-      if (member->method != zip::kMethodStored && member->method != zip::kMethodDeflated) {
-        return kStatusUnsupported;
-      }
       Selected selected;
       selected.member = member;
-      Status status = LocateData(*member, &selected);
-      if (status == kStatusOk && member->aes) status = CheckPassword(&selected);
-      if (status != kStatusOk) return status;
+      if (!member->is_folder) {
+        if (member->encrypted && !member->aes) return kStatusUnsupported;
+        if (member->method != zip::kMethodStored && member->method != zip::kMethodDeflated) {
+          return kStatusUnsupported;
+        }
+        Status status = LocateData(*member, &selected);
+        if (status == kStatusOk && member->aes) status = ReadSalt(&selected);
+        if (status != kStatusOk) return status;
+        if (member->aes) encrypted.push_back(prepared->size());
+      }
       prepared->push_back(selected);
+    }
+    if (encrypted.empty()) return kStatusOk;
+    // The first one alone: a wrong password is reported before any further work.
+    current_ = (*prepared)[encrypted.front()].member;
+    Status status = CheckPassword(&(*prepared)[encrypted.front()]);
+    if (status != kStatusOk) return status;
+    std::vector<Status> results(encrypted.size(), kStatusOk);
+    ParallelFor(encrypted.size() - 1,
+                [&](size_t i) { results[i + 1] = DeriveKeys(&(*prepared)[encrypted[i + 1]]); });
+    for (size_t i = 0; i < results.size(); ++i) {
+      current_ = (*prepared)[encrypted[i]].member;
+      if (results[i] != kStatusOk) return results[i];
     }
     return kStatusOk;
   }
@@ -185,28 +223,43 @@ class Reader {
     return kStatusOk;
   }
 
-  Status CheckPassword(Selected* selected) {
+  // Reads the member's salt and stored password verifier, which precede its data.
+  Status ReadSalt(Selected* selected) {
     const Member& member = *selected->member;
     const size_t salt_size = AesKeys::SaltBytes(member.aes_strength);
     if (salt_size == 0) return kStatusUnsupported;
     const size_t overhead = salt_size + AesCipher::kVerifierSize + AesCipher::kMacSize;
     if (member.compressed < overhead) return kStatusNotAnArchive;
-    unsigned char salt[16 + AesCipher::kVerifierSize];
-    Status status = volumes_.Read(&selected->data, salt, salt_size + AesCipher::kVerifierSize);
+    const Status status =
+        volumes_.Read(&selected->data, selected->salt, salt_size + AesCipher::kVerifierSize);
     if (status != kStatusOk) return status;
     selected->payload = member.compressed - overhead;
+    return kStatusOk;
+  }
+
+  // Asks the caller for the password (once) and checks it against the member's verifier.
+  Status CheckPassword(Selected* selected) {
     if (!password_known_) {
       Event event;
       event.kind = kEventPassword;
-      event.first_name = InterfaceName(member.name);
-      status = RaiseChecked(events_, &event);
+      event.first_name = InterfaceName(selected->member->name);
+      const Status status = RaiseChecked(events_, &event);
       if (status != kStatusOk) return status;
       password_ = event.second_name;
       password_known_ = true;
     }
-    status = DeriveAesKeys(password_, member.aes_strength, salt, &selected->keys);
+    return DeriveKeys(selected);
+  }
+
+  // Derives the member's keys from the known password; safe to run on several threads.
+  Status DeriveKeys(Selected* selected) const {
+    const Member& member = *selected->member;
+    const size_t salt_size = AesKeys::SaltBytes(member.aes_strength);
+    const Status status =
+        DeriveAesKeys(password_, member.aes_strength, selected->salt, &selected->keys);
     if (status != kStatusOk) return status;
-    if (std::memcmp(selected->keys.verifier(), salt + salt_size, AesCipher::kVerifierSize) != 0) {
+    if (std::memcmp(selected->keys.verifier(), selected->salt + salt_size,
+                    AesCipher::kVerifierSize) != 0) {
       return kStatusWrongPassword;
     }
     return kStatusOk;
@@ -241,23 +294,26 @@ std::string ParentFolder(const std::string& path) {
   return cut == std::string::npos || cut == 0 ? std::string() : path.substr(0, cut);
 }
 
-// Writes one member under a temporary name and moves it to `target` once it checked out.
-Status WriteMember(FileSystem& files, Reader& reader, const Selected& selected,
-                   const std::string& target) {
+// Decodes one member into an open file, gives it the member's time and closes it.
+Status DecodeInto(Reader& reader, const Selected& selected, std::unique_ptr<OutputFile> out) {
+  Status status = reader.Decode(selected, out.get());
+  if (status == kStatusOk) status = out->SetModifiedTime(FromDosTime(selected.member->dos_time));
+  const Status closed = out->Close();
+  return status == kStatusOk ? closed : status;
+}
+
+// Writes a member over an existing file: under a temporary name first, moved over the file
+// only once the member checked out, so that a damaged member never spoils what is there.
+Status ReplaceWithMember(FileSystem& files, Reader& reader, const Selected& selected,
+                         const std::string& target) {
   const std::string temporary = target + ".~sqx";
   std::unique_ptr<OutputFile> out;
   Status status = files.Create(temporary, &out);
   if (status != kStatusOk) return status;
-  status = reader.Decode(selected, out.get());
-  const Status closed = out->Close();
-  if (status == kStatusOk) status = closed;
+  status = DecodeInto(reader, selected, std::move(out));
   if (status == kStatusOk) status = files.Replace(temporary, target);
-  if (status != kStatusOk) {
-    files.Remove(temporary);
-    return status;
-  }
-  files.SetModifiedTime(target, FromDosTime(selected.member->dos_time));
-  return kStatusOk;
+  if (status != kStatusOk) files.Remove(temporary);
+  return status;
 }
 
 }  // namespace
@@ -285,6 +341,7 @@ Status ExtractArchive(FileSystem& files, EventSink& events, const std::string& a
   std::vector<Selected> prepared;
   status = reader.Prepare(members, &prepared);
   if (status != kStatusOk) return NamingDamage(events, reader.current(), status);
+  std::string known_parent;  // the folder of the previous member, known to exist
 
   for (const Selected& selected : prepared) {
     const Member& member = *selected.member;
@@ -304,11 +361,28 @@ Status ExtractArchive(FileSystem& files, EventSink& events, const std::string& a
       continue;
     }
     const std::string parent = ParentFolder(target);
-    if (!parent.empty() && !files.Stat(parent).is_folder) {
-      status = files.CreateFolders(parent);
-      if (status != kStatusOk) return status;
+    if (!parent.empty() && parent != known_parent) {
+      if (!files.Stat(parent).is_folder) {
+        status = files.CreateFolders(parent);
+        if (status != kStatusOk) return status;
+      }
+      known_parent = parent;
     }
-    if (files.Stat(target).exists) {
+    // A new file is written in place (a damaged member's remains are removed again); only an
+    // existing file goes the way of a temporary name.
+    std::unique_ptr<OutputFile> out;
+    bool existed = false;
+    status = files.CreateNew(target, &out, &existed);
+    if (status != kStatusOk) return status;
+    if (!existed) {
+      status = DecodeInto(reader, selected, std::move(out));
+      if (status != kStatusOk) {
+        files.Remove(target);
+        return NamingDamage(events, reader.current(), status);
+      }
+      continue;
+    }
+    {
       Event overwrite;
       overwrite.kind = kEventOverwrite;
       overwrite.first_name = event.first_name;
@@ -318,7 +392,7 @@ Status ExtractArchive(FileSystem& files, EventSink& events, const std::string& a
       if (status != kStatusOk) return status;
       if (answer != kAnswerOverwrite) continue;
     }
-    status = WriteMember(files, reader, selected, target);
+    status = ReplaceWithMember(files, reader, selected, target);
     if (status != kStatusOk) return NamingDamage(events, reader.current(), status);
   }
   return kStatusOk;

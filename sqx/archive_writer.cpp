@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "sqx/aes_cipher.h"
+#include "sqx/chunk_compressor.h"
 #include "sqx/dos_time.h"
 #include "sqx/member_names.h"
 #include "sqx/volume_writer.h"
@@ -14,9 +15,6 @@
 namespace sqx {
 namespace {
 
-constexpr size_t kChunk = 256 * 1024;
-// Deflate is kept for a member only when its first chunk shrinks by at least this share.
-constexpr uint64_t kMinSavingPercent = 2;
 // Members this large may outgrow 32-bit size fields once compressed and encrypted.
 constexpr uint64_t kZip64Threshold = zip::kMax32 - (zip::kMax32 >> 8);
 
@@ -122,68 +120,29 @@ std::string CentralHeader(const CentralRecord& record) {
   return header + record.name + extra;
 }
 
-// Streams one member's data: compression, encryption and the CRC of the plain data.
+// Writes one member's data, encrypting it when a cipher is given, and counts the bytes.
 class MemberEncoder {
  public:
   MemberEncoder(VolumeWriter& out, AesCipher* cipher) : out_(out), cipher_(cipher) {}
 
-  // Compresses from here on with the packer's deflate stream.
-  Status StartDeflate(z_stream* stream) {
-    if (deflateReset(stream) != Z_OK) return kStatusIoError;
-    stream_ = stream;
-    return kStatusOk;
+  Status Emit(std::vector<unsigned char>& data) {
+    written_ += data.size();
+    if (cipher_ != nullptr) cipher_->Encrypt(data.data(), data.size());
+    return out_.Write(data.data(), data.size());
   }
 
-  // Feeds plain data; `last` finishes the compressed stream.
-  Status Feed(const unsigned char* data, size_t size, bool last) {
-    crc_ = crc32_z(crc_, data, size);
-    if (stream_ == nullptr) return Emit(data, size);
-    stream_->next_in = const_cast<unsigned char*>(data);
-    stream_->avail_in = static_cast<uInt>(size);
-    for (;;) {
-      stream_->next_out = buffer_;
-      stream_->avail_out = sizeof(buffer_);
-      const int result = deflate(stream_, last ? Z_FINISH : Z_NO_FLUSH);
-      if (result == Z_STREAM_ERROR) return kStatusIoError;
-      const Status status = Emit(buffer_, sizeof(buffer_) - stream_->avail_out);
-      if (status != kStatusOk) return status;
-      if (last ? result == Z_STREAM_END : stream_->avail_out != 0) return kStatusOk;
-    }
-  }
-
-  // Writes data that is already in its final compressed form.
-  Status FeedCompressed(const unsigned char* plain, size_t plain_size, unsigned char* packed,
-                        size_t packed_size) {
-    crc_ = crc32_z(crc_, plain, plain_size);
-    return Emit(packed, packed_size);
-  }
-
-  uint32_t crc() const { return static_cast<uint32_t>(crc_); }
   uint64_t written() const { return written_; }
 
  private:
-  Status Emit(const unsigned char* data, size_t size) {
-    written_ += size;
-    if (cipher_ == nullptr) return out_.Write(data, size);
-    while (size > 0) {
-      const size_t n = std::min(size, sizeof(scratch_));
-      std::copy(data, data + n, scratch_);
-      cipher_->Encrypt(scratch_, n);
-      const Status status = out_.Write(scratch_, n);
-      if (status != kStatusOk) return status;
-      data += n;
-      size -= n;
-    }
-    return kStatusOk;
-  }
-
   VolumeWriter& out_;
   AesCipher* cipher_;
-  z_stream* stream_ = nullptr;
-  unsigned long crc_ = crc32_z(0, nullptr, 0);
   uint64_t written_ = 0;
-  unsigned char buffer_[64 * 1024];
-  unsigned char scratch_[64 * 1024];
+};
+
+// A source as it was found when it was queued.
+struct ListedSource {
+  FileInfo info;
+  size_t chunks = 0;
 };
 
 class Packer {
@@ -194,23 +153,14 @@ class Packer {
         events_(events),
         settings_(settings),
         out_(files, events, archive_path, settings.volume_bytes),
-        input_(new unsigned char[kChunk]),
-        trial_(new unsigned char[compressBound(kChunk)]) {}
-  ~Packer() {
-    if (deflater_ready_) deflateEnd(&deflater_);
-  }
+        compressor_(files, settings.deflate_level, settings.password) {}
 
   Status Run(const std::vector<std::string>& sources) {
-    if (settings_.deflate_level > 0) {
-      if (deflateInit2(&deflater_, settings_.deflate_level, Z_DEFLATED, -MAX_WBITS, 8,
-                       Z_DEFAULT_STRATEGY) != Z_OK) {
-        return kStatusIoError;
-      }
-      deflater_ready_ = true;
-    }
+    sources_ = &sources;
     Status status = out_.Open();
     for (size_t i = 0; status == kStatusOk && i < sources.size(); ++i) {
-      status = PackSource(sources[i]);
+      QueueAhead();
+      status = PackSource(i);
     }
     if (status == kStatusOk) status = WriteDirectory();
     if (status == kStatusOk) status = out_.Commit();
@@ -219,17 +169,31 @@ class Packer {
   }
 
  private:
-  Status PackSource(const std::string& source) {
+  // Lists and queues the sources ahead of the one being written, as far as the compressor's
+  // window reaches, so that the workers always have data to compress.
+  void QueueAhead() {
+    while (listed_.size() < sources_->size() && compressor_.WantsMore()) {
+      const std::string& source = (*sources_)[listed_.size()];
+      ListedSource listed;
+      listed.info = files_.Stat(source);
+      if (listed.info.exists && !listed.info.is_folder) {
+        listed.chunks = compressor_.Queue(source, listed.info.size);
+      }
+      listed_.push_back(listed);
+    }
+  }
+
+  Status PackSource(size_t index) {
     Event event;
     event.kind = kEventStoreEntry;
-    event.first_name = source;
+    event.first_name = (*sources_)[index];
     Status status = RaiseChecked(events_, &event);
     if (status != kStatusOk) return status;
     CentralRecord record;
     record.name = StoredNameFor(event.first_name);
     if (record.name.empty()) return kStatusBadArgument;
     record.flags = zip::kFlagUtf8;
-    const FileInfo info = files_.Stat(source);
+    const FileInfo& info = listed_[index].info;
     if (!info.exists) return kStatusIoError;
     record.dos_time = ToDosTime(info.modified_unix);
     if (info.is_folder) {
@@ -238,10 +202,7 @@ class Packer {
       return WriteFolder(&record);
     }
     record.attributes = zip::kAttributeArchive;
-    std::unique_ptr<InputFile> input;
-    status = files_.OpenRead(source, &input);
-    if (status != kStatusOk) return status;
-    return WriteFile(*input, &record);
+    return WriteFile(info.size, listed_[index].chunks, &record);
   }
 
   Status WriteFolder(CentralRecord* record) {
@@ -253,20 +214,10 @@ class Packer {
     return status;
   }
 
-  Status WriteFile(InputFile& input, CentralRecord* record) {
-    const uint64_t size = input.Size();
-    size_t first = 0;
-    Status status = ReadChunk(input, 0, std::min<uint64_t>(size, kChunk), &first);
-    if (status != kStatusOk) return status;
-    const bool whole = first == size;
-
-    // A trial on the first chunk decides between deflate and storing.
-    bool deflate = settings_.deflate_level > 0 && first > 0;
-    uLongf trial_size = compressBound(kChunk);
-    if (deflate) {
-      deflate = Compress(first, &trial_size) &&
-                trial_size * 100 <= static_cast<uint64_t>(first) * (100 - kMinSavingPercent);
-    }
+  Status WriteFile(uint64_t size, size_t chunks, CentralRecord* record) {
+    PackedChunk chunk = compressor_.Next();
+    if (chunk.status != kStatusOk) return chunk.status;
+    const bool deflate = chunk.deflate;
     record->actual_method = deflate ? zip::kMethodDeflated : zip::kMethodStored;
     record->version_needed = zip::kNeedDeflate;
     record->flags |= zip::kFlagDataDescriptor;
@@ -284,47 +235,36 @@ class Packer {
     }
 
     const std::string header = LocalHeader(*record, zip64);
-    status = out_.KeepTogether(header.size());
+    Status status = out_.KeepTogether(header.size());
     record->local = out_.Here();
     if (status == kStatusOk) status = out_.Write(header.data(), header.size());
     if (status != kStatusOk) return status;
 
     uint64_t overhead = 0;
     if (cipher != nullptr) {
-      unsigned char salt[16];
-      AesKeys keys;
-      status = RandomBytes(salt, sizeof(salt));
-      if (status == kStatusOk) {
-        status = DeriveAesKeys(settings_.password, AesCipher::kStrength256, salt, &keys);
-      }
-      if (status == kStatusOk) status = cipher->Start(keys);
-      if (status == kStatusOk) status = out_.Write(salt, sizeof(salt));
-      if (status == kStatusOk) status = out_.Write(keys.verifier(), AesCipher::kVerifierSize);
+      status = cipher->Start(chunk.keys);
+      if (status == kStatusOk) status = out_.Write(chunk.salt, sizeof(chunk.salt));
+      if (status == kStatusOk) status = out_.Write(chunk.keys.verifier(), AesCipher::kVerifierSize);
       if (status != kStatusOk) return status;
-      overhead = sizeof(salt) + AesCipher::kVerifierSize + AesCipher::kMacSize;
+      overhead = sizeof(chunk.salt) + AesCipher::kVerifierSize + AesCipher::kMacSize;
     }
 
     MemberEncoder encoder(out_, cipher.get());
     ProgressPacer progress(events_, size);
-    if (deflate && whole) {
-      status = encoder.FeedCompressed(input_.get(), first, trial_.get(), trial_size);
-    } else {
-      if (deflate) status = encoder.StartDeflate(&deflater_);
-      uint64_t done = 0;
-      size_t chunk = first;
-      while (status == kStatusOk) {
-        done += chunk;
-        const bool last = done >= size || chunk == 0;
-        status = encoder.Feed(input_.get(), chunk, last);
-        if (status == kStatusOk) status = progress.Advance(done);
-        if (status != kStatusOk || last) break;
-        status = ReadChunk(input, done, std::min<uint64_t>(size - done, kChunk), &chunk);
-      }
-      record->uncompressed = done;
+    uint64_t done = 0;
+    uLong crc = crc32_z(0, nullptr, 0);
+    for (size_t k = 0; k < chunks; ++k) {
+      if (k > 0) chunk = compressor_.Next();
+      if (chunk.status != kStatusOk) return chunk.status;
+      crc = crc32_combine(crc, chunk.crc, static_cast<z_off_t>(chunk.plain.size()));
+      done += chunk.plain.size();
+      status = encoder.Emit(deflate ? chunk.packed : chunk.plain);
+      if (status == kStatusOk) status = progress.Advance(done);
+      if (status != kStatusOk) return status;
     }
-    if (status == kStatusOk) status = progress.Finish();
+    record->uncompressed = done;
+    status = progress.Finish();
     if (status != kStatusOk) return status;
-    if (deflate && whole) record->uncompressed = first;
 
     if (cipher != nullptr) {
       unsigned char mac[AesCipher::kMacSize];
@@ -332,35 +272,17 @@ class Packer {
       status = out_.Write(mac, sizeof(mac));
       if (status != kStatusOk) return status;
     } else {
-      record->crc = encoder.crc();
+      record->crc = static_cast<uint32_t>(crc);
     }
     record->compressed = encoder.written() + overhead;
     if (!zip64 && (record->compressed >= zip::kMax32 || record->uncompressed >= zip::kMax32)) {
-      return kStatusIoError;  // the file grew past the size it had when it was opened
+      return kStatusIoError;
     }
     const std::string descriptor = DataDescriptor(*record, zip64);
     status = out_.KeepTogether(descriptor.size());
     if (status == kStatusOk) status = out_.Write(descriptor.data(), descriptor.size());
     records_.push_back(std::move(*record));
     return status;
-  }
-
-  Status ReadChunk(InputFile& input, uint64_t offset, uint64_t wanted, size_t* got) {
-    const Status status = input.ReadAt(offset, input_.get(), static_cast<size_t>(wanted), got);
-    if (status != kStatusOk) return status;
-    return *got == wanted ? kStatusOk : kStatusIoError;
-  }
-
-  // Compresses the first chunk whole into the trial buffer.
-  bool Compress(size_t size, uLongf* packed_size) {
-    if (deflateReset(&deflater_) != Z_OK) return false;
-    deflater_.next_in = input_.get();
-    deflater_.avail_in = static_cast<uInt>(size);
-    deflater_.next_out = trial_.get();
-    deflater_.avail_out = static_cast<uInt>(*packed_size);
-    const int result = deflate(&deflater_, Z_FINISH);
-    *packed_size = deflater_.total_out;
-    return result == Z_STREAM_END;
   }
 
   Status WriteDirectory() {
@@ -425,11 +347,10 @@ class Packer {
   EventSink& events_;
   const PackSettings& settings_;
   VolumeWriter out_;
-  std::unique_ptr<unsigned char[]> input_;
-  std::unique_ptr<unsigned char[]> trial_;
+  ChunkCompressor compressor_;
+  const std::vector<std::string>* sources_ = nullptr;
+  std::vector<ListedSource> listed_;
   std::vector<CentralRecord> records_;
-  z_stream deflater_ = {};
-  bool deflater_ready_ = false;
 };
 
 }  // namespace

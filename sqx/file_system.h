@@ -26,6 +26,8 @@ class OutputFile {
   virtual ~OutputFile() = default;
   virtual Status Write(const void* data, size_t size) = 0;
   virtual Status WriteAt(uint64_t offset, const void* data, size_t size) = 0;
+  // Sets the file's last-modified time; called after the last write.
+  virtual Status SetModifiedTime(int64_t modified_unix) = 0;
   // Flushes and closes; the object only needs destroying afterwards.
   virtual Status Close() = 0;
 };
@@ -54,6 +56,11 @@ class FileSystem {
   virtual Status OpenRead(const std::string& path, std::unique_ptr<InputFile>* file) = 0;
   // Creates or truncates `path`.
   virtual Status Create(const std::string& path, std::unique_ptr<OutputFile>* file) = 0;
+  // Creates `path` only when nothing exists there yet. When something does, `existed` is set,
+  // no file is opened and the status is still kStatusOk. One name lookup instead of a test
+  // followed by a creation: on hosts whose lookups of missing names are slow, that counts.
+  virtual Status CreateNew(const std::string& path, std::unique_ptr<OutputFile>* file,
+                           bool* existed) = 0;
   // Moves `from` to `to`, replacing an existing file there.
   virtual Status Replace(const std::string& from, const std::string& to) = 0;
   virtual Status Remove(const std::string& path) = 0;

@@ -142,13 +142,26 @@ bool IsSafeStoredName(const std::string& stored) {
   return true;
 }
 
-bool MatchesRequest(const std::string& pattern, const std::string& interface_name) {
-  if (pattern == "*.*" || pattern == "*") return true;
-  std::string normal_pattern = pattern;
-  for (char& c : normal_pattern) {
+std::u32string ComparableName(const std::string& name) {
+  std::string normal = name;
+  for (char& c : normal) {
     if (c == '/') c = '\\';
   }
-  return WildcardMatch(Folded(normal_pattern), Folded(interface_name));
+  return Folded(normal);
+}
+
+bool IsPattern(const std::string& request) {
+  return request.find_first_of("*?") != std::string::npos;
+}
+
+bool MatchesComparable(const std::u32string& pattern, const std::u32string& name) {
+  if (pattern == U"*.*" || pattern == U"*") return true;
+  return WildcardMatch(pattern, name);
+}
+
+bool MatchesRequest(const std::string& pattern, const std::string& interface_name) {
+  if (pattern == "*.*" || pattern == "*") return true;
+  return MatchesComparable(ComparableName(pattern), ComparableName(interface_name));
 }
 
 std::string Cp437ToUtf8(const std::string& bytes) {

@@ -24,6 +24,13 @@ bool IsSafeStoredName(const std::string& stored);
 // regard to letter case; "*.*" and "*" select every member.
 bool MatchesRequest(const std::string& pattern, const std::string& interface_name);
 
+// The form in which names and patterns are compared: "\" separators, letters folded.
+std::u32string ComparableName(const std::string& name);
+// True when the request holds '*' or '?' and so may select several members.
+bool IsPattern(const std::string& request);
+// MatchesRequest on names already in comparable form.
+bool MatchesComparable(const std::u32string& pattern, const std::u32string& name);
+
 // Names of members written without the UTF-8 flag use the original IBM PC code page.
 std::string Cp437ToUtf8(const std::string& bytes);
 

@@ -87,6 +87,11 @@ class PosixOutputFile : public OutputFile {
     if (n < 0) return FromErrno(errno);
     return static_cast<size_t>(n) == size ? kStatusOk : kStatusIoError;
   }
+  Status SetModifiedTime(int64_t modified_unix) override {
+    const struct timespec times[2] = {{static_cast<time_t>(modified_unix), 0},
+                                      {static_cast<time_t>(modified_unix), 0}};
+    return futimens(fd_, times) == 0 ? kStatusOk : FromErrno(errno);
+  }
   Status Close() override {
     const int fd = fd_;
     fd_ = -1;
@@ -123,6 +128,18 @@ class PosixFileSystem : public FileSystem {
   Status Create(const std::string& path, std::unique_ptr<OutputFile>* file) override {
     const int fd = open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return FromErrno(errno);
+    *file = std::make_unique<PosixOutputFile>(fd);
+    return kStatusOk;
+  }
+  Status CreateNew(const std::string& path, std::unique_ptr<OutputFile>* file,
+                   bool* existed) override {
+    *existed = false;
+    const int fd = open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+      if (errno != EEXIST) return FromErrno(errno);
+      *existed = true;
+      return kStatusOk;
+    }
     *file = std::make_unique<PosixOutputFile>(fd);
     return kStatusOk;
   }

@@ -27,6 +27,17 @@ Status FromWin32(DWORD error) {
 
 Status LastError() { return FromWin32(GetLastError()); }
 
+// 100-ns intervals between 1601-01-01 and 1970-01-01.
+constexpr int64_t kUnixEpochAsFileTime = 116444736000000000LL;
+
+FILETIME ToFileTime(int64_t modified_unix) {
+  const uint64_t ticks = static_cast<uint64_t>(modified_unix * 10000000 + kUnixEpochAsFileTime);
+  FILETIME time;
+  time.dwLowDateTime = static_cast<DWORD>(ticks);
+  time.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+  return time;
+}
+
 std::wstring Wide(const std::string& path) {
   std::wstring wide = Utf8ToWide(path);
   for (wchar_t& c : wide) {
@@ -34,9 +45,6 @@ std::wstring Wide(const std::string& path) {
   }
   return wide;
 }
-
-// 100-ns intervals between 1601-01-01 and 1970-01-01.
-constexpr int64_t kUnixEpochAsFileTime = 116444736000000000LL;
 
 class Win32InputFile : public InputFile {
  public:
@@ -94,6 +102,10 @@ class Win32OutputFile : public OutputFile {
     if (!SetFilePointerEx(handle_, saved, nullptr, FILE_BEGIN)) return LastError();
     return status;
   }
+  Status SetModifiedTime(int64_t modified_unix) override {
+    const FILETIME time = ToFileTime(modified_unix);
+    return SetFileTime(handle_, nullptr, nullptr, &time) ? kStatusOk : LastError();
+  }
   Status Close() override {
     const HANDLE handle = handle_;
     handle_ = INVALID_HANDLE_VALUE;
@@ -140,6 +152,25 @@ class Win32FileSystem : public FileSystem {
     *file = std::make_unique<Win32OutputFile>(handle);
     return kStatusOk;
   }
+  Status CreateNew(const std::string& path, std::unique_ptr<OutputFile>* file,
+                   bool* existed) override {
+    *existed = false;
+    const std::wstring wide = Wide(path);
+    const HANDLE handle = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      const DWORD error = GetLastError();
+      // A folder or a read-only file of that name may fail with other codes than "exists".
+      if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ||
+          GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        *existed = true;
+        return kStatusOk;
+      }
+      return FromWin32(error);
+    }
+    *file = std::make_unique<Win32OutputFile>(handle);
+    return kStatusOk;
+  }
   Status Replace(const std::string& from, const std::string& to) override {
     return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)
@@ -168,10 +199,7 @@ class Win32FileSystem : public FileSystem {
     const HANDLE handle = CreateFileW(Wide(path).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
                                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return LastError();
-    const uint64_t ticks = static_cast<uint64_t>(modified_unix * 10000000 + kUnixEpochAsFileTime);
-    FILETIME time;
-    time.dwLowDateTime = static_cast<DWORD>(ticks);
-    time.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+    const FILETIME time = ToFileTime(modified_unix);
     const BOOL ok = SetFileTime(handle, nullptr, nullptr, &time);
     const Status status = ok ? kStatusOk : LastError();
     CloseHandle(handle);

@@ -174,8 +174,8 @@ TEST_F(ArchiveJobTest, BackupAndRestoreWriteTheirLogBlocksLineForLine) {
 }
 
 TEST_F(ArchiveJobTest, EventsFollowTheEntriesAndProgressEndsAtTheTop) {
-  // One file large enough for several progress reports of its own.
-  std::string large(700 * 1024, '\0');
+  // One file large enough for several progress reports of its own (one per MiB read).
+  std::string large(2600 * 1024, '\0');
   for (size_t i = 0; i < large.size(); ++i) large[i] = static_cast<char>((i * 7919) >> 5);
   WriteBytes(src_ + L"\\large.bin", large);
   WriteBytes(src_ + L"\\two.txt", "two");

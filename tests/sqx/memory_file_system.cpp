@@ -37,6 +37,7 @@ class MemoryOutput : public OutputFile {
     std::memcpy(file.data() + offset, data, size);
     return kStatusOk;
   }
+  Status SetModifiedTime(int64_t) override { return kStatusOk; }
   Status Close() override { return kStatusOk; }
 
  private:
@@ -75,6 +76,12 @@ Status MemoryFileSystem::Create(const std::string& path, std::unique_ptr<OutputF
   files[path].clear();
   *file = std::make_unique<MemoryOutput>(*this, path);
   return kStatusOk;
+}
+
+Status MemoryFileSystem::CreateNew(const std::string& path, std::unique_ptr<OutputFile>* file,
+                                   bool* existed) {
+  *existed = Stat(path).exists;
+  return *existed ? kStatusOk : Create(path, file);
 }
 
 Status MemoryFileSystem::Replace(const std::string& from, const std::string& to) {

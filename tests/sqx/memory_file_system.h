@@ -20,6 +20,8 @@ class MemoryFileSystem : public FileSystem {
   FileInfo Stat(const std::string& path) override;
   Status OpenRead(const std::string& path, std::unique_ptr<InputFile>* file) override;
   Status Create(const std::string& path, std::unique_ptr<OutputFile>* file) override;
+  Status CreateNew(const std::string& path, std::unique_ptr<OutputFile>* file,
+                   bool* existed) override;
   Status Replace(const std::string& from, const std::string& to) override;
   Status Remove(const std::string& path) override;
   Status CreateFolders(const std::string& path) override;

@@ -32,6 +32,10 @@ struct Contents {
     Add("attachment.jpg", NoiseBytes(200 * 1024, 12));
     Add("empty.txt", "");
     Add("Entwürfe/Notiz.txt", MailText(3000, 13));
+    // Larger members are compressed in chunks on several threads: the chunks' outputs must
+    // join into one stream, and a member whose start does not shrink is stored whole.
+    Add("Archive.mbx", MailText(3 * 1024 * 1024 + 12345, 14));
+    Add("mixed.bin", NoiseBytes(1024 * 1024, 15) + MailText(1536 * 1024, 16));
   }
   void Add(const std::string& name, const std::string& contents) {
     paths.push_back(folder / name);

@@ -1,0 +1,80 @@
+#!/bin/bash
+# Backup and direct restore of a generated mail store through the real wizard under Wine, next
+# to 7zz on the same folders in the same run: time, MiB/s, archive size and peak memory, without
+# and with a password (AES-256). A benchmark, not a test.
+#
+#   bench/wizard_bench.sh [MIB] [BUILD_DIR]     defaults: 401, this machine's Windows build
+#
+# Needs the Windows build (ninja -C BUILD_DIR wizard_bench), Wine, xvfb-run and 7zz. The data
+# lives in a Wine prefix of its own below BUILD_DIR, removed at the end.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/windows-arch.sh
+mib=${1:-401}
+build=$(realpath "${2:-$WIN_BUILD}")
+password="bench password"
+prefix_name=wizard_bench
+prefix="$build/wine/prefixes/$prefix_name"
+work=$(mktemp -d /tmp/wizard-bench.XXXXXX)
+cleanup() {
+  WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
+  rm -rf "$work" "$prefix"
+}
+trap cleanup EXIT
+
+# Runs the Wine half; "prepare" makes the prefix afresh, the other commands reuse it.
+bench() {
+  local where=(--prefix "$prefix")
+  if [ "$1" = prepare ]; then
+    export MAILSTOW_PREFIX=$prefix_name
+    where=()
+  fi
+  MAILSTOW_DIST="$build/dist" xvfb-run -a -s "-screen 0 1280x1024x24" \
+    "$build/wine-run.sh" "${where[@]}" "$build/bench/wizard_bench.exe" "$@"
+  unset MAILSTOW_PREFIX
+  touch "$prefix/.ready"
+}
+
+row() {  # label seconds bytes-of-data archive-bytes peak-KiB
+  awk -v l="$1" -v s="$2" -v b="$3" -v a="$4" -v k="$5" 'BEGIN {
+    printf "%-34s %8.1f s %8.1f MiB/s %10s %9.1f MiB\n", l, s, b / 1048576 / s,
+           (a == "" ? "" : sprintf("%.1f MiB", a / 1048576)), k / 1024 }'
+}
+
+echo "Backup and direct restore of a ${mib} MiB mail store, $(nproc) cores, build $(basename "$build")"
+bench prepare "$build/tools/make_world.exe" "$mib" "$work/folders.txt"
+WINEPREFIX="$prefix" wineserver -w
+mapfile -t folders < <(cd "$prefix/drive_c" && while read -r folder; do
+  realpath --relative-to=. "$folder"; done <"$work/folders.txt")
+bytes=$(cd "$prefix/drive_c" && du -cb "${folders[@]}" | tail -1 | cut -f1)
+files=$(cd "$prefix/drive_c" && find "${folders[@]}" -type f | wc -l)
+echo "$files files, $(awk -v b="$bytes" 'BEGIN { printf "%.1f", b / 1048576 }') MiB"
+printf "%-34s %10s %14s %10s %13s\n" "" "time" "throughput" "archive" "peak memory"
+
+archive_win='C:\Bench\store.ebk'
+archive="$prefix/drive_c/Bench/store.ebk"
+for pw in "" "$password"; do
+  label=$([ -z "$pw" ] && echo "no password" || echo "AES-256")
+  # 7zz on the same folders, one thread, as fast (mx1) and as thorough (mx5) as comparable.
+  for level in 1 5; do
+    rm -f "$work/7zz.zip"
+    start=$(date +%s.%N)
+    (cd "$prefix/drive_c" && /usr/bin/time -f "%M" -o "$work/7zz.mem" \
+      7zz a -tzip -mx$level -mmt1 ${pw:+-mem=AES256 "-p$pw"} "$work/7zz.zip" "${folders[@]}" >/dev/null)
+    end=$(date +%s.%N)
+    row "7zz a -mx$level -mmt1, $label" "$(echo "$end - $start" | bc)" "$bytes" \
+      "$(stat -c %s "$work/7zz.zip")" "$(cat "$work/7zz.mem")"
+  done
+  read -r seconds peak outcome < <(bench backup "$archive_win" ${pw:+"$pw"})
+  row "Mailstow backup, $label" "$seconds" "$bytes" "$(stat -c %s "$archive")" "$((peak / 1024))"
+  [ "$outcome" = "Backup completed!" ] || echo "  (the backup ended with: $outcome)"
+
+  rm -rf "$work/x"
+  start=$(date +%s.%N)
+  /usr/bin/time -f "%M" -o "$work/7zz.mem" 7zz x -y ${pw:+"-p$pw"} -o"$work/x" "$archive" >/dev/null
+  end=$(date +%s.%N)
+  row "7zz x of that archive" "$(echo "$end - $start" | bc)" "$bytes" "" "$(cat "$work/7zz.mem")"
+  read -r seconds peak outcome < <(bench restore "$archive_win" ${pw:+"$pw"})
+  row "Mailstow direct restore, $label" "$seconds" "$bytes" "" "$((peak / 1024))"
+  [ "$outcome" = "Restore completed!" ] || echo "  (the restore ended with: $outcome)"
+done

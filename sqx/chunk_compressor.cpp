@@ -1,0 +1,163 @@
+#include "sqx/chunk_compressor.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <atomic>
+
+namespace sqx {
+namespace {
+
+constexpr size_t kDictionary = 32 * 1024;
+// Deflate is kept for a member only when its first chunk shrinks by at least this share.
+constexpr uint64_t kMinSavingPercent = 2;
+
+enum Decision : int { kUndecided = -1, kStore = 0, kDeflate = 1 };
+
+}  // namespace
+
+struct ChunkCompressor::Member {
+  std::string source;
+  std::atomic<int> decision{kUndecided};
+};
+
+ChunkCompressor::ChunkCompressor(FileSystem& files, int deflate_level, std::string password)
+    : files_(files), level_(deflate_level), password_(std::move(password)) {
+  const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+  window_ = 2 * size_t{threads} + 2;
+  for (unsigned i = 0; i < threads; ++i) workers_.emplace_back([this] { Work(); });
+}
+
+ChunkCompressor::~ChunkCompressor() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  task_ready_.notify_all();
+  for (std::thread& worker : workers_) worker.join();
+}
+
+size_t ChunkCompressor::Queue(const std::string& source, uint64_t size) {
+  auto member = std::make_shared<Member>();
+  member->source = source;
+  if (level_ == 0 || size == 0) member->decision = kStore;
+  size_t count = 0;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    uint64_t offset = 0;
+    do {
+      Task task;
+      task.member = member;
+      task.offset = offset;
+      task.size = static_cast<size_t>(std::min<uint64_t>(size - offset, kChunkSize));
+      task.first = offset == 0;
+      offset += task.size;
+      task.last = offset >= size;
+      tasks_.push_back(std::move(task));
+      ++queued_;
+      ++count;
+    } while (offset < size);
+  }
+  task_ready_.notify_all();
+  return count;
+}
+
+bool ChunkCompressor::WantsMore() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return queued_ < taken_ + 2 * window_;
+}
+
+PackedChunk ChunkCompressor::Next() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  const uint64_t wanted = taken_;
+  chunk_ready_.wait(lock, [&] { return done_.count(wanted) != 0; });
+  PackedChunk chunk = std::move(done_[wanted]);
+  done_.erase(wanted);
+  ++taken_;
+  lock.unlock();
+  task_ready_.notify_all();  // the window moved on
+  return chunk;
+}
+
+void ChunkCompressor::Work() {
+  z_stream stream = {};
+  const bool deflating = level_ > 0 && deflateInit2(&stream, level_, Z_DEFLATED, -MAX_WBITS, 8,
+                                                    Z_DEFAULT_STRATEGY) == Z_OK;
+  for (;;) {
+    Task task;
+    uint64_t sequence = 0;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      task_ready_.wait(
+          lock, [&] { return stopping_ || (!tasks_.empty() && next_task_ < taken_ + window_); });
+      if (stopping_) break;
+      task = std::move(tasks_.front());
+      tasks_.pop_front();
+      sequence = next_task_++;
+    }
+    PackedChunk chunk = Run(task, deflating ? &stream : nullptr);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      done_[sequence] = std::move(chunk);
+    }
+    chunk_ready_.notify_all();
+  }
+  if (deflating) deflateEnd(&stream);
+}
+
+PackedChunk ChunkCompressor::Run(const Task& task, z_stream_s* stream) {
+  PackedChunk chunk;
+  Member& member = *task.member;
+  // The 32 KiB before the chunk prime the compressor; they are read with it.
+  const size_t primer = static_cast<size_t>(std::min<uint64_t>(task.offset, kDictionary));
+  std::vector<unsigned char> read(primer + task.size);
+  std::unique_ptr<InputFile> input;
+  chunk.status = files_.OpenRead(member.source, &input);
+  if (chunk.status == kStatusOk && !read.empty()) {
+    size_t got = 0;
+    chunk.status = input->ReadAt(task.offset - primer, read.data(), read.size(), &got);
+    // A file that shrank since it was listed cannot be stored as listed.
+    if (chunk.status == kStatusOk && got != read.size()) chunk.status = kStatusIoError;
+  }
+  input.reset();
+  if (chunk.status != kStatusOk) return chunk;
+  chunk.plain.assign(read.begin() + static_cast<std::ptrdiff_t>(primer), read.end());
+  chunk.crc = static_cast<uint32_t>(crc32_z(crc32_z(0, nullptr, 0), chunk.plain.data(), task.size));
+
+  // Later chunks of a member that is stored anyway are not compressed.
+  if (stream != nullptr && member.decision != kStore) {
+    chunk.packed.resize(deflateBound(stream, task.size) + 16);
+    bool ok = deflateReset(stream) == Z_OK;
+    if (ok && primer > 0) {
+      ok = deflateSetDictionary(stream, read.data(), static_cast<uInt>(primer)) == Z_OK;
+    }
+    stream->next_in = chunk.plain.data();
+    stream->avail_in = static_cast<uInt>(task.size);
+    stream->next_out = chunk.packed.data();
+    stream->avail_out = static_cast<uInt>(chunk.packed.size());
+    const int result = ok ? deflate(stream, task.last ? Z_FINISH : Z_SYNC_FLUSH) : Z_STREAM_ERROR;
+    ok = task.last ? result == Z_STREAM_END : result == Z_OK && stream->avail_in == 0;
+    if (!ok) {
+      chunk.status = kStatusIoError;
+      return chunk;
+    }
+    chunk.packed.resize(chunk.packed.size() - stream->avail_out);
+  }
+  if (task.first) {
+    if (member.decision == kUndecided) {
+      const bool shrinks = chunk.packed.size() * 100 <= task.size * (100 - kMinSavingPercent);
+      member.decision = shrinks ? kDeflate : kStore;
+    }
+    chunk.deflate = member.decision == kDeflate;
+    if (!password_.empty()) {
+      chunk.status = RandomBytes(chunk.salt, sizeof(chunk.salt));
+      if (chunk.status == kStatusOk) {
+        chunk.status = DeriveAesKeys(password_, AesCipher::kStrength256, chunk.salt, &chunk.keys);
+      }
+    }
+  }
+  if (member.decision == kStore) chunk.packed.clear();
+  return chunk;
+}
+
+}  // namespace sqx
