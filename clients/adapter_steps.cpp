@@ -6,8 +6,10 @@
 #include "app/ini_file.h"
 #include "app/settings.h"
 #include "app/wizard_job.h"
+#include "clients/adapter_values.h"
 #include "engine/archive_job.h"
 #include "engine/job_rules.h"
+#include "sqx/sqx_api.h"
 
 namespace mailstow {
 
@@ -68,6 +70,14 @@ void ExtractFolder(AdapterContext& context, const std::wstring& archive_folder,
   context.archive.ReleaseFileList();
 }
 
+bool ExtractToStaging(AdapterContext& context, const std::vector<std::wstring>& members) {
+  std::vector<std::wstring> files;
+  for (const std::wstring& member : members)
+    files.push_back(member.substr(member.rfind(L'\\') + 1));
+  ClearStagedFiles(context, files);
+  return ExtractNames(context, members, context.staging_folder + L"\\") == sqx::kStatusOk;
+}
+
 std::vector<std::wstring> TickedTexts(const CheckListBox& list) {
   std::vector<std::wstring> texts;
   for (int i = 0; i < list.Count(); ++i) {
@@ -122,6 +132,29 @@ std::optional<IniText> ReadOwnManifest(AdapterContext& context, const std::wstri
     return std::nullopt;
   }
   return manifest;
+}
+
+void FillRestoreLists(AdapterContext& context, const std::wstring& client_key,
+                      const std::vector<std::wstring>& item_names) {
+  const std::optional<IniText> manifest = ReadOwnManifest(context, client_key);
+  if (!manifest) return;
+  const size_t count = manifest->KeyNames(L"Identities").size();
+  for (size_t i = 1; i <= count; ++i) {
+    context.job.restore_identities().Add(
+        manifest->ReadString(L"Identities", L"Item" + std::to_wstring(i), L""));
+  }
+  CheckListBox items = context.job.restore_items();
+  for (const std::wstring& item : item_names) items.SetEntryEnabled(items.Add(item), false);
+  const size_t item_count = manifest->KeyNames(L"Items").size();
+  for (size_t i = 1; i <= item_count; ++i) {
+    const std::wstring stored = manifest->ReadString(L"Items", L"Item" + std::to_wstring(i), L"");
+    for (int e = 0; e < items.Count(); ++e) {
+      if (items.Text(e) == stored) {
+        items.SetEntryEnabled(e, true);
+        items.SetTicked(e, true);
+      }
+    }
+  }
 }
 
 IniWriter ManifestFor(const std::wstring& client_key, const std::vector<std::wstring>& identities,

@@ -29,6 +29,11 @@ int ExtractNames(AdapterContext& context, const std::vector<std::wstring>& names
 void ExtractFolder(AdapterContext& context, const std::wstring& archive_folder,
                    const std::wstring& target_folder, bool keep_folders = false);
 
+// One extraction run of the named members into the staging folder, after deleting any
+// earlier copies of their files there; true only when the run returned OK, so that a dump or
+// side file is acted on only when this run brought it.
+bool ExtractToStaging(AdapterContext& context, const std::vector<std::wstring>& members);
+
 // The ticked entries of a check list, in order.
 std::vector<std::wstring> TickedTexts(const class CheckListBox& list);
 // Every entry of a check list, ticked or not.
@@ -52,6 +57,12 @@ IniText ReadStagingIni(const AdapterContext& context, const std::wstring& file_n
 // Extracts the manifest into the staging folder and reads it; when it belongs to another
 // client, sets the wrong-client flag and returns nullopt.
 std::optional<IniText> ReadOwnManifest(AdapterContext& context, const std::wstring& client_key);
+
+// The manifest reader common to the clients: the restore identity list gets [Identities]
+// "Item1"...; the item names are added unticked and disabled, and those named in [Items]
+// are ticked and enabled. Sets the wrong-client flag for another client's archive.
+void FillRestoreLists(AdapterContext& context, const std::wstring& client_key,
+                      const std::vector<std::wstring>& item_names);
 
 // The manifest "infobak.ini" with [Backup] "EmailClient" and the ticked identities and
 // items numbered "Item1"...; further sections follow in the order given.

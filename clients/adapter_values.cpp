@@ -92,6 +92,28 @@ bool AddFileIfExists(AdapterContext& context, const std::wstring& path, const st
   return true;
 }
 
+bool AddFolderEntriesIfExists(AdapterContext& context, const std::wstring& folder_path,
+                              const std::wstring& archive_folder, const std::wstring& strip_prefix,
+                              const std::wstring& extension) {
+  if (!FolderExists(folder_path)) {
+    context.log.Line(L"Not found: " + folder_path);
+    return false;
+  }
+  context.archive.AddFolderEntries(folder_path, archive_folder, strip_prefix, extension);
+  return true;
+}
+
+std::wstring SafeFolderName(const std::wstring& name) {
+  std::wstring safe = name;
+  for (wchar_t& c : safe) {
+    if (c < 32 || std::wstring_view(L"<>:\"/\\|?*").find(c) != std::wstring_view::npos) c = L'_';
+  }
+  for (size_t i = safe.size(); i > 0 && (safe[i - 1] == L'.' || safe[i - 1] == L' '); --i) {
+    safe[i - 1] = L'_';
+  }
+  return safe.empty() ? L"_" : safe;
+}
+
 void ClearStagedFiles(const AdapterContext& context, const std::vector<std::wstring>& files) {
   for (const std::wstring& file : files) {
     const std::wstring path = context.staging_folder + L"\\" + file;

@@ -44,6 +44,16 @@ std::vector<std::wstring> SectionValues(const IniText& ini, const std::wstring& 
 bool AddFileIfExists(AdapterContext& context, const std::wstring& path, const std::wstring& folder,
                      const std::wstring& strip_prefix);
 
+// AddFolderEntries when the folder exists; otherwise the run log names it ("Not found:
+// <path>") and nothing is added. True when the folder exists.
+bool AddFolderEntriesIfExists(AdapterContext& context, const std::wstring& folder_path,
+                              const std::wstring& archive_folder, const std::wstring& strip_prefix,
+                              const std::wstring& extension);
+
+// A name usable as one folder name: characters that file names cannot hold become "_", as do
+// trailing dots and spaces and the names "." and "..".
+std::wstring SafeFolderName(const std::wstring& name);
+
 // Deletes earlier copies of the named files from the staging folder, so that an extraction
 // run that fails to bring them anew never leaves a stale file to be acted on.
 void ClearStagedFiles(const AdapterContext& context, const std::vector<std::wstring>& files);

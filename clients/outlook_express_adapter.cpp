@@ -124,29 +124,7 @@ class OutlookExpressAdapter : public MailClientAdapter {
   }
 
   void ReadManifest() override {
-    const std::optional<IniText> own = ReadOwnManifest(context_, kClientKey);
-    if (!own) return;
-    const IniText& manifest = *own;
-    const size_t count = manifest.KeyNames(L"Identities").size();
-    for (size_t i = 1; i <= count; ++i) {
-      context_.job.restore_identities().Add(
-          manifest.ReadString(L"Identities", L"Item" + std::to_wstring(i), L""));
-    }
-    CheckListBox items = context_.job.restore_items();
-    for (const wchar_t* item : kItemNames) {
-      const int index = items.Add(item);
-      items.SetEntryEnabled(index, false);
-    }
-    const size_t item_count = manifest.KeyNames(L"Items").size();
-    for (size_t i = 1; i <= item_count; ++i) {
-      const std::wstring stored = manifest.ReadString(L"Items", L"Item" + std::to_wstring(i), L"");
-      for (int e = 0; e < items.Count(); ++e) {
-        if (items.Text(e) == stored) {
-          items.SetEntryEnabled(e, true);
-          items.SetTicked(e, true);
-        }
-      }
-    }
+    FillRestoreLists(context_, kClientKey, {kItemNames.begin(), kItemNames.end()});
   }
 
   void RestoreDirect() override {

@@ -6,6 +6,8 @@ namespace {
 constexpr ClientDescription kDescribedClients[] = {
     {L"OutlookExpress", &DescribeOutlookExpress},
     {L"Favorites", &DescribeFavorites},
+    {L"Eudora", &DescribeEudora},
+    {L"IncrediMail", &DescribeIncrediMail},
 };
 
 }  // namespace

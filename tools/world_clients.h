@@ -22,6 +22,8 @@ struct ClientDescription {
 
 ClientWorld DescribeOutlookExpress(uint64_t seed, double scale);
 ClientWorld DescribeFavorites(uint64_t seed, double scale);
+ClientWorld DescribeEudora(uint64_t seed, double scale);
+ClientWorld DescribeIncrediMail(uint64_t seed, double scale);
 
 std::span<const ClientDescription> DescribedClients();
 // The description of a client key (exact comparison), or null.

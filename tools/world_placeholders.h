@@ -19,7 +19,13 @@ using FolderLookup = std::function<std::optional<std::wstring>(std::wstring_view
 // that the lookup does not know; text is then left as it was.
 bool ResolveLeadingPlaceholder(std::wstring& text, const FolderLookup& lookup);
 
-// Resolves every path, folder and string value of the worlds. False, with the unknown text in
+// Replaces placeholders that begin an argument of a command line (after a space or a quote).
+// False, with the text in *unresolved, when one is unknown.
+bool ResolveArgumentPlaceholders(std::wstring& text, const FolderLookup& lookup,
+                                 std::wstring* unresolved);
+
+// Resolves every path, folder and string value of the worlds (in string values, also the
+// placeholders that begin a command-line argument). False, with the unknown text in
 // *unresolved, when a placeholder is unknown.
 bool ResolveWorld(std::vector<ClientWorld>& worlds, const FolderLookup& lookup,
                   std::wstring* unresolved);
