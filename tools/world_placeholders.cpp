@@ -17,7 +17,11 @@ bool ResolveLeadingPlaceholder(std::wstring& text, const FolderLookup& lookup) {
 bool ResolveArgumentPlaceholders(std::wstring& text, const FolderLookup& lookup,
                                  std::wstring* unresolved) {
   for (size_t at = text.find(L'<', 1); at != std::wstring::npos; at = text.find(L'<', at + 1)) {
-    if (text[at - 1] != L' ' && text[at - 1] != L'"') continue;
+    const size_t end = text.find(L'>', at);
+    if ((text[at - 1] != L' ' && text[at - 1] != L'"') || end == std::wstring::npos ||
+        end + 1 >= text.size() || text[end + 1] != L'\\') {
+      continue;
+    }
     std::wstring rest = text.substr(at);
     if (!ResolveLeadingPlaceholder(rest, lookup)) {
       *unresolved = text;

@@ -19,7 +19,8 @@ using FolderLookup = std::function<std::optional<std::wstring>(std::wstring_view
 // that the lookup does not know; text is then left as it was.
 bool ResolveLeadingPlaceholder(std::wstring& text, const FolderLookup& lookup);
 
-// Replaces placeholders that begin an argument of a command line (after a space or a quote).
+// Replaces placeholders that begin a path argument of a command line: after a space or a
+// quote, and followed by a backslash.
 // False, with the text in *unresolved, when one is unknown.
 bool ResolveArgumentPlaceholders(std::wstring& text, const FolderLookup& lookup,
                                  std::wstring* unresolved);

@@ -266,8 +266,9 @@ TEST_F(IncrediMailTest, MachineVariantRoundTripsMovesToAPerUserMachineAndRefuses
                               "]\r\n\"Planted\"=\"C:\\planted.exe\"\r\n\r\n[HKEY_LOCAL_MACHINE\\" +
                               ToAnsi(kIdentities) + "\\Planted]\r\n\"Identity\"=\"Planted\"\r\n";
   std::vector<PackedMember> crafted;
-  for (const std::wstring& name : ArchiveMembers(archive)) {
-    if (name.ends_with(L"\\") || name.ends_with(L"/")) continue;  // folder entries
+  const std::vector<std::wstring> members = ArchiveMembers(archive);
+  for (const std::wstring& name : members) {
+    if (name.ends_with(L"\\Message Store\\Attachments")) continue;  // a folder's own entry
     PackedMember member{name, {}};
     ASSERT_TRUE(ReadArchiveMember(archive, name, &member.bytes)) << ToUtf8(name);
     if (name == L"infobak.ini") {
