@@ -21,6 +21,13 @@
 namespace mailstow::e2e {
 namespace {
 
+std::vector<std::wstring> SectionValues(const IniText& ini, const wchar_t* section) {
+  std::vector<std::wstring> values;
+  for (const std::wstring& key : ini.KeyNames(section))
+    values.push_back(ini.ReadString(section, key, L""));
+  return values;
+}
+
 constexpr wchar_t kProgramKey[] = L"SOFTWARE\\incredimail";
 constexpr wchar_t kIdentities[] = L"SOFTWARE\\incredimail\\identities";
 constexpr wchar_t kContent[] = L"SOFTWARE\\incredimail\\content";
@@ -111,8 +118,10 @@ class IncrediMailTest : public ::testing::Test {
     wizard_.Next();
   }
 
-  // Backs up every offered identity and item; the list offers the valid identities only.
-  void Backup(const std::wstring& archive, const std::vector<ImIdentity>& machine) {
+  // Backs up every item and the offered identities but those at the unticked positions; the
+  // list offers the valid identities only.
+  void Backup(const std::wstring& archive, const std::vector<ImIdentity>& machine,
+              const std::vector<int>& unticked = {}) {
     StartAt(L"RadioButton1");
     ASSERT_EQ(wizard_.ActivePage(), 4);
     HWND list = wizard_.Control(L"CheckListBox1");
@@ -122,6 +131,7 @@ class IncrediMailTest : public ::testing::Test {
       if (identity.valid) valid.push_back(identity.name);
     }
     EXPECT_EQ(offered, valid);
+    for (int position : unticked) ListToggle(list, position);
     wizard_.Next();
     ASSERT_EQ(wizard_.ActivePage(), 5);
     wizard_.Type(L"Edit1", archive);
@@ -166,13 +176,24 @@ class IncrediMailTest : public ::testing::Test {
     for (const wchar_t* folder : kStationeryFolders) RemoveTree(data_ + L"\\" + folder);
   }
 
-  // Backs up, wipes and restores directly; nothing may differ afterwards.
-  void RoundTrip(HKEY root, const std::wstring& archive) {
+  // Backs up, wipes what was backed up and restores directly; nothing may differ afterwards.
+  void RoundTrip(HKEY root, const std::wstring& archive, const std::vector<int>& unticked = {}) {
     const std::vector<ImIdentity> machine = Identities(root);
-    ASSERT_EQ(machine.size(), 5u);
+    ASSERT_GE(machine.size(), 5u);
     const Snapshot before = TakeSnapshot(scope_);
-    Backup(archive, machine);
-    Wipe(root, machine);
+    Backup(archive, machine, unticked);
+    backup_log_ = Log();
+    std::vector<ImIdentity> backed_up;
+    for (const ImIdentity& identity : machine) {
+      if (!identity.valid) continue;
+      const int position = static_cast<int>(backed_up.size() + skipped_.size());
+      if (std::find(unticked.begin(), unticked.end(), position) != unticked.end()) {
+        skipped_.push_back(identity);
+      } else {
+        backed_up.push_back(identity);
+      }
+    }
+    Wipe(root, backed_up);
     ASSERT_FALSE(Differences(before, TakeSnapshot(scope_)).empty());
     Restore(archive);
     EXPECT_EQ(Joined(Differences(before, TakeSnapshot(scope_))), "");
@@ -181,17 +202,40 @@ class IncrediMailTest : public ::testing::Test {
   std::wstring Log() const { return ReadSystemTextFile(folder_ + L"Log.txt").value_or(L""); }
 
   SnapshotSpec scope_;
+  std::vector<ImIdentity> skipped_;  // offered but left unticked by the last round trip
+  std::wstring backup_log_;          // the log of the last round trip's backup
   std::wstring data_;
   std::wstring folder_;
   WizardSession wizard_;
 };
 
 TEST_F(IncrediMailTest, PerUserRoundTripLosesNothingAndAnotherFolderGetsTheLayout) {
+  // A second identity key with the name of another identity, first in the list and unticked:
+  // the ticked one is backed up, the twin is only logged.
+  const std::wstring twin = L"{00000000-0000-4000-8000-0000000000AA}";
+  const std::wstring shared_name = L"Family";
+  {
+    RegistryKey key;
+    ASSERT_TRUE(key.Open(HKEY_CURRENT_USER, std::wstring(kIdentities) + L"\\" + twin, true));
+    key.WriteString(L"Identity", shared_name);
+    key.WriteInteger(L"IsValid", 1);
+  }
   const std::vector<ImIdentity> machine = Identities(HKEY_CURRENT_USER);
+  ASSERT_EQ(machine.front().key, twin);
   const std::wstring archive = L"C:\\Backups\\im.ebk";
-  RoundTrip(HKEY_CURRENT_USER, archive);
+  RoundTrip(HKEY_CURRENT_USER, archive, {0});
+  ASSERT_EQ(skipped_.size(), 1u);
+  EXPECT_EQ(skipped_[0].key, twin);
+  const std::vector<std::wstring> keys =
+      SectionValues(ArchiveIni(archive, L"infobak.ini"), L"Directory");
+  EXPECT_EQ(std::count(keys.begin(), keys.end(), twin), 0);
+  EXPECT_EQ(keys.size(), 4u);
+  EXPECT_NE(backup_log_.find(L"Identity not backed up, another one of the same name is: " +
+                             shared_name + L" (" + twin + L")"),
+            std::wstring::npos);
   // Value texts that name a root key come back as they were.
   for (const ImIdentity& identity : machine) {
+    if (identity.key == twin) continue;
     const std::wstring key = std::wstring(kIdentities) + L"\\" + identity.key;
     EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, key, L"CommonRegPath"),
               L"[HKEY_LOCAL_MACHINE\\SOFTWARE\\IncrediMail]");
@@ -200,6 +244,7 @@ TEST_F(IncrediMailTest, PerUserRoundTripLosesNothingAndAnotherFolderGetsTheLayou
   // The invalid identity is neither in the archive nor touched (the round trip compared it).
   const std::vector<std::wstring> members = ArchiveMembers(archive);
   for (const ImIdentity& identity : machine) {
+    if (identity.key == twin) continue;
     const bool stored = std::any_of(members.begin(), members.end(), [&](const std::wstring& m) {
       return m.starts_with(identity.key + L"\\") || m.starts_with(identity.name + L"\\");
     });
@@ -208,7 +253,7 @@ TEST_F(IncrediMailTest, PerUserRoundTripLosesNothingAndAnotherFolderGetsTheLayou
 
   Restore(archive, L"C:\\Restore\\");
   for (const ImIdentity& identity : machine) {
-    if (!identity.valid) continue;
+    if (!identity.valid || identity.key == twin) continue;
     // A display name that cannot be a folder name gets one with "_" in its place.
     std::wstring folder_name = identity.name;
     for (wchar_t& c : folder_name) {
