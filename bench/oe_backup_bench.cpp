@@ -4,7 +4,9 @@
 // "Ready to backup" to the completion page and the program's peak working set. The folders
 // that were backed up are written, as Linux paths, to a list file for the comparison run.
 //
-//   oe_backup_bench MAKE_WORLD SEED SCALE PASSWORD LIST_FILE    (paths as Linux paths)
+//   oe_backup_bench MAKE_WORLD SEED SCALE PASSWORD LIST_FILE [CLIENT]   (paths as Linux paths)
+// CLIENT is a client key of the world (default OutlookExpress); for the other clients the
+// folders compared are those of the client's world.
 // MAILSTOW_DIST names the program folder to copy Mailstow.exe, Sqx.dll and English.lng from.
 #include <gtest/gtest.h>  // the wizard session reports through it
 #include <windows.h>
@@ -13,12 +15,14 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cwchar>
 #include <string>
 #include <vector>
 
 #include "clients/folder_tokens.h"
 #include "tests/e2e/outlook_express_machine.h"
 #include "tests/e2e/wizard_session.h"
+#include "tools/machine_world.h"
 #include "tools/utf_text.h"
 
 namespace mailstow::e2e {
@@ -54,13 +58,18 @@ std::string UnixPath(const std::wstring& path) {
   return result;
 }
 
+// The bytes of every file below a folder, sub-folders included.
 unsigned long long FolderBytes(const std::wstring& folder, int* files) {
   unsigned long long bytes = 0;
   WIN32_FIND_DATAW found;
   HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return 0;
   do {
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    const std::wstring name = found.cFileName;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      if (name != L"." && name != L"..") bytes += FolderBytes(folder + L"\\" + name, files);
+      continue;
+    }
     bytes += (static_cast<unsigned long long>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
     ++*files;
   } while (FindNextFileW(search, &found));
@@ -68,8 +77,9 @@ unsigned long long FolderBytes(const std::wstring& folder, int* files) {
   return bytes;
 }
 
-// The folders the adapter backs up: every identity's store, the address book, the stationery.
-std::vector<std::wstring> BackedUpFolders() {
+// The folders the Outlook Express adapter backs up: every identity's store, the address book,
+// the stationery.
+std::vector<std::wstring> OutlookExpressFolders() {
   std::vector<std::wstring> folders;
   for (const OeIdentity& identity : MachineIdentities()) folders.push_back(identity.store);
   const std::wstring app_data = ShellFolder(L"AppData");
@@ -85,14 +95,30 @@ std::vector<std::wstring> BackedUpFolders() {
   return folders;
 }
 
+// The folders of another client's world, as the world describes them.
+std::vector<std::wstring> WorldFolders(const std::wstring& client, const wchar_t* seed,
+                                       const wchar_t* scale) {
+  WorldRequest request;
+  request.seed = std::wcstoull(seed, nullptr, 10);
+  request.scale = std::wcstod(scale, nullptr);
+  request.clients = {client};
+  std::vector<ClientWorld> worlds;
+  std::wstring error;
+  if (!DescribeMachineWorld(request, &worlds, &error)) return {};
+  return ScopeOf(worlds).folders;
+}
+
 int Run(int argc, wchar_t** argv) {
-  if (argc != 6) return Fail("usage: oe_backup_bench MAKE_WORLD SEED SCALE PASSWORD LIST_FILE");
+  if (argc != 6 && argc != 7) {
+    return Fail("usage: oe_backup_bench MAKE_WORLD SEED SCALE PASSWORD LIST_FILE [CLIENT]");
+  }
   const std::wstring make_world = WindowsPath(ToUtf8(argv[1]));
   const std::wstring password = argv[4];
+  const std::wstring client = argc == 7 ? argv[6] : L"OutlookExpress";
 
   const Clock::time_point world_start = Clock::now();
   if (!RunToEnd(make_world, std::wstring(L"--seed ") + argv[2] + L" --scale " + argv[3] +
-                                L" --clients OutlookExpress")) {
+                                L" --clients " + client)) {
     return Fail("make_world failed");
   }
   const double world_seconds = Seconds(Clock::now() - world_start);
@@ -100,7 +126,10 @@ int Run(int argc, wchar_t** argv) {
   int files = 0;
   unsigned long long bytes = 0;
   std::string list;
-  for (const std::wstring& folder : BackedUpFolders()) {
+  const std::vector<std::wstring> folders = client == L"OutlookExpress"
+                                                ? OutlookExpressFolders()
+                                                : WorldFolders(client, argv[2], argv[3]);
+  for (const std::wstring& folder : folders) {
     bytes += FolderBytes(folder, &files);
     list += UnixPath(folder) + "\n";
   }
@@ -111,7 +140,7 @@ int Run(int argc, wchar_t** argv) {
 
   const std::wstring folder =
       PrepareProgramFolder(L"bench", {L"Mailstow.exe", L"English.lng", L"Sqx.dll"});
-  const std::wstring archive = L"C:\\Bench\\oe.ebk";
+  const std::wstring archive = L"C:\\Bench\\" + client + L".ebk";
   RemoveTree(L"C:\\Bench");
   CreateDirectoryW(L"C:\\Bench", nullptr);
   WizardSession wizard;

@@ -3,7 +3,8 @@
 # through the real wizard under Wine, then packs the same folders with 7zz (ZIP, AES-256,
 # same password), and prints time and peak memory of both. A benchmark, not a test.
 #
-#   bench/oe_backup_bench.sh [BUILD_DIR] [SCALE] [SEED]     defaults: this machine's Windows build, 21, 1
+#   bench/oe_backup_bench.sh [BUILD_DIR] [SCALE] [SEED] [CLIENT]
+#     defaults: this machine's Windows build, 21, 1, OutlookExpress (or Eudora, IncrediMail)
 #
 # Needs the Windows build (ninja -C BUILD_DIR oe_backup_bench), Wine, xvfb-run and 7zz.
 # The world lives in a Wine prefix of its own below BUILD_DIR, removed at the end.
@@ -13,8 +14,9 @@ source scripts/windows-arch.sh
 build=$(realpath "${1:-$WIN_BUILD}")
 scale=${2:-21}
 seed=${3:-1}
+client=${4:-OutlookExpress}
 password="bench password"
-prefix_name=oe_backup_bench
+prefix_name=oe_backup_bench_$client
 work=$(mktemp -d /tmp/oe-backup-bench.XXXXXX)
 prefix="$build/wine/prefixes/$prefix_name"
 cleanup() {
@@ -23,10 +25,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
-echo "Outlook Express backup, scale $scale, seed $seed, $(nproc) cores"
+echo "$client backup, scale $scale, seed $seed, $(nproc) cores"
 MAILSTOW_DIST="$build/dist" MAILSTOW_PREFIX=$prefix_name \
   xvfb-run -a -s "-screen 0 1280x1024x24" "$build/wine-run.sh" "$build/bench/oe_backup_bench.exe" \
-  "$build/tools/make_world.exe" "$seed" "$scale" "$password" "$work/folders.txt"
+  "$build/tools/make_world.exe" "$seed" "$scale" "$password" "$work/folders.txt" "$client"
 
 # The same folders, by their paths below the Windows drive so that stores of the same name
 # stay apart.

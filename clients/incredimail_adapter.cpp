@@ -204,14 +204,7 @@ class IncrediMailAdapter : public MailClientAdapter {
     const Variant& variant = MachineVariant();
     BeginRestore(context_, {});
     const std::wstring identities_folder = IdentitiesFolder(variant);
-    const std::vector<std::wstring> keys =
-        SectionValues(ReadStagingIni(context_, L"infobak.ini"), L"Directory");
-    const CheckListBox identities = context_.job.restore_identities();
-    for (int j = 0; j < identities.Count(); ++j) {
-      if (!identities.IsTicked(j)) continue;
-      const std::wstring name = identities.Text(j);
-      const std::wstring key = IdentityKey(keys, j, name);
-      if (key.empty()) continue;
+    ForEachTickedIdentity([&](const std::wstring& name, const std::wstring& key) {
       const std::vector<RegistryBranch> allowed = {
           {variant.root_key, std::wstring(kIdentitiesKey) + L"\\" + key}};
       RestoreDump(variant, name + L"\\identity.reg", allowed);
@@ -224,11 +217,11 @@ class IncrediMailAdapter : public MailClientAdapter {
             L"Files of identity not restored, the IncrediMail application folder "
             L"(\"ApplicationPath\") is not set: " +
             name);
-        continue;
+        return;
       }
       RestoreIdentityFiles(name, key, identities_folder + L"\\" + key + L"\\",
                            identities_folder + L"\\" + key + L"\\");
-    }
+    });
     if (RestoreItem(kStationery)) {
       const std::wstring base = StationeryBase(variant);
       if (base.empty()) {
@@ -245,21 +238,14 @@ class IncrediMailAdapter : public MailClientAdapter {
     BeginRestore(context_, {});
     const std::wstring folder = WithTrailingBackslash(context_.job.other_folder());
     CreateFolderTree(folder);
-    const std::vector<std::wstring> keys =
-        SectionValues(ReadStagingIni(context_, L"infobak.ini"), L"Directory");
-    const CheckListBox identities = context_.job.restore_identities();
-    for (int j = 0; j < identities.Count(); ++j) {
-      if (!identities.IsTicked(j)) continue;
-      const std::wstring name = identities.Text(j);
-      const std::wstring key = IdentityKey(keys, j, name);
-      if (key.empty()) continue;
+    ForEachTickedIdentity([&](const std::wstring& name, const std::wstring& key) {
       // The dumps go into a folder named after the identity, made safe for a file name.
       const std::wstring dumps = folder + SafeFolderName(name) + L"\\";
       ExtractNames(context_, {name + L"\\identity.reg"}, dumps);
       if (RestoreItem(kAccounts)) ExtractNames(context_, {name + L"\\account.reg"}, dumps);
       if (RestoreItem(kRules)) ExtractNames(context_, {name + L"\\rules.reg"}, dumps);
       RestoreIdentityFiles(name, key, folder + key + L"\\", dumps);
-    }
+    });
     if (RestoreItem(kStationery)) {
       RestoreStationeryFolders(folder + L"Stationery\\");
       ExtractNames(context_, {L"stationery.reg"}, folder);
@@ -323,15 +309,25 @@ class IncrediMailAdapter : public MailClientAdapter {
     AddFileIfExists(context_, staging + L"stationery.reg", L"", staging);
   }
 
-  // The identity key of manifest line j when it can name a folder; otherwise empty, logged.
-  std::wstring IdentityKey(const std::vector<std::wstring>& keys, int j, const std::wstring& name) {
-    const std::wstring key =
-        static_cast<size_t>(j) < keys.size() ? keys[static_cast<size_t>(j)] : L"";
-    if (!IsPlainName(key)) {
-      context_.log.Line(L"Identity not restored, its identity key is not valid: " + name);
-      return {};
+  // Calls restore(display name, identity key) for every ticked identity of the restore list,
+  // the key taken from the same line of the manifest's [Directory]. A key that cannot name a
+  // folder inside the identities folder is logged and its identity skipped.
+  template <typename Restore>
+  void ForEachTickedIdentity(Restore restore) {
+    const std::vector<std::wstring> keys =
+        SectionValues(ReadStagingIni(context_, L"infobak.ini"), L"Directory");
+    const CheckListBox identities = context_.job.restore_identities();
+    for (int j = 0; j < identities.Count(); ++j) {
+      if (!identities.IsTicked(j)) continue;
+      const std::wstring name = identities.Text(j);
+      const std::wstring key =
+          static_cast<size_t>(j) < keys.size() ? keys[static_cast<size_t>(j)] : L"";
+      if (!IsPlainName(key)) {
+        context_.log.Line(L"Identity not restored, its identity key is not valid: " + name);
+        continue;
+      }
+      restore(name, key);
     }
-    return key;
   }
 
   // The identity's message store, attachments and address book into its folder, and its

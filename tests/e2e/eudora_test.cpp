@@ -7,7 +7,6 @@
 #include "tests/e2e/archive_access.h"
 #include "tests/e2e/client_world.h"
 #include "tests/e2e/outlook_express_machine.h"
-#include "tests/e2e/wizard_session.h"
 #include "tools/utf_text.h"
 #include "tools/world_snapshot.h"
 
@@ -17,41 +16,23 @@ namespace {
 constexpr wchar_t kTreeLeaf[] =
     L"Business.fol\\Projects 2006.fol\\Archiv M\u00fcller.fol\\Old Orders.mbx";
 
-std::vector<std::wstring> SectionValues(const IniText& ini, const wchar_t* section) {
-  std::vector<std::wstring> values;
-  for (const std::wstring& key : ini.KeyNames(section))
-    values.push_back(ini.ReadString(section, key, L""));
-  return values;
-}
-
 bool Contains(const std::vector<std::wstring>& names, const std::wstring& name) {
   return std::find(names.begin(), names.end(), name) != names.end();
 }
 
-class EudoraTest : public ::testing::Test {
+class EudoraTest : public ClientWizardTest {
  protected:
+  EudoraTest() : ClientWizardTest(L"eudora", L"RadioButton5") {}
+
   void SetUp() override {
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Corvane");
+    ClientWizardTest::SetUp();
     ASSERT_TRUE(InstallClientWorld(L"Eudora", 9, &scope_));
     data_ = ShellFolder(L"AppData") + L"\\Qualcomm\\Eudora Mail";
     ASSERT_TRUE(FileExists(data_ + L"\\" + kTreeLeaf));
-    folder_ = PrepareProgramFolder(L"eudora", {L"Mailstow.exe", L"English.lng", L"Sqx.dll"});
-    RemoveTree(L"C:\\Backups");
-    RemoveTree(L"C:\\Restore");
     RemoveTree(L"C:\\Escaped.fol");
   }
-  void TearDown() override { wizard_.Close(); }
 
-  void StartAt(const wchar_t* action) {
-    wizard_.Close();
-    ASSERT_TRUE(wizard_.Start(folder_));
-    wizard_.Next();
-    wizard_.Press(action);
-    wizard_.Next();
-    ASSERT_TRUE(wizard_.Checked(L"RadioButton5"));  // the default mail client, preselected
-    wizard_.Next();
-  }
-
+  // Backs up the one identity with every item.
   void Backup(const std::wstring& archive) {
     StartAt(L"RadioButton1");
     ASSERT_EQ(wizard_.ActivePage(), 4);
@@ -59,49 +40,11 @@ class EudoraTest : public ::testing::Test {
     ASSERT_EQ(ListCount(identities), 1);
     EXPECT_EQ(ListText(identities, 0), L"Default");
     ASSERT_EQ(ListCount(wizard_.Control(L"CheckListBox2")), 5);
-    wizard_.Next();
-    ASSERT_EQ(wizard_.ActivePage(), 5);
-    wizard_.Type(L"Edit1", archive);
-    wizard_.Next();
-    ASSERT_EQ(wizard_.ActivePage(), 6);
-    wizard_.Next();
-    wizard_.WaitForPage(8);
-    ASSERT_EQ(wizard_.ActivePage(), 8);
-    EXPECT_EQ(wizard_.Text(L"Label14"), L"Backup completed!");
-    wizard_.Close();
+    BackupFromIdentityPage(archive);
   }
-
-  // Opens the archive and restores it directly, or into the other folder when one is named.
-  void Restore(const std::wstring& archive, const std::wstring& other_folder = L"") {
-    StartAt(L"RadioButton2");
-    ASSERT_EQ(wizard_.ActivePage(), 9);
-    wizard_.Type(L"Edit4", archive);
-    wizard_.Next();
-    ASSERT_EQ(wizard_.ActivePage(), 10);
-    HWND identities = wizard_.Control(L"CheckListBox3");
-    ASSERT_EQ(ListCount(identities), 1);
-    EXPECT_EQ(ListText(identities, 0), L"Default");
-    wizard_.Next();
-    ASSERT_EQ(wizard_.ActivePage(), 11);
-    if (other_folder.empty()) {
-      wizard_.Next();
-      EXPECT_TRUE(wizard_.Answer(L"Are you sure?", L"Yes"));
-    } else {
-      wizard_.Press(L"RadioButton12");
-      wizard_.Type(L"Edit5", other_folder);
-      wizard_.Next();
-      EXPECT_TRUE(wizard_.Answer(L"Create directory?", L"Yes"));
-    }
-    ASSERT_TRUE(wizard_.RunFrom(12, 14));
-    wizard_.Close();
-  }
-
-  std::wstring Log() const { return ReadSystemTextFile(folder_ + L"Log.txt").value_or(L""); }
 
   SnapshotSpec scope_;
   std::wstring data_;
-  std::wstring folder_;
-  WizardSession wizard_;
 };
 
 TEST_F(EudoraTest, BackupWipeDirectRestoreLosesNothingAndAnotherFolderGetsTheLayout) {
@@ -127,6 +70,7 @@ TEST_F(EudoraTest, BackupWipeDirectRestoreLosesNothingAndAnotherFolderGetsTheLay
 
   RemoveTree(data_);
   Restore(archive);
+  EXPECT_EQ(restore_identities_, std::vector<std::wstring>{L"Default"});
   // Nothing is lost but the attachments folder, which is not one of the client's items.
   std::vector<std::wstring> differences = Differences(before, TakeSnapshot(scope_));
   const size_t count = differences.size();

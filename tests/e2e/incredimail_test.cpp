@@ -9,24 +9,15 @@
 #include <map>
 
 #include "app/ansi_text.h"
-#include "app/ini_file.h"
 #include "app/registry_key.h"
 #include "tests/e2e/archive_access.h"
 #include "tests/e2e/client_world.h"
 #include "tests/e2e/outlook_express_machine.h"
-#include "tests/e2e/wizard_session.h"
 #include "tools/utf_text.h"
 #include "tools/world_snapshot.h"
 
 namespace mailstow::e2e {
 namespace {
-
-std::vector<std::wstring> SectionValues(const IniText& ini, const wchar_t* section) {
-  std::vector<std::wstring> values;
-  for (const std::wstring& key : ini.KeyNames(section))
-    values.push_back(ini.ReadString(section, key, L""));
-  return values;
-}
 
 constexpr wchar_t kProgramKey[] = L"SOFTWARE\\incredimail";
 constexpr wchar_t kIdentities[] = L"SOFTWARE\\incredimail\\identities";
@@ -89,33 +80,21 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
   return text;
 }
 
-class IncrediMailTest : public ::testing::Test {
+class IncrediMailTest : public ClientWizardTest {
  protected:
+  IncrediMailTest() : ClientWizardTest(L"incredimail", L"RadioButton7") {}
+
   void SetUp() override {
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Corvane");
+    ClientWizardTest::SetUp();
     ASSERT_TRUE(InstallClientWorld(L"IncrediMail", 11, &scope_));
     data_ = ShellFolder(L"AppData") + L"\\IM";
-    folder_ = PrepareProgramFolder(L"incredimail", {L"Mailstow.exe", L"English.lng", L"Sqx.dll"});
-    RemoveTree(L"C:\\Backups");
-    RemoveTree(L"C:\\Restore");
   }
-  void TearDown() override { wizard_.Close(); }
 
   // Moves the identities and the content branch to the machine's keys: the machine variant.
   void MakeMachineVariant() {
     CopyToMachine(kIdentities);
     CopyToMachine(kContent);
     ASSERT_TRUE(DeleteRegistryTree(HKEY_CURRENT_USER, kProgramKey));
-  }
-
-  void StartAt(const wchar_t* action) {
-    wizard_.Close();
-    ASSERT_TRUE(wizard_.Start(folder_));
-    wizard_.Next();
-    wizard_.Press(action);
-    wizard_.Next();
-    ASSERT_TRUE(wizard_.Checked(L"RadioButton7"));  // the default mail client, preselected
-    wizard_.Next();
   }
 
   // Backs up every item and the offered identities but those at the unticked positions; the
@@ -132,37 +111,7 @@ class IncrediMailTest : public ::testing::Test {
     }
     EXPECT_EQ(offered, valid);
     for (int position : unticked) ListToggle(list, position);
-    wizard_.Next();
-    ASSERT_EQ(wizard_.ActivePage(), 5);
-    wizard_.Type(L"Edit1", archive);
-    wizard_.Next();
-    ASSERT_EQ(wizard_.ActivePage(), 6);
-    wizard_.Next();
-    wizard_.WaitForPage(8);
-    ASSERT_EQ(wizard_.ActivePage(), 8);
-    EXPECT_EQ(wizard_.Text(L"Label14"), L"Backup completed!");
-    wizard_.Close();
-  }
-
-  void Restore(const std::wstring& archive, const std::wstring& other_folder = L"") {
-    StartAt(L"RadioButton2");
-    ASSERT_EQ(wizard_.ActivePage(), 9);
-    wizard_.Type(L"Edit4", archive);
-    wizard_.Next();
-    ASSERT_EQ(wizard_.ActivePage(), 10);
-    wizard_.Next();
-    ASSERT_EQ(wizard_.ActivePage(), 11);
-    if (other_folder.empty()) {
-      wizard_.Next();
-      EXPECT_TRUE(wizard_.Answer(L"Are you sure?", L"Yes"));
-    } else {
-      wizard_.Press(L"RadioButton12");
-      wizard_.Type(L"Edit5", other_folder);
-      wizard_.Next();
-      EXPECT_TRUE(wizard_.Answer(L"Create directory?", L"Yes"));
-    }
-    ASSERT_TRUE(wizard_.RunFrom(12, 14));
-    wizard_.Close();
+    BackupFromIdentityPage(archive);
   }
 
   // Removes the valid identities' keys and folders, the content branch and the stationery.
@@ -199,14 +148,10 @@ class IncrediMailTest : public ::testing::Test {
     EXPECT_EQ(Joined(Differences(before, TakeSnapshot(scope_))), "");
   }
 
-  std::wstring Log() const { return ReadSystemTextFile(folder_ + L"Log.txt").value_or(L""); }
-
   SnapshotSpec scope_;
   std::vector<ImIdentity> skipped_;  // offered but left unticked by the last round trip
   std::wstring backup_log_;          // the log of the last round trip's backup
   std::wstring data_;
-  std::wstring folder_;
-  WizardSession wizard_;
 };
 
 TEST_F(IncrediMailTest, PerUserRoundTripLosesNothingAndAnotherFolderGetsTheLayout) {
