@@ -166,12 +166,9 @@ class IncrediMailAdapter : public MailClientAdapter {
         context_.log.Line(L"Not found: identity " + name);
         continue;
       }
-      // The archive keeps an identity's dumps under its display name: one identity per name.
-      if (std::find(names.begin(), names.end(), name) != names.end()) {
-        context_.log.Line(L"Identity not backed up, another one of the same name is: " + name +
-                          L" (" + key + L")");
-        continue;
-      }
+      // The archive keeps an identity's dumps under its display name: one identity per name
+      // (the others of that name are logged below).
+      if (std::find(names.begin(), names.end(), name) != names.end()) continue;
       BackupIdentity(variant, identities_folder, name, key, names.size(), items);
       names.push_back(name);
       keys.push_back(key);
@@ -179,7 +176,7 @@ class IncrediMailAdapter : public MailClientAdapter {
     for (size_t i = 0; i < names.size(); ++i) {
       for (const Identity& identity : valid) {
         if (identity.name == names[i] && identity.key != keys[i]) {
-          context_.log.Line(L"Identity not backed up, another one of the same name is: " +
+          context_.log.Line(L"Identity not backed up, another identity of its name was: " +
                             identity.name + L" (" + identity.key + L")");
         }
       }

@@ -111,6 +111,7 @@ class IncrediMailTest : public ClientWizardTest {
     }
     EXPECT_EQ(offered, valid);
     for (int position : unticked) ListToggle(list, position);
+    wizard_.Screenshot(L"incredimail_identities");
     BackupFromIdentityPage(archive);
   }
 
@@ -175,7 +176,7 @@ TEST_F(IncrediMailTest, PerUserRoundTripLosesNothingAndAnotherFolderGetsTheLayou
       SectionValues(ArchiveIni(archive, L"infobak.ini"), L"Directory");
   EXPECT_EQ(std::count(keys.begin(), keys.end(), twin), 0);
   EXPECT_EQ(keys.size(), 4u);
-  EXPECT_NE(backup_log_.find(L"Identity not backed up, another one of the same name is: " +
+  EXPECT_NE(backup_log_.find(L"Identity not backed up, another identity of its name was: " +
                              shared_name + L" (" + twin + L")"),
             std::wstring::npos);
   // Value texts that name a root key come back as they were.
