@@ -86,6 +86,19 @@ std::vector<std::wstring> ClientFolders(const std::wstring& client, const wchar_
   return ScopeOf(worlds).folders;
 }
 
+// The folders of another client's world, as the world describes them.
+std::vector<std::wstring> WorldFolders(const std::wstring& client, const wchar_t* seed,
+                                       const wchar_t* scale) {
+  WorldRequest request;
+  request.seed = std::wcstoull(seed, nullptr, 10);
+  request.scale = std::wcstod(scale, nullptr);
+  request.clients = {client};
+  std::vector<ClientWorld> worlds;
+  std::wstring error;
+  if (!DescribeMachineWorld(request, &worlds, &error)) return {};
+  return ScopeOf(worlds).folders;
+}
+
 int Run(int argc, wchar_t** argv) {
   if (argc != 6 && argc != 7) {
     return Fail("usage: oe_backup_bench MAKE_WORLD SEED SCALE PASSWORD LIST_FILE [CLIENT]");

@@ -17,7 +17,7 @@ scale=${2:-21}
 seed=${3:-1}
 client=${4:-OutlookExpress}
 password="bench password"
-prefix_name=oe_backup_bench
+prefix_name=oe_backup_bench_$client
 work=$(mktemp -d /tmp/oe-backup-bench.XXXXXX)
 prefix="$build/wine/prefixes/$prefix_name"
 cleanup() {

@@ -1,4 +1,6 @@
+#include "clients/eudora_adapter.h"
 #include "clients/favorites_adapter.h"
+#include "clients/incredimail_adapter.h"
 #include "clients/mail_client_adapter.h"
 #include "clients/mozilla_adapter.h"
 #include "clients/opera_adapter.h"
@@ -16,8 +18,12 @@ std::unique_ptr<MailClientAdapter> CreateAdapter(int client_index, AdapterContex
       return CreateOutlookExpressAdapter(context);
     case 2:
       return CreateOutlookAdapter(context);
+    case 3:
+      return CreateEudoraAdapter(context);
     case 4:
       return CreateMozillaAdapter(context);
+    case 5:
+      return CreateIncrediMailAdapter(context);
     case 6:
       return CreatePegasusMailAdapter(context);
     case 7:

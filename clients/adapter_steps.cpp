@@ -76,6 +76,14 @@ void ExtractFolder(AdapterContext& context, const std::wstring& archive_folder,
   context.archive.ReleaseFileList();
 }
 
+bool ExtractToStaging(AdapterContext& context, const std::vector<std::wstring>& members) {
+  std::vector<std::wstring> files;
+  for (const std::wstring& member : members)
+    files.push_back(member.substr(member.rfind(L'\\') + 1));
+  ClearStagedFiles(context, files);
+  return ExtractNames(context, members, context.staging_folder + L"\\") == sqx::kStatusOk;
+}
+
 std::vector<std::wstring> TickedTexts(const CheckListBox& list) {
   std::vector<std::wstring> texts;
   for (int i = 0; i < list.Count(); ++i) {

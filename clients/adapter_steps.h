@@ -30,6 +30,11 @@ int ExtractNames(AdapterContext& context, const std::vector<std::wstring>& names
 void ExtractFolder(AdapterContext& context, const std::wstring& archive_folder,
                    const std::wstring& target_folder, bool keep_folders = false);
 
+// One extraction run of the named members into the staging folder, after deleting any
+// earlier copies of their files there; true only when the run returned OK, so that a dump or
+// side file is acted on only when this run brought it.
+bool ExtractToStaging(AdapterContext& context, const std::vector<std::wstring>& members);
+
 // The ticked entries of a check list, in order.
 std::vector<std::wstring> TickedTexts(const class CheckListBox& list);
 // Every entry of a check list, ticked or not.

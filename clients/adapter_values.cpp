@@ -139,6 +139,17 @@ void LogItemNotFound(AdapterContext& context, const std::wstring& item) {
   context.log.Line(L"Item not found: " + item);
 }
 
+std::wstring SafeFolderName(const std::wstring& name) {
+  std::wstring safe = name;
+  for (wchar_t& c : safe) {
+    if (c < 32 || std::wstring_view(L"<>:\"/\\|?*").find(c) != std::wstring_view::npos) c = L'_';
+  }
+  for (size_t i = safe.size(); i > 0 && (safe[i - 1] == L'.' || safe[i - 1] == L' '); --i) {
+    safe[i - 1] = L'_';
+  }
+  return safe.empty() ? L"_" : safe;
+}
+
 void ClearStagedFiles(const AdapterContext& context, const std::vector<std::wstring>& files) {
   for (const std::wstring& file : files) {
     const std::wstring path = context.staging_folder + L"\\" + file;

@@ -65,6 +65,10 @@ bool AddFolderIfExists(AdapterContext& context, const std::wstring& folder,
 // <item>"); such an item is left out of the archive and does not fail the backup.
 void LogItemNotFound(AdapterContext& context, const std::wstring& item);
 
+// A name usable as one folder name: characters that file names cannot hold become "_", as do
+// trailing dots and spaces and the names "." and "..".
+std::wstring SafeFolderName(const std::wstring& name);
+
 // Deletes earlier copies of the named files from the staging folder, so that an extraction
 // run that fails to bring them anew never leaves a stale file to be acted on.
 void ClearStagedFiles(const AdapterContext& context, const std::vector<std::wstring>& files);

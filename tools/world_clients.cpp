@@ -12,6 +12,8 @@ constexpr ClientDescription kDescribedClients[] = {
     {L"PocoMail", &DescribePocoMail},
     {L"Opera", &DescribeOpera},
     {L"Netscape", &DescribeMozilla},
+    {L"Eudora", &DescribeEudora},
+    {L"IncrediMail", &DescribeIncrediMail},
 };
 
 }  // namespace

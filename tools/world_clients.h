@@ -28,6 +28,8 @@ ClientWorld DescribePegasusMail(uint64_t seed, double scale);
 ClientWorld DescribePocoMail(uint64_t seed, double scale);
 ClientWorld DescribeOpera(uint64_t seed, double scale);
 ClientWorld DescribeMozilla(uint64_t seed, double scale);
+ClientWorld DescribeEudora(uint64_t seed, double scale);
+ClientWorld DescribeIncrediMail(uint64_t seed, double scale);
 
 std::span<const ClientDescription> DescribedClients();
 // The description of a client key (exact comparison), or null.

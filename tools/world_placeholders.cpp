@@ -34,6 +34,24 @@ bool ResolvePlaceholdersInText(std::string& text, const FolderLookup& lookup) {
   return true;
 }
 
+bool ResolveArgumentPlaceholders(std::wstring& text, const FolderLookup& lookup,
+                                 std::wstring* unresolved) {
+  for (size_t at = text.find(L'<', 1); at != std::wstring::npos; at = text.find(L'<', at + 1)) {
+    const size_t end = text.find(L'>', at);
+    if ((text[at - 1] != L' ' && text[at - 1] != L'"') || end == std::wstring::npos ||
+        end + 1 >= text.size() || text[end + 1] != L'\\') {
+      continue;
+    }
+    std::wstring rest = text.substr(at);
+    if (!ResolveLeadingPlaceholder(rest, lookup)) {
+      *unresolved = text;
+      return false;
+    }
+    text = text.substr(0, at) + rest;
+  }
+  return true;
+}
+
 bool ResolveWorld(std::vector<ClientWorld>& worlds, const FolderLookup& lookup,
                   std::wstring* unresolved) {
   auto resolve = [&](std::wstring& text) {
@@ -67,7 +85,7 @@ bool ResolveWorld(std::vector<ClientWorld>& worlds, const FolderLookup& lookup,
       }
       if (!entry.has_value || (type != kTypeString && type != kTypeExpandString)) continue;
       std::wstring text = FromUtf16Bytes(entry.value.data);
-      if (!resolve(text)) return false;
+      if (!resolve(text) || !ResolveArgumentPlaceholders(text, lookup, unresolved)) return false;
       entry.value.data = RegistryStringData(text);
     }
   }

@@ -24,7 +24,14 @@ bool ResolveLeadingPlaceholder(std::wstring& text, const FolderLookup& lookup);
 // has letters outside that range; text is then left as it was.
 bool ResolvePlaceholdersInText(std::string& text, const FolderLookup& lookup);
 
-// Resolves every path, folder and string value of the worlds. False, with the unknown text in
+// Replaces placeholders that begin a path argument of a command line: after a space or a
+// quote, and followed by a backslash.
+// False, with the text in *unresolved, when one is unknown.
+bool ResolveArgumentPlaceholders(std::wstring& text, const FolderLookup& lookup,
+                                 std::wstring* unresolved);
+
+// Resolves every path, folder and string value of the worlds (in string values, also the
+// placeholders that begin a command-line argument). False, with the unknown text in
 // *unresolved, when a placeholder is unknown.
 bool ResolveWorld(std::vector<ClientWorld>& worlds, const FolderLookup& lookup,
                   std::wstring* unresolved);

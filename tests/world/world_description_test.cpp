@@ -223,6 +223,16 @@ TEST(WorldPlaceholders, LeadingPlaceholdersAreReplacedAndUnknownOnesReported) {
   EXPECT_EQ(text, L"%UserProfile%\\<AppData>");
   text = L"<Nowhere>\\x";
   EXPECT_FALSE(ResolveLeadingPlaceholder(text, lookup));
+  // Path arguments of a command line; other angle brackets stay.
+  std::wstring unknown;
+  text = L"\"<ProgramFiles>\\E.exe\" \"<AppData>\\Mail\" <AppData>\\x Sales <EU> | Q&A";
+  EXPECT_TRUE(ResolveLeadingPlaceholder(text, lookup) &&
+              ResolveArgumentPlaceholders(text, lookup, &unknown));
+  EXPECT_EQ(text,
+            L"\"X:\\E.exe\" \"C:\\Users\\me\\AppData\\Mail\" C:\\Users\\me\\AppData\\x "
+            L"Sales <EU> | Q&A");
+  text = L"E.exe <Nowhere>\\x";
+  EXPECT_FALSE(ResolveArgumentPlaceholders(text, lookup, &unknown));
 
   auto worlds = DescribeWorld(Request(2, 0.01, {L"OutlookExpress", L"Favorites", L"Outlook"}));
   std::wstring unresolved;

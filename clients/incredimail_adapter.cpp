@@ -1,0 +1,382 @@
+#include "clients/incredimail_adapter.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <string>
+
+#include "app/folders.h"
+#include "app/registry_key.h"
+#include "app/wizard_job.h"
+#include "clients/adapter_steps.h"
+#include "clients/adapter_values.h"
+#include "clients/dump_root.h"
+#include "engine/archive_job.h"
+#include "engine/io_registry.h"
+#include "engine/run_log.h"
+
+namespace mailstow {
+namespace {
+
+constexpr wchar_t kClientKey[] = L"IncrediMail";
+constexpr int kClientIndex = 5;
+constexpr wchar_t kProgramKey[] = L"\\SOFTWARE\\incredimail";
+constexpr wchar_t kIdentitiesKey[] = L"\\SOFTWARE\\incredimail\\identities";
+constexpr wchar_t kContentKey[] = L"SOFTWARE\\incredimail\\content";
+
+enum Item { kAccounts, kMailFolders, kRules, kAddressBook, kStationery, kItemCount };
+constexpr std::array<const wchar_t*, kItemCount> kItemNames = {
+    L"Accounts Settings", L"Mail Folders", L"Message Rules", L"Address Book", L"Stationery"};
+constexpr std::array<const wchar_t*, 8> kStationeryFolders = {
+    L"Animation", L"ECard", L"Emoticon", L"Letter", L"Notifier", L"Skin", L"Sound", L"Image"};
+
+// Where this installation keeps its identities: per user or per machine.
+struct Variant {
+  HKEY root;
+  TRootKeys root_key;
+  const char* root_name;
+  const char* other_root_name;      // the root that dumps of the other variant name
+  const wchar_t* stationery_value;  // value of HKEY_LOCAL_MACHINE\SOFTWARE\incredimail
+};
+
+const Variant kPerUser = {HKEY_CURRENT_USER, TRootKeys::rkHKEY_CURRENT_USER, "HKEY_CURRENT_USER",
+                          "HKEY_LOCAL_MACHINE", L"CommonDataPath"};
+const Variant kPerMachine = {HKEY_LOCAL_MACHINE, TRootKeys::rkHKEY_LOCAL_MACHINE,
+                             "HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER", L"ApplicationPath"};
+
+// Decided afresh wherever it is used, so that a change of the machine between the list
+// filler and the backup cannot mix the variants.
+const Variant& MachineVariant() {
+  RegistryKey key;
+  return key.Open(HKEY_CURRENT_USER, kProgramKey, false, KEY_READ) ? kPerUser : kPerMachine;
+}
+
+std::wstring RootName(const Variant& variant) {
+  return std::wstring(variant.root_name, variant.root_name + strlen(variant.root_name));
+}
+
+struct Identity {
+  std::wstring key;
+  std::wstring name;
+};
+
+// The valid identities in registry order: "IsValid" missing or not 0. This is the order of
+// the backup identity list.
+std::vector<Identity> ValidIdentities(const Variant& variant) {
+  std::vector<Identity> identities;
+  for (const std::wstring& key : SubKeys(variant.root, kIdentitiesKey)) {
+    RegistryKey identity;
+    if (!identity.Open(variant.root, std::wstring(kIdentitiesKey) + L"\\" + key, false, KEY_READ))
+      continue;
+    const RegistryRead<int> valid = identity.ReadInteger(L"IsValid");
+    if (valid.ok() && valid.value == 0) continue;
+    identities.push_back({key, identity.ReadString(L"Identity").value});
+  }
+  return identities;
+}
+
+// The identities folder I; empty when the application folder is not set.
+std::wstring IdentitiesFolder(const Variant& variant) {
+  const std::wstring application =
+      WithoutTrailingBackslash(ReadText(variant.root, kProgramKey, L"ApplicationPath"));
+  return application.empty() ? L"" : application + L"\\Identities";
+}
+
+// The stationery base folder T; empty when it is not set.
+std::wstring StationeryBase(const Variant& variant) {
+  return WithoutTrailingBackslash(
+      ReadText(HKEY_LOCAL_MACHINE, kProgramKey, variant.stationery_value));
+}
+
+bool Ticked(const CheckListBox& items, Item item) {
+  return items.Count() > item && items.IsTicked(item);
+}
+
+bool ReadBytes(const std::wstring& path, std::string* bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER size{};
+  bool ok = GetFileSizeEx(file, &size) && size.QuadPart <= static_cast<LONGLONG>(kMaxRegFileSize);
+  DWORD read = 0;
+  if (ok) {
+    bytes->assign(static_cast<size_t>(size.QuadPart), '\0');
+    ok = bytes->empty() ||
+         (ReadFile(file, bytes->data(), static_cast<DWORD>(bytes->size()), &read, nullptr) &&
+          read == bytes->size());
+  }
+  CloseHandle(file);
+  return ok;
+}
+
+bool WriteBytes(const std::wstring& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok = bytes.empty() || (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()),
+                                              &written, nullptr) &&
+                                    written == bytes.size());
+  return CloseHandle(file) && ok;
+}
+
+class IncrediMailAdapter : public MailClientAdapter {
+ public:
+  explicit IncrediMailAdapter(AdapterContext& context) : context_(context) {}
+
+  void FillLists() override {
+    for (const wchar_t* item : kItemNames) context_.job.backup_items().Add(item);
+    for (const Identity& identity : ValidIdentities(MachineVariant())) {
+      context_.job.backup_identities().Add(identity.name);
+    }
+  }
+
+  void Backup() override {
+    BeginBackup(context_);
+    const Variant& variant = MachineVariant();
+    const std::wstring identities_folder = IdentitiesFolder(variant);
+    const std::vector<Identity> valid = ValidIdentities(variant);
+    const CheckListBox identities = context_.job.backup_identities();
+    const CheckListBox items = context_.job.backup_items();
+    if (identities_folder.empty() &&
+        (Ticked(items, kMailFolders) || Ticked(items, kRules) || Ticked(items, kAddressBook))) {
+      context_.log.Line(L"Not found: the IncrediMail application folder (\"ApplicationPath\")");
+    }
+
+    std::vector<std::wstring> names;
+    std::vector<std::wstring> keys;
+    for (int n = 0; n < identities.Count(); ++n) {
+      if (!identities.IsTicked(n)) continue;
+      const std::wstring name = identities.Text(n);
+      // The identity at the ticked position; the first of that name when the list is stale.
+      std::wstring key;
+      if (static_cast<size_t>(n) < valid.size() && valid[static_cast<size_t>(n)].name == name) {
+        key = valid[static_cast<size_t>(n)].key;
+      } else {
+        for (const Identity& identity : valid) {
+          if (identity.name == name) {
+            key = identity.key;
+            break;
+          }
+        }
+      }
+      if (key.empty()) {
+        context_.log.Line(L"Not found: identity " + name);
+        continue;
+      }
+      // The archive keeps an identity's dumps under its display name: one identity per name
+      // (the others of that name are logged below).
+      if (std::find(names.begin(), names.end(), name) != names.end()) continue;
+      BackupIdentity(variant, identities_folder, name, key, names.size(), items);
+      names.push_back(name);
+      keys.push_back(key);
+    }
+    for (size_t i = 0; i < names.size(); ++i) {
+      for (const Identity& identity : valid) {
+        if (identity.name == names[i] && identity.key != keys[i]) {
+          context_.log.Line(L"Identity not backed up, another identity of its name was: " +
+                            identity.name + L" (" + identity.key + L")");
+        }
+      }
+    }
+    if (Ticked(items, kStationery)) BackupStationery(variant);
+
+    const std::wstring staging = context_.staging_folder + L"\\";
+    IniWriter manifest = ManifestFor(kClientKey, names, TickedTexts(items));
+    for (size_t i = 0; i < keys.size(); ++i) {
+      manifest.Set(L"Directory", L"Item" + std::to_wstring(i + 1), keys[i]);
+    }
+    manifest.Save(staging + L"infobak.ini");
+    context_.archive.AddJobEntry(staging + L"infobak.ini", L"", staging);
+    FinishBackup(context_, kClientIndex);
+  }
+
+  void ReadManifest() override {
+    const std::optional<IniText> own = ReadOwnManifest(context_, kClientKey);
+    if (own) FillRestoreLists(context_, *own, kItemNames);
+  }
+
+  void RestoreDirect() override {
+    const Variant& variant = MachineVariant();
+    BeginRestore(context_, {});
+    const std::wstring identities_folder = IdentitiesFolder(variant);
+    ForEachTickedIdentity([&](const std::wstring& name, const std::wstring& key) {
+      const std::vector<RegistryBranch> allowed = {
+          {variant.root_key, std::wstring(kIdentitiesKey) + L"\\" + key}};
+      RestoreDump(variant, name + L"\\identity.reg", allowed);
+      if (RestoreItem(kAccounts)) RestoreDump(variant, name + L"\\account.reg", allowed);
+      if (RestoreItem(kRules)) RestoreDump(variant, name + L"\\rules.reg", allowed);
+      const bool files =
+          RestoreItem(kMailFolders) || RestoreItem(kRules) || RestoreItem(kAddressBook);
+      if (files && identities_folder.empty()) {
+        context_.log.Line(
+            L"Files of identity not restored, the IncrediMail application folder "
+            L"(\"ApplicationPath\") is not set: " +
+            name);
+        return;
+      }
+      RestoreIdentityFiles(name, key, identities_folder + L"\\" + key + L"\\",
+                           identities_folder + L"\\" + key + L"\\");
+    });
+    if (RestoreItem(kStationery)) {
+      const std::wstring base = StationeryBase(variant);
+      if (base.empty()) {
+        context_.log.Line(L"Stationery not restored, its folder is not set");
+      } else {
+        RestoreStationeryFolders(base + L"\\");
+        RestoreDump(variant, L"stationery.reg", {{variant.root_key, kContentKey}});
+      }
+    }
+    context_.host.SetRestoreProgress(100);
+  }
+
+  void RestoreToFolder() override {
+    BeginRestore(context_, {});
+    const std::wstring folder = WithTrailingBackslash(context_.job.other_folder());
+    CreateFolderTree(folder);
+    ForEachTickedIdentity([&](const std::wstring& name, const std::wstring& key) {
+      // The dumps go into a folder named after the identity, made safe for a file name.
+      const std::wstring dumps = folder + SafeFolderName(name) + L"\\";
+      ExtractNames(context_, {name + L"\\identity.reg"}, dumps);
+      if (RestoreItem(kAccounts)) ExtractNames(context_, {name + L"\\account.reg"}, dumps);
+      if (RestoreItem(kRules)) ExtractNames(context_, {name + L"\\rules.reg"}, dumps);
+      RestoreIdentityFiles(name, key, folder + key + L"\\", dumps);
+    });
+    if (RestoreItem(kStationery)) {
+      RestoreStationeryFolders(folder + L"Stationery\\");
+      ExtractNames(context_, {L"stationery.reg"}, folder);
+    }
+    context_.host.SetRestoreProgress(100);
+  }
+
+ private:
+  bool RestoreItem(Item item) const { return Ticked(context_.job.restore_items(), item); }
+
+  // Dumps the identity's branches under a staging folder of its own (display names need not
+  // be valid folder names) and stores them under its display name; adds its folders.
+  void BackupIdentity(const Variant& variant, const std::wstring& identities_folder,
+                      const std::wstring& name, const std::wstring& key, size_t ordinal,
+                      const CheckListBox& items) {
+    const std::wstring staged =
+        context_.staging_folder + L"\\IncrediMail identity " + std::to_wstring(ordinal + 1) + L"\\";
+    CreateFolderTree(staged);
+    const std::wstring root = RootName(variant);
+    const std::wstring branch = L"SOFTWARE\\incredimail\\identities\\" + key;
+    auto dump = [&](const wchar_t* file, const std::wstring& path, bool sub_keys) {
+      DeleteFileW((staged + file).c_str());
+      context_.registry.ExportKey(root, path, sub_keys, staged + file);
+      AddFileIfExists(context_, staged + file, name, staged);
+    };
+    dump(L"identity.reg", L"\\Software\\IncrediMail\\Identities\\" + key, false);
+    if (Ticked(items, kAccounts)) dump(L"account.reg", branch + L"\\accounts", true);
+    const std::wstring folder = identities_folder + L"\\" + key;
+    if (Ticked(items, kMailFolders) && !identities_folder.empty()) {
+      AddFolderIfExists(context_, folder + L"\\Message Store", L"",
+                               identities_folder + L"\\", L"*");
+      AddFolderIfExists(context_, folder + L"\\Message Store\\Attachments", key,
+                               folder + L"\\Message Store\\", L"*");
+    }
+    if (Ticked(items, kRules)) {
+      dump(L"rules.reg", branch + L"\\rules", true);
+      if (!identities_folder.empty()) {
+        AddFileIfExists(context_, folder + L"\\RuleOrder.dat", name, folder + L"\\");
+      }
+    }
+    if (Ticked(items, kAddressBook) && !identities_folder.empty()) {
+      AddFolderIfExists(context_, folder + L"\\AddressBook", L"", identities_folder + L"\\",
+                               L"*");
+    }
+  }
+
+  void BackupStationery(const Variant& variant) {
+    const std::wstring base = StationeryBase(variant);
+    if (base.empty()) {
+      context_.log.Line(L"Not found: the IncrediMail stationery folder");
+    } else {
+      for (const wchar_t* folder : kStationeryFolders) {
+        const std::wstring path = base + L"\\" + folder;
+        AddFolderIfExists(context_, path, std::wstring(L"Stationery\\") + folder,
+                                 path + L"\\", L"*");
+      }
+    }
+    const std::wstring staging = context_.staging_folder + L"\\";
+    DeleteFileW((staging + L"stationery.reg").c_str());
+    context_.registry.ExportKey(RootName(variant), kContentKey, true, staging + L"stationery.reg");
+    AddFileIfExists(context_, staging + L"stationery.reg", L"", staging);
+  }
+
+  // Calls restore(display name, identity key) for every ticked identity of the restore list,
+  // the key taken from the same line of the manifest's [Directory]. A key that cannot name a
+  // folder inside the identities folder is logged and its identity skipped.
+  template <typename Restore>
+  void ForEachTickedIdentity(Restore restore) {
+    const std::vector<std::wstring> keys =
+        SectionValues(ReadStagingIni(context_, L"infobak.ini"), L"Directory");
+    const CheckListBox identities = context_.job.restore_identities();
+    for (int j = 0; j < identities.Count(); ++j) {
+      if (!identities.IsTicked(j)) continue;
+      const std::wstring name = identities.Text(j);
+      const std::wstring key =
+          static_cast<size_t>(j) < keys.size() ? keys[static_cast<size_t>(j)] : L"";
+      if (!IsPlainName(key)) {
+        context_.log.Line(L"Identity not restored, its identity key is not valid: " + name);
+        continue;
+      }
+      restore(name, key);
+    }
+  }
+
+  // The identity's message store, attachments and address book into its folder, and its
+  // rule order file into the rules target.
+  void RestoreIdentityFiles(const std::wstring& name, const std::wstring& key,
+                            const std::wstring& folder, const std::wstring& rules) {
+    if (RestoreItem(kMailFolders)) {
+      ExtractFolder(context_, key + L"\\Message Store", folder + L"Message Store\\");
+      ExtractFolder(context_, key + L"\\Attachments", folder + L"Message Store\\Attachments\\");
+    }
+    if (RestoreItem(kRules)) ExtractNames(context_, {name + L"\\RuleOrder.dat"}, rules);
+    if (RestoreItem(kAddressBook)) {
+      ExtractFolder(context_, key + L"\\AddressBook", folder + L"AddressBook\\");
+    }
+  }
+
+  void RestoreStationeryFolders(const std::wstring& target) {
+    for (const wchar_t* folder : kStationeryFolders) {
+      ExtractFolder(context_, std::wstring(L"Stationery\\") + folder, target + folder + L"\\");
+    }
+  }
+
+  // Extracts one dump into the staging folder, moves its keys to this machine's root and
+  // imports it into the allowed branches; a dump this run did not bring is not imported.
+  void RestoreDump(const Variant& variant, const std::wstring& member,
+                   const std::vector<RegistryBranch>& allowed) {
+    if (!ExtractToStaging(context_, {member})) {
+      context_.log.Line(L"Registry dump not restored, it could not be extracted: " + member);
+      return;
+    }
+    const std::wstring path =
+        context_.staging_folder + L"\\" + member.substr(member.rfind(L'\\') + 1);
+    if (!FileExists(path)) return;
+    std::string dump;
+    if (!ReadBytes(path, &dump) ||
+        !WriteBytes(path, RebaseDumpRoot(dump, variant.other_root_name, variant.root_name))) {
+      context_.log.Line(L"Registry dump not restored, it could not be rewritten: " + member);
+      return;
+    }
+    if (!context_.registry.ImportFile(path, allowed)) {
+      context_.log.Line(L"Registry dump imported in part: " + member);
+    }
+  }
+
+  AdapterContext& context_;
+};
+
+}  // namespace
+
+std::unique_ptr<MailClientAdapter> CreateIncrediMailAdapter(AdapterContext& context) {
+  return std::make_unique<IncrediMailAdapter>(context);
+}
+
+}  // namespace mailstow
