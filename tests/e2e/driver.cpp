@@ -1,7 +1,5 @@
 #include "driver.h"
 
-#include <shellapi.h>
-
 #include <cstdlib>
 #include <thread>
 
@@ -86,19 +84,6 @@ bool Program::Start(const std::wstring& executable, const std::wstring& argument
   const std::wstring folder = executable.substr(0, executable.find_last_of(L'\\'));
   return CreateProcessW(executable.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         folder.c_str(), &startup, &info_) != 0;
-}
-
-bool Program::Open(const std::wstring& document) {
-  SHELLEXECUTEINFOW execute = {};
-  execute.cbSize = sizeof(execute);
-  execute.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-  execute.lpVerb = L"open";
-  execute.lpFile = document.c_str();
-  execute.nShow = SW_SHOWNORMAL;
-  if (!ShellExecuteExW(&execute) || execute.hProcess == nullptr) return false;
-  info_.hProcess = execute.hProcess;
-  info_.dwProcessId = GetProcessId(execute.hProcess);
-  return true;
 }
 
 DWORD Program::WaitForExit(std::chrono::milliseconds timeout) {

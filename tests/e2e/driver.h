@@ -33,9 +33,6 @@ class Program {
   Program& operator=(const Program&) = delete;
 
   bool Start(const std::wstring& executable, const std::wstring& arguments);
-  // Opens a document with the program registered for its type, as a double-click does, and
-  // keeps the process that it started.
-  bool Open(const std::wstring& document);
   DWORD pid() const { return info_.dwProcessId; }
   HANDLE handle() const { return info_.hProcess; }
   // Exit code, or STILL_ACTIVE when the timeout passed first.

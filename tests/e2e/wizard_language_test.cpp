@@ -16,10 +16,10 @@ struct Language {
   const char* test_name;
 };
 
-constexpr Language kLanguages[] = {
-    {L"English", "English"},       {L"German", "German"}, {L"Espa\u00F1ol", "Spanish"},
-    {L"French", "French"},         {L"Italiano", "Italian"}, {L"Dutch", "Dutch"},
-    {L"Portuguese", "Portuguese"}, {L"Romana", "Romanian"}};
+constexpr Language kLanguages[] = {{L"English", "English"},       {L"German", "German"},
+                                   {L"Espa\u00F1ol", "Spanish"},  {L"French", "French"},
+                                   {L"Italiano", "Italian"},      {L"Dutch", "Dutch"},
+                                   {L"Portuguese", "Portuguese"}, {L"Romana", "Romanian"}};
 
 class LanguageFile {
  public:

@@ -16,13 +16,6 @@ bool WizardSession::Start(const std::wstring& program_folder, const std::wstring
   return form_ != nullptr;
 }
 
-bool WizardSession::Open(const std::wstring& archive) {
-  if (!program_.Open(archive)) return false;
-  form_ = program_.WaitForWindow(L"MailstowForm");
-  Settle();
-  return form_ != nullptr;
-}
-
 HWND WizardSession::Control(const wchar_t* component) const {
   return FindControl(form_, ComponentId(L"Form1", component));
 }

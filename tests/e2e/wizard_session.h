@@ -12,8 +12,6 @@ class WizardSession {
  public:
   // Starts Mailstow.exe of the program folder with the arguments and waits for its window.
   bool Start(const std::wstring& program_folder, const std::wstring& arguments = L"");
-  // Opens an archive as a double-click does and waits for the wizard that it starts.
-  bool Open(const std::wstring& archive);
   HWND form() const { return form_; }
   Program& program() { return program_; }
 
