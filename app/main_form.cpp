@@ -204,7 +204,11 @@ void MainForm::RelayoutForCaptions() {
   form1_->MoveComponent(L"Button9", button.left + width + 4, help.top, help.right - help.left,
                         help.bottom - help.top);
   const RECT label = form1_->ComponentRect(L"Label11");
-  const int left = label.left + form1_->TextWidth(L"Label11", form1_->Text(L"Label11")) + 8;
+  const int text_width = form1_->TextWidth(L"Label11", form1_->Text(L"Label11"));
+  // The label takes its text's width, so that a longer translation is not cut off.
+  form1_->MoveComponent(L"Label11", label.left, label.top, text_width + 1,
+                        label.bottom - label.top);
+  const int left = label.left + text_width + 8;
   for (const wchar_t* field : {L"Edit2", L"Edit3"}) {
     const RECT rect = form1_->ComponentRect(field);
     form1_->MoveComponent(field, left, rect.top, rect.right - rect.left, rect.bottom - rect.top);

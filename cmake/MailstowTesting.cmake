@@ -21,34 +21,49 @@ if(MAILSTOW_WINDOWS)
   set_tests_properties(wine.prefix PROPERTIES FIXTURES_SETUP wineprefix TIMEOUT 300)
 endif()
 
-# mailstow_test(NAME SOURCES ... [LIBS ...] [FRESH_PREFIX] [SERIAL] [TIMEOUT s] [LABELS ...])
+# mailstow_test(NAME SOURCES ... [LIBS ...] [FRESH_PREFIX] [SERIAL] [TIMEOUT s] [LABELS ...]
+#               [SPLIT suffix ...])
 # Builds a googletest program and registers it. Windows programs run under Wine in the
 # build's prefix; FRESH_PREFIX gives each run a clean profile and registry, with a Wine
 # server of its own, so that such tests see only their own windows and may run side by side.
 # SERIAL (tests that show windows) keeps a test of the shared prefix from overlapping with the
-# other SERIAL ones; in a fresh prefix it needs no lock.
+# other SERIAL ones; in a fresh prefix it needs no lock. SPLIT registers one run per suffix
+# instead (NAME.suffix, the tests whose names end in "/suffix"), so that each run stays short.
 function(mailstow_test name)
-  cmake_parse_arguments(T "FRESH_PREFIX;SERIAL" "TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
+  cmake_parse_arguments(T "FRESH_PREFIX;SERIAL" "TIMEOUT" "SOURCES;LIBS;LABELS;ENV;SPLIT" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} gtest_main)
-  add_test(NAME ${name} COMMAND ${name})
+  set(runs ${name})
+  if(T_SPLIT)
+    set(runs)
+    foreach(suffix ${T_SPLIT})
+      add_test(NAME ${name}.${suffix} COMMAND ${name} --gtest_filter=*/${suffix})
+      list(APPEND runs ${name}.${suffix})
+    endforeach()
+  else()
+    add_test(NAME ${name} COMMAND ${name})
+  endif()
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
   set(env ${T_ENV})
   if(MAILSTOW_WINDOWS)
-    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wineprefix)
+    set_tests_properties(${runs} PROPERTIES FIXTURES_REQUIRED wineprefix)
     list(APPEND env "MAILSTOW_DIST=${MAILSTOW_DIST_DIR}")
-    if(T_FRESH_PREFIX)
-      list(APPEND env "MAILSTOW_PREFIX=${name}")
-    endif()
   else()
     list(APPEND env "ASAN_OPTIONS=detect_leaks=1" "UBSAN_OPTIONS=print_stacktrace=1")
   endif()
-  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}"
-                                          ENVIRONMENT "${env}")
+  foreach(run ${runs})
+    set(run_env ${env})
+    # Each run of its own prefix, so that split runs can go side by side.
+    if(MAILSTOW_WINDOWS AND T_FRESH_PREFIX)
+      list(APPEND run_env "MAILSTOW_PREFIX=${run}")
+    endif()
+    set_tests_properties(${run} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}"
+                                           ENVIRONMENT "${run_env}")
+  endforeach()
   if(T_SERIAL AND NOT T_FRESH_PREFIX)
-    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK desktop)
+    set_tests_properties(${runs} PROPERTIES RESOURCE_LOCK desktop)
   endif()
 endfunction()
 

@@ -1,0 +1,116 @@
+// The shipped language files against the shipped English.lng: every language that start-up
+// can choose has its file, each file holds every key of English in its own code page, and
+// nothing a translation must keep (multi-line separators, accelerators, placeholders) is lost.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <set>
+#include <string>
+
+#include "app/ini_text.h"
+#include "app/language_files.h"
+#include "app/settings.h"
+
+namespace mailstow {
+namespace {
+
+const std::filesystem::path kDist = std::filesystem::path(MAILSTOW_SOURCE_DIR) / "dist";
+
+// The ANSI code page a language's users have, and so the one its file is written in.
+UINT CodePageOf(const std::wstring& language) { return language == L"Romana" ? 1250 : 1252; }
+
+std::string ReadBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Strict decoding: nullopt when a byte has no character in the code page.
+std::optional<std::wstring> Decode(const std::string& bytes, UINT code_page) {
+  if (bytes.empty()) return std::wstring();
+  const int size = static_cast<int>(bytes.size());
+  const int length =
+      MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, bytes.data(), size, nullptr, 0);
+  if (length == 0) return std::nullopt;
+  std::wstring text(static_cast<size_t>(length), L'\0');
+  MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, bytes.data(), size, text.data(), length);
+  return text;
+}
+
+std::vector<std::wstring> ShippedLanguages() {
+  std::vector<std::wstring> languages;
+  for (const auto& entry : std::filesystem::directory_iterator(kDist)) {
+    if (entry.path().extension() == L".lng") languages.push_back(entry.path().stem().wstring());
+  }
+  std::sort(languages.begin(), languages.end());
+  return languages;
+}
+
+// Multi-line separators, accelerators and placeholders, in order: a translation keeps them all.
+std::vector<std::wstring> Markers(const std::wstring& value) {
+  static const std::wregex marker(LR"(\"|&[^&\s]|%[0-9A-Za-z]|\{[0-9A-Za-z_]*\})");
+  std::vector<std::wstring> found;
+  for (auto it = std::wsregex_iterator(value.begin(), value.end(), marker);
+       it != std::wsregex_iterator(); ++it) {
+    const std::wstring text = it->str();
+    found.push_back(text[0] == L'&' ? L"&" : text);
+  }
+  return found;
+}
+
+TEST(ShippedLanguagesTest, EveryStartUpLanguageHasItsFile) {
+  const std::vector<std::wstring> shipped = ShippedLanguages();
+  std::set<std::wstring> chosen;
+  for (unsigned primary = 0; primary <= 0x3FF; ++primary)
+    chosen.insert(DefaultLanguageFor(primary));
+  for (const std::wstring& language : chosen) {
+    EXPECT_NE(std::find(shipped.begin(), shipped.end(), language), shipped.end())
+        << "no file for the start-up language " << ::testing::PrintToString(language);
+  }
+}
+
+TEST(ShippedLanguagesTest, EveryFileHoldsEveryEnglishKeyInItsCodePage) {
+  const std::optional<std::wstring> english_text = Decode(ReadBytes(kDist / "English.lng"), 1252);
+  ASSERT_TRUE(english_text);
+  const IniText english = IniText::Parse(*english_text);
+  ASSERT_GE(english.KeyNames(L"Messages").size(), 37u);  // the file was read
+
+  for (const std::wstring& language : ShippedLanguages()) {
+    SCOPED_TRACE(::testing::PrintToString(language));
+    const std::string bytes = ReadBytes(kDist / (language + L".lng"));
+    const bool beyond_ascii =
+        std::any_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) != 0; });
+    if (beyond_ascii) {
+      EXPECT_FALSE(Decode(bytes, CP_UTF8)) << "saved as UTF-8";
+    }
+    const std::optional<std::wstring> text = Decode(bytes, CodePageOf(language));
+    ASSERT_TRUE(text) << "not in code page " << CodePageOf(language);
+    const IniText file = IniText::Parse(*text);
+
+    // Listed under its own name, so that choosing it finds this file.
+    EXPECT_EQ(file.ReadString(L"Language", L"Language", kMissingText), language);
+    EXPECT_EQ(file.SectionNames(), english.SectionNames());
+    for (const std::wstring& section : english.SectionNames()) {
+      std::vector<std::wstring> keys = file.KeyNames(section);
+      std::vector<std::wstring> english_keys = english.KeyNames(section);
+      std::sort(keys.begin(), keys.end());
+      std::sort(english_keys.begin(), english_keys.end());
+      EXPECT_EQ(keys, english_keys) << "in [" << ::testing::PrintToString(section) << "]";
+      for (const std::wstring& key : english.KeyNames(section)) {
+        const std::wstring original = english.ReadString(section, key, kMissingText);
+        const std::wstring translated = file.ReadString(section, key, kMissingText);
+        if (translated == kMissingText) continue;  // reported above
+        EXPECT_FALSE(translated.empty() && !original.empty()) << ::testing::PrintToString(key);
+        EXPECT_EQ(Markers(translated), Markers(original)) << ::testing::PrintToString(key);
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace mailstow
