@@ -37,17 +37,20 @@ std::wstring UserPrefixFor(const std::wstring& logon_user_name) {
 
 bool IsRotationCandidate(std::wstring_view file_name, std::wstring_view prefix) {
   return file_name.size() >= prefix.size() + kArchiveExtension.size() &&
-         StartsWithIgnoreCase(file_name, prefix) && EndsWithIgnoreCase(file_name, kArchiveExtension);
+         StartsWithIgnoreCase(file_name, prefix) &&
+         EndsWithIgnoreCase(file_name, kArchiveExtension);
 }
 
 bool IsVolumePartOf(std::wstring_view file_name, std::wstring_view archive_name) {
   if (!EndsWithIgnoreCase(archive_name, kArchiveExtension)) return false;
-  const std::wstring_view stem = archive_name.substr(0, archive_name.size() - kArchiveExtension.size());
+  const std::wstring_view stem =
+      archive_name.substr(0, archive_name.size() - kArchiveExtension.size());
   if (file_name.size() < stem.size() + 4) return false;
   if (!StartsWithIgnoreCase(file_name, stem)) return false;
   const std::wstring_view rest = file_name.substr(stem.size());
   if (!EqualsIgnoreCase(rest.substr(0, 2), L".z")) return false;
-  return std::all_of(rest.begin() + 2, rest.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+  return std::all_of(rest.begin() + 2, rest.end(),
+                     [](wchar_t c) { return c >= L'0' && c <= L'9'; });
 }
 
 std::vector<std::wstring> ArchivesToRemove(std::vector<ArchiveFile> candidates,

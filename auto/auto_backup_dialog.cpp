@@ -39,16 +39,16 @@ constexpr const wchar_t* kAdvancedComponents[] = {
     L"Label5",    L"CheckBox3",    L"Label6",        L"Edit4",         L"Label7",
     L"Edit5",     L"GroupBox2",    L"RadioButton14", L"RadioButton15", L"ComboBox2"};
 constexpr const wchar_t* kGeneralComponents[] = {
-    L"CheckBox1", L"Label2", L"ListBox1",  L"Label3",          L"ListBox2",
-    L"Label4",    L"Edit1",  L"Button1",   L"Label1",          L"Edit2",
+    L"CheckBox1", L"Label2", L"ListBox1",        L"Label3", L"ListBox2",
+    L"Label4",    L"Edit1",  L"Button1",         L"Label1", L"Edit2",
     L"ComboBox1", L"Label8", L"DateTimePicker1", L"Label9", L"DateTimePicker2"};
 
 constexpr int kNumberFieldLength = 2;
 constexpr int kPasswordFieldLength = 50;
 
 // Number fields take digits and backspace only.
-LRESULT CALLBACK NumberFieldProc(HWND field, UINT message, WPARAM wparam, LPARAM lparam,
-                                 UINT_PTR, DWORD_PTR) {
+LRESULT CALLBACK NumberFieldProc(HWND field, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                                 DWORD_PTR) {
   if (message == WM_CHAR && wparam != VK_BACK && (wparam < L'0' || wparam > L'9')) return 0;
   if (message == WM_PASTE) return 0;
   return DefSubclassProc(field, message, wparam, lparam);
@@ -110,8 +110,9 @@ AutoBackupDialog::AutoBackupDialog(FormWindow& form, Settings& settings, UserPro
       prompts_(prompts),
       message_(std::move(message)),
       program_folder_(std::move(program_folder)) {
-  form_.OnCommand(
-      [this](const std::wstring& component, int notification) { OnCommand(component, notification); });
+  form_.OnCommand([this](const std::wstring& component, int notification) {
+    OnCommand(component, notification);
+  });
   form_.on_message = [this](UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
     return OnMessage(message, wparam, lparam, result);
   };
@@ -309,9 +310,9 @@ bool AutoBackupDialog::Ok() {
   const int period = NumberIn(form_.Text(L"Edit2"));
   settings_.backup_date = std::floor(PickerValue(form_.Control(L"DateTimePicker1")));
   settings_.backup_time = PickerValue(form_.Control(L"DateTimePicker2"));
-  const std::optional<double> reference = ScheduleReference(
-      StartMoment(settings_.backup_date, settings_.backup_time), period,
-      *ParseIntervalUnit(interval));
+  const std::optional<double> reference =
+      ScheduleReference(StartMoment(settings_.backup_date, settings_.backup_time), period,
+                        *ParseIntervalUnit(interval));
   if (reference) key.WriteDateTime(L"LastBackupDate", *reference);
 
   // 3. Volumes and the start moment.
@@ -415,7 +416,16 @@ void AutoBackupDialog::OnCommand(const std::wstring& component, int notification
   }
 }
 
-bool AutoBackupDialog::OnMessage(UINT message, WPARAM, LPARAM lparam, LRESULT& result) {
+bool AutoBackupDialog::OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
+  if (message == WM_CTLCOLORSTATIC || message == WM_CTLCOLORBTN) {
+    // Labels, check boxes and radio buttons show the tab's own background through.
+    wchar_t class_name[16] = {};
+    GetClassNameW(reinterpret_cast<HWND>(lparam), class_name, 16);
+    if (lstrcmpiW(class_name, L"Edit") == 0) return false;
+    SetBkMode(reinterpret_cast<HDC>(wparam), TRANSPARENT);
+    result = reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+    return true;
+  }
   if (message == WM_CLOSE) {
     closed_ = true;
     result = 0;

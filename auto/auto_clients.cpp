@@ -5,8 +5,8 @@ namespace {
 
 using Names = std::wstring_view[];
 
-constexpr Names kOutlookExpressFlags = {L"Accounts",     L"Mail",        L"Signatures",
-                                         L"Rules",        L"Address Book", L"Stationery"};
+constexpr Names kOutlookExpressFlags = {L"Accounts", L"Mail",         L"Signatures",
+                                        L"Rules",    L"Address Book", L"Stationery"};
 constexpr Names kEudoraFlags = {L"Accounts", L"Mail", L"Filters", L"Signatures", L"Address Book"};
 constexpr Names kIncrediMailFlags = {L"Accounts", L"Mail", L"Rules", L"Address Book",
                                      L"Stationery"};
@@ -39,8 +39,7 @@ constexpr AutoClient kClients[] = {
      kOutlookExpressRows},
     {L"Microsoft Outlook", L"Microsoft Outlook", 2, L"Mailstow", {}, kOutlookRows},
     {L"Eudora", L"Eudora", 3, L"EudoraBackup", kEudoraFlags, kEudoraRows},
-    {L"IncrediMail", L"IncrediMail", 5, L"IncrediMailBackup", kIncrediMailFlags,
-     kIncrediMailRows},
+    {L"IncrediMail", L"IncrediMail", 5, L"IncrediMailBackup", kIncrediMailFlags, kIncrediMailRows},
     {L"Pegasus Mail", L"Pegasus Mail", 6, L"PegasusMailBackup", {}, kPegasusRows},
     {L"The Bat", L"The Bat!", 7, L"TheBatBackup", kTheBatFlags, kTheBatRows},
     {L"Poco Mail", L"Poco Mail", 8, L"PocoMailBackup", kPocoMailFlags, kPocoMailRows},

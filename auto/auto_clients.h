@@ -16,10 +16,10 @@ inline constexpr wchar_t kAutoBackupKeyPath[] = L"Software\\Corvane\\Mailstow\\A
 inline constexpr wchar_t kSelectFlag[] = L"Select";
 
 struct AutoClient {
-  std::wstring_view caption;     // the dialog's client row
-  std::wstring_view key;         // subkey of the AutoBackup key
-  int client_index;              // 1..10, as in the client table
-  std::wstring_view name_prefix; // start of the client's archive names
+  std::wstring_view caption;      // the dialog's client row
+  std::wstring_view key;          // subkey of the AutoBackup key
+  int client_index;               // 1..10, as in the client table
+  std::wstring_view name_prefix;  // start of the client's archive names
   // The stored item flags after "Select", in flag order; empty for clients whose backup
   // always takes every item.
   std::span<const std::wstring_view> item_flags;

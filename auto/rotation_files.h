@@ -8,9 +8,9 @@
 namespace mailstow {
 
 struct RotationRequest {
-  std::wstring backup_dir;    // ends with "\"
-  std::wstring prefix;        // user prefix + the client's name prefix
-  std::wstring new_archive;   // the archive just written: never removed
+  std::wstring backup_dir;   // ends with "\"
+  std::wstring prefix;       // user prefix + the client's name prefix
+  std::wstring new_archive;  // the archive just written: never removed
   int mode = 2;
   int keep = 0;
 };

@@ -31,9 +31,13 @@ struct RotationCase {
 
 TEST(ArchiveRotationTest, ModesRemoveTheOldestBeyondTheKeepCountAndNeverTheNewArchive) {
   const RotationCase cases[] = {
-      {"keep 3 of five older", 2, 3,
+      {"keep 3 of five older",
+       2,
+       3,
        {L"C:\\B\\OExpressBackup 2-12-2026.ebk", L"C:\\B\\OExpressBackup 1-12-2026.ebk"}},
-      {"keep 1", 2, 1,
+      {"keep 1",
+       2,
+       1,
        {L"C:\\B\\OExpressBackup 4-12-2026.ebk", L"C:\\B\\OExpressBackup 3-12-2026.ebk",
         L"C:\\B\\OExpressBackup 2-12-2026.ebk", L"C:\\B\\OExpressBackup 1-12-2026.ebk"}},
       {"keep more than there are", 2, 9, {}},
@@ -51,8 +55,8 @@ TEST(ArchiveRotationTest, ModesRemoveTheOldestBeyondTheKeepCountAndNeverTheNewAr
 }
 
 TEST(ArchiveRotationTest, EqualTimesAreOrderedByName) {
-  const std::vector<ArchiveFile> tied = {
-      {L"C:\\B\\FavoritesBackup 2-1-2026.ebk", 4.0}, {L"C:\\B\\FavoritesBackup 1-1-2026.ebk", 4.0}};
+  const std::vector<ArchiveFile> tied = {{L"C:\\B\\FavoritesBackup 2-1-2026.ebk", 4.0},
+                                         {L"C:\\B\\FavoritesBackup 1-1-2026.ebk", 4.0}};
   EXPECT_EQ(ArchivesToRemove(tied, kNew, 2, 1), Paths{L"C:\\B\\FavoritesBackup 1-1-2026.ebk"});
   std::vector<ArchiveFile> reversed(tied.rbegin(), tied.rend());
   EXPECT_EQ(ArchivesToRemove(reversed, kNew, 2, 1), Paths{L"C:\\B\\FavoritesBackup 1-1-2026.ebk"});
@@ -83,9 +87,9 @@ TEST(ArchiveRotationTest, NamesAndPatterns) {
   }
 
   const Candidate parts[] = {
-      {L"Mailstow 1-1-2026.z01", true},   {L"MAILSTOW 1-1-2026.Z12", true},
-      {L"Mailstow 1-1-2026.z100", true},  {L"Mailstow 1-1-2026.zip", false},
-      {L"Mailstow 1-1-2026.z", false},    {L"Mailstow 1-1-20260.z01", false},
+      {L"Mailstow 1-1-2026.z01", true},  {L"MAILSTOW 1-1-2026.Z12", true},
+      {L"Mailstow 1-1-2026.z100", true}, {L"Mailstow 1-1-2026.zip", false},
+      {L"Mailstow 1-1-2026.z", false},   {L"Mailstow 1-1-20260.z01", false},
       {L"Mailstow 1-1-2026.ebk", false},
   };
   for (const Candidate& c : parts) {
