@@ -416,16 +416,7 @@ void AutoBackupDialog::OnCommand(const std::wstring& component, int notification
   }
 }
 
-bool AutoBackupDialog::OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
-  if (message == WM_CTLCOLORSTATIC || message == WM_CTLCOLORBTN) {
-    // Labels, check boxes and radio buttons show the tab's own background through.
-    wchar_t class_name[16] = {};
-    GetClassNameW(reinterpret_cast<HWND>(lparam), class_name, 16);
-    if (lstrcmpiW(class_name, L"Edit") == 0) return false;
-    SetBkMode(reinterpret_cast<HDC>(wparam), TRANSPARENT);
-    result = reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
-    return true;
-  }
+bool AutoBackupDialog::OnMessage(UINT message, WPARAM, LPARAM lparam, LRESULT& result) {
   if (message == WM_CLOSE) {
     closed_ = true;
     result = 0;

@@ -5,19 +5,12 @@
 #include <gtest/gtest.h>
 
 #include "app/date_time_value.h"
+#include "tests/moment_at.h"
 
 namespace mailstow {
 namespace {
 
-double At(int year, int month, int day, int hour = 0, int minute = 0) {
-  CivilDateTime value;
-  value.year = year;
-  value.month = month;
-  value.day = day;
-  value.hour = hour;
-  value.minute = minute;
-  return ToDays(value);
-}
+using testing::MomentAt;
 
 constexpr double kSecond = 1.0 / 86400.0;
 
@@ -35,17 +28,19 @@ struct ReferenceCase {
 
 TEST(ScheduleReferenceTest, OnePeriodBeforeTheStartAndDueFromTheStartOn) {
   const ReferenceCase cases[] = {
-      {"two weeks", At(2026, 3, 15, 9), 2, IntervalUnit::kWeeks, L"Weeks", At(2026, 3, 1, 9)},
-      {"month end clamps", At(2026, 3, 31, 9), 1, IntervalUnit::kMonths, L"Months",
-       At(2026, 2, 28, 9), true},
-      {"leap year", At(2028, 3, 31, 18, 30), 1, IntervalUnit::kMonths, L"Months",
-       At(2028, 2, 29, 18, 30), true},
-      {"months across the year", At(2027, 1, 15, 8), 3, IntervalUnit::kMonths, L"Months",
-       At(2026, 10, 15, 8)},
-      {"days", At(2026, 12, 6, 22), 3, IntervalUnit::kDays, L"Days", At(2026, 12, 3, 22)},
+      {"two weeks", MomentAt(2026, 3, 15, 9), 2, IntervalUnit::kWeeks, L"Weeks",
+       MomentAt(2026, 3, 1, 9)},
+      {"month end clamps", MomentAt(2026, 3, 31, 9), 1, IntervalUnit::kMonths, L"Months",
+       MomentAt(2026, 2, 28, 9), true},
+      {"leap year", MomentAt(2028, 3, 31, 18, 30), 1, IntervalUnit::kMonths, L"Months",
+       MomentAt(2028, 2, 29, 18, 30), true},
+      {"months across the year", MomentAt(2027, 1, 15, 8), 3, IntervalUnit::kMonths, L"Months",
+       MomentAt(2026, 10, 15, 8)},
+      {"days", MomentAt(2026, 12, 6, 22), 3, IntervalUnit::kDays, L"Days",
+       MomentAt(2026, 12, 3, 22)},
       // 0.041667 of a day per hour: a few hundredths of a second beyond 23:00.
-      {"hours across midnight", At(2027, 1, 1, 1), 2, IntervalUnit::kHours, L"Hours",
-       At(2026, 12, 31, 23)},
+      {"hours across midnight", MomentAt(2027, 1, 1, 1), 2, IntervalUnit::kHours, L"Hours",
+       MomentAt(2026, 12, 31, 23)},
   };
   for (const ReferenceCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -62,10 +57,10 @@ TEST(ScheduleReferenceTest, OnePeriodBeforeTheStartAndDueFromTheStartOn) {
 
 TEST(ScheduleReferenceTest, StartMomentJoinsThePickersAndRefusesNoPeriod) {
   // The day of the date picker with the time of day of the time picker.
-  EXPECT_DOUBLE_EQ(StartMoment(At(2026, 3, 15, 17, 45), At(2001, 1, 2, 9, 30)),
-                   At(2026, 3, 15, 9, 30));
-  EXPECT_FALSE(ScheduleReference(At(2026, 3, 15), 0, IntervalUnit::kDays).has_value());
-  EXPECT_FALSE(ScheduleReference(At(100, 1, 15), 1, IntervalUnit::kMonths).has_value());
+  EXPECT_DOUBLE_EQ(StartMoment(MomentAt(2026, 3, 15, 17, 45), MomentAt(2001, 1, 2, 9, 30)),
+                   MomentAt(2026, 3, 15, 9, 30));
+  EXPECT_FALSE(ScheduleReference(MomentAt(2026, 3, 15), 0, IntervalUnit::kDays).has_value());
+  EXPECT_FALSE(ScheduleReference(MomentAt(100, 1, 15), 1, IntervalUnit::kMonths).has_value());
 }
 
 }  // namespace

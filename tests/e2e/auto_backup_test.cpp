@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "app/date_time_value.h"
+#include "tests/moment_at.h"
 #include "app/form_layout.h"
 #include "app/registry_key.h"
 #include "auto/archive_rotation.h"
@@ -54,15 +55,7 @@ StoredValue ReadValue(HKEY root, const std::wstring& key, const std::wstring& na
   return value;
 }
 
-double At(int year, int month, int day, int hour = 0, int minute = 0) {
-  CivilDateTime value;
-  value.year = year;
-  value.month = month;
-  value.day = day;
-  value.hour = hour;
-  value.minute = minute;
-  return ToDays(value);
-}
+using testing::MomentAt;
 
 std::wstring Today() {
   SYSTEMTIME now;
@@ -75,18 +68,6 @@ void WriteFileBytes(const std::wstring& path, const std::string& content) {
   DWORD written = 0;
   WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
   CloseHandle(file);
-}
-
-// The file's bytes; "<missing>" when it cannot be opened.
-std::string ReadFileBytes(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return "<missing>";
-  std::string content(GetFileSize(file, nullptr), '\0');
-  DWORD read = 0;
-  ReadFile(file, content.data(), static_cast<DWORD>(content.size()), &read, nullptr);
-  CloseHandle(file);
-  return content;
 }
 
 // An older archive of that name, written `days_ago` days before now.
@@ -172,8 +153,8 @@ TEST_F(AutoBackupTest, DialogStoresSelectionsAndScheduleAndStartsAndStopsStowclo
     // The start day and time the pickers show: 15 March 2027, 09:00.
     RegistryKey key;
     ASSERT_TRUE(key.Open(HKEY_CURRENT_USER, kSettings, true));
-    key.WriteDateTime(L"BackupDate", At(2027, 3, 15));
-    key.WriteDateTime(L"BackupTime", At(2026, 1, 1, 9, 0));
+    key.WriteDateTime(L"BackupDate", MomentAt(2027, 3, 15));
+    key.WriteDateTime(L"BackupTime", MomentAt(2026, 1, 1, 9, 0));
   }
   WizardSession wizard;
   ASSERT_TRUE(wizard.Start(folder_));
@@ -251,7 +232,7 @@ TEST_F(AutoBackupTest, DialogStoresSelectionsAndScheduleAndStartsAndStopsStowclo
   EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, kSettings, L"BackupPsw").text().empty());
   const StoredValue reference = ReadValue(HKEY_CURRENT_USER, kSettings, L"LastBackupDate");
   EXPECT_EQ(reference.type, static_cast<DWORD>(REG_BINARY));
-  EXPECT_NEAR(reference.date_time(), At(2027, 3, 1, 9, 0), 1.0 / 86400);
+  EXPECT_NEAR(reference.date_time(), MomentAt(2027, 3, 1, 9, 0), 1.0 / 86400);
   EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kSettings, L"AutoBackup").dword(), 1u);
 
   // Stowclock starts at logon from the user's Run key, with the path quoted, and runs now.
@@ -301,7 +282,7 @@ TEST_F(AutoBackupTest, RotationKeepsTheNewestByModeAndDeletesSplitArchivesWhole)
                     L"FavoritesBackup 5-1-2020.ebk", today, L"OExpressBackup 1-1-2020.ebk",
                     L"Notes.txt"}));
   EXPECT_FALSE(ArchiveMembers(kBackups + today).empty());
-  const std::string log = ReadFileBytes(folder_ + L"AutoLog.txt");
+  const std::string log = FileBytes(folder_ + L"AutoLog.txt");
   EXPECT_NE(log.find("Destination file: C:\\AutoBackups\\FavoritesBackup "), std::string::npos);
   EXPECT_NE(log.find("Error code: 0"), std::string::npos);
 
@@ -321,7 +302,7 @@ TEST_F(AutoBackupTest, RotationKeepsTheNewestByModeAndDeletesSplitArchivesWhole)
 TEST_F(AutoBackupTest, NothingSelectedLeavesOnlyTheDateLineAndUnavailableClientsAreSkipped) {
   StoreAutoSettings(2, 3, {});
   ASSERT_EQ(RunAuto(), 0u);
-  std::string log = ReadFileBytes(folder_ + L"AutoLog.txt");
+  std::string log = FileBytes(folder_ + L"AutoLog.txt");
   EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
   EXPECT_TRUE(ListFolder(kBackups).empty());
 
@@ -333,9 +314,34 @@ TEST_F(AutoBackupTest, NothingSelectedLeavesOnlyTheDateLineAndUnavailableClients
   StoreAutoSettings(1, 0, {L"Eudora", L"Pegasus Mail"});
   ASSERT_EQ(RunAuto(), 0u);
   EXPECT_EQ(ListFolder(kBackups), std::vector<std::wstring>{L"EudoraBackup 1-1-2020.ebk"});
-  log = ReadFileBytes(folder_ + L"AutoLog.txt");
+  log = FileBytes(folder_ + L"AutoLog.txt");
   EXPECT_NE(log.find("Skipped Eudora"), std::string::npos) << log;
   EXPECT_NE(log.find("Skipped Pegasus Mail"), std::string::npos) << log;
+}
+
+TEST_F(AutoBackupTest, UninstallEndsEveryStowclockAndDeletesItsFile) {
+  // Nothing running: no box holds the cleanup up, and the program file goes.
+  Program quiet;
+  ASSERT_TRUE(quiet.Start(folder_ + L"Mailstow.exe", L"/uninst"));
+  EXPECT_EQ(quiet.WaitForExit(30s), 0u);
+  EXPECT_FALSE(FileExists(folder_ + L"Stowclock.exe"));
+
+  // Two running, one of them named in lower case: both are ended.
+  CopyInto(DistFolder() + L"Stowclock.exe", folder_, L"Stowclock.exe");
+  const std::wstring other = PrepareProgramFolder(L"auto-other", {});
+  CopyInto(DistFolder() + L"Stowclock.exe", other, L"stowclock.exe");
+  Program first;
+  Program second;
+  ASSERT_TRUE(first.Start(folder_ + L"Stowclock.exe", L""));
+  ASSERT_TRUE(second.Start(other + L"stowclock.exe", L""));
+  for (int i = 0; i < 50 && RunningStowclocks().size() < 2; ++i) std::this_thread::sleep_for(100ms);
+  ASSERT_EQ(RunningStowclocks().size(), 2u);
+  Program cleanup;
+  ASSERT_TRUE(cleanup.Start(folder_ + L"Mailstow.exe", L"/uninst"));
+  EXPECT_EQ(cleanup.WaitForExit(30s), 0u);
+  EXPECT_NE(first.WaitForExit(5s), static_cast<DWORD>(STILL_ACTIVE));
+  EXPECT_NE(second.WaitForExit(5s), static_cast<DWORD>(STILL_ACTIVE));
+  EXPECT_FALSE(FileExists(folder_ + L"Stowclock.exe"));
 }
 
 // The wizard window of a running Mailstow, hidden or not: the one form with a taskbar button.
@@ -375,13 +381,13 @@ TEST_F(AutoBackupTest, FailedPackSecondRunAndClosedWindowDeleteNothing) {
     ASSERT_TRUE(first.Start(folder_ + L"Mailstow.exe", L"/auto"));
     const HWND box = first.WaitForWindow(L"#32770", 60s);
     ASSERT_NE(box, nullptr);
-    const std::string log_before = ReadFileBytes(folder_ + L"AutoLog.txt");
+    const std::string log_before = FileBytes(folder_ + L"AutoLog.txt");
 
     // A second run meanwhile ends at once and touches nothing.
     Program second;
     ASSERT_TRUE(second.Start(folder_ + L"Mailstow.exe", L"/auto"));
     EXPECT_EQ(second.WaitForExit(30s), 2u);
-    EXPECT_EQ(ReadFileBytes(folder_ + L"AutoLog.txt"), log_before);
+    EXPECT_EQ(FileBytes(folder_ + L"AutoLog.txt"), log_before);
 
     if (close_window) {
       // Shown from the tray icon, then closed.
@@ -396,12 +402,12 @@ TEST_F(AutoBackupTest, FailedPackSecondRunAndClosedWindowDeleteNothing) {
     }
     PressButton(box, L"OK");
     EXPECT_EQ(first.WaitForExit(60s), 0u);
-    const std::string log = ReadFileBytes(folder_ + L"AutoLog.txt");
+    const std::string log = FileBytes(folder_ + L"AutoLog.txt");
     EXPECT_NE(log.find("Backup of Microsoft Outlook Express"), std::string::npos) << log;
     // Only the closed window keeps the Favorites from being backed up.
     EXPECT_EQ(FileExists(kBackups + (L"FavoritesBackup " + Today() + L".ebk")), !close_window);
     EXPECT_EQ(log.find("Skipped Internet Explorer Favorites") != std::string::npos, close_window);
-    EXPECT_EQ(ReadFileBytes(kBackups + std::wstring(L"OExpressBackup 1-1-2020.ebk")),
+    EXPECT_EQ(FileBytes(kBackups + std::wstring(L"OExpressBackup 1-1-2020.ebk")),
               "old archive OExpressBackup 1-1-2020.ebk");
     EXPECT_NE(GetFileAttributesW(blocked.c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
     DeleteFileW((kBackups + (L"FavoritesBackup " + Today() + L".ebk")).c_str());
