@@ -121,10 +121,11 @@ constexpr ComponentSpec kForm3[] = {
 };
 
 // Auto-backup settings.
-// Auto-backup settings: a General and an Advanced tab above the button row; which
-// components belong to which tab is the dialog's business.
+// Auto-backup settings: the headers of a General and an Advanced tab, the tabs' components
+// below them on the form's own background; which component belongs to which tab is the
+// dialog's business.
 constexpr ComponentSpec kForm4[] = {
-    {L"PageControl1", K::kTabControl, 0, 8, 8, 464, 352},
+    {L"PageControl1", K::kTabControl, 0, 8, 8, 464, 24},
     // General.
     {L"CheckBox1", K::kCheckBox, 0, 20, 40, 300, 22},
     {L"Label2", K::kLabel, 0, 20, 68, 200, 20},

@@ -1,7 +1,6 @@
 #include "form_window.h"
 
 #include <commctrl.h>
-#include <uxtheme.h>
 
 #include "app/check_list_box.h"
 
@@ -116,13 +115,11 @@ bool FormWindow::Create(HINSTANCE instance, HWND owner, const std::wstring& capt
   }
   int id = kFirstControlId;
   for (const ComponentSpec& component : spec_.components) CreateControl(component, id++);
-  // Tab controls lie below every other component, which they frame. They are drawn
-  // without the visual style, whose lighter body would not match the components' background.
+  // Tab controls lie below every other component.
   for (const ComponentSpec& component : spec_.components) {
     if (component.kind != ComponentKind::kTabControl) continue;
-    HWND tabs = Control(std::wstring(component.name));
-    SetWindowTheme(tabs, L"", L"");
-    SetWindowPos(tabs, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    SetWindowPos(Control(std::wstring(component.name)), HWND_BOTTOM, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
   if (has_pages) ShowPage(1);
   return true;
