@@ -223,12 +223,17 @@ void AutoBackupDialog::ShowItemRows(int client_row) {
   }
 }
 
-void AutoBackupDialog::ClientRowToggled(int client_row) {
-  if (client_row < 0 || client_row >= kAutoClientCount) return;
-  AutoClientSelection& selection = selections_[static_cast<size_t>(client_row)];
-  selection.select = Clients().IsTicked(client_row);
-  if (!selection.select) std::fill(selection.items.begin(), selection.items.end(), false);
-  ShowItemRows(client_row);
+void AutoBackupDialog::ClientRowsToggled() {
+  // A click on a box arrives before the click selects its row: the row whose tick differs
+  // from its stored flag is the one toggled.
+  for (int row = 0; row < kAutoClientCount; ++row) {
+    AutoClientSelection& selection = selections_[static_cast<size_t>(row)];
+    const bool ticked = Clients().IsTicked(row);
+    if (ticked == selection.select) continue;
+    selection.select = ticked;
+    if (!ticked) std::fill(selection.items.begin(), selection.items.end(), false);
+    ShowItemRows(row);
+  }
 }
 
 void AutoBackupDialog::ItemRowToggled() {
@@ -367,7 +372,7 @@ bool AutoBackupDialog::Ok() {
 void AutoBackupDialog::OnCommand(const std::wstring& component, int notification) {
   if (component == L"ListBox1") {
     if (notification == kCheckListToggled) {
-      ClientRowToggled(static_cast<int>(SendMessageW(Clients().hwnd(), LB_GETCURSEL, 0, 0)));
+      ClientRowsToggled();
     } else if (notification == LBN_SELCHANGE) {
       ShowItemRows(static_cast<int>(SendMessageW(Clients().hwnd(), LB_GETCURSEL, 0, 0)));
     }

@@ -35,7 +35,7 @@ class AutoBackupDialog {
   void Fill();
   void ShowTab(int tab);
   void ShowItemRows(int client_row);
-  void ClientRowToggled(int client_row);
+  void ClientRowsToggled();
   void ItemRowToggled();
   void UpdateModeControls();
   void UpdatePasswordFields();

@@ -253,10 +253,22 @@ TEST_F(AutoBackupTest, DialogStoresSelectionsAndScheduleAndStartsAndStopsStowclo
   ListToggle(DialogControl(dialog, L"ListBox1"), 0);
   EXPECT_FALSE(ListTicked(items, 0));
   EXPECT_FALSE(ListEntryEnabled(items, 0));
+  // A mouse click on Eudora's box, while another row is selected, ticks Eudora.
+  HWND client_list = DialogControl(dialog, L"ListBox1");
+  SendMessageW(client_list, LB_SETCURSEL, 0, 0);
+  SendMessageW(client_list, LB_SETTOPINDEX, 0, 0);
+  const LPARAM eudora_box = MAKELPARAM(8, 2 * 18 + 9);
+  SendMessageW(client_list, WM_LBUTTONDOWN, MK_LBUTTON, eudora_box);
+  SendMessageW(client_list, WM_LBUTTONUP, 0, eudora_box);
+  EXPECT_TRUE(ListTicked(client_list, 2));
+  EXPECT_EQ(ListCount(items), 5);
+  EXPECT_TRUE(ListEntryEnabled(items, 0));
   Click(DialogControl(dialog, L"CheckBox1"));
   Click(DialogControl(dialog, L"Button2"));
   for (int i = 0; i < 100 && IsShown(dialog); ++i) std::this_thread::sleep_for(50ms);
   EXPECT_TRUE(wizard.NoBox());
+  EXPECT_EQ(
+      ReadValue(HKEY_CURRENT_USER, std::wstring(kAutoBackup) + L"\\Eudora", L"Select").dword(), 1u);
   EXPECT_TRUE(RunningStowclocks().empty());
   EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, kRunKeyPath, kStowclockRunValue).present());
   EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kSettings, L"AutoBackup").dword(), 0u);
