@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <thread>
 
 #include "app/date_time_value.h"
@@ -249,6 +250,16 @@ TEST_F(AutoBackupTest, DialogStoresSelectionsAndScheduleAndStartsAndStopsStowclo
   for (int row = 0; row < 6; ++row) EXPECT_TRUE(ListTicked(items, row)) << row;
   EXPECT_EQ(WindowText(DialogControl(dialog, L"Edit4")), L"s3cret");
   EXPECT_EQ(SendMessageW(DialogControl(dialog, L"ComboBox1"), CB_GETCURSEL, 0, 0), 2);
+  // "Run now" starts an unattended run of the stored selection at once.
+  Click(DialogControl(dialog, L"Button4"));
+  const std::wstring favorites_archive =
+      L"C:\\AutoBackups\\Scheduled\\FavoritesBackup " + Today() + L".ebk";
+  for (int i = 0;
+       i < 600 && FileBytes(folder_ + L"AutoLog.txt").find("Error code") == std::string::npos;
+       ++i) {
+    std::this_thread::sleep_for(100ms);
+  }
+  EXPECT_TRUE(FileExists(favorites_archive));
   // Unticking a client clears its item flags.
   ListToggle(DialogControl(dialog, L"ListBox1"), 0);
   EXPECT_FALSE(ListTicked(items, 0));
@@ -272,6 +283,9 @@ TEST_F(AutoBackupTest, DialogStoresSelectionsAndScheduleAndStartsAndStopsStowclo
   EXPECT_TRUE(RunningStowclocks().empty());
   EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, kRunKeyPath, kStowclockRunValue).present());
   EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kSettings, L"AutoBackup").dword(), 0u);
+  // "Run now" put the start day to today.
+  EXPECT_EQ(std::floor(ReadValue(HKEY_CURRENT_USER, kSettings, L"BackupDate").date_time()),
+            std::floor(LocalNowAsDays()));
   EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, oe, L"Mail").dword(), 0u);
   wizard.Close();
 }
