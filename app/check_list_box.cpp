@@ -6,6 +6,14 @@ namespace mailstow {
 namespace {
 
 constexpr int kBoxSize = 13;
+
+// A user's toggle: the tick changes and the parent is told.
+void ToggleAndNotify(HWND list, int index) {
+  if (!CheckListBox(list).Toggle(index)) return;
+  const auto id = static_cast<WORD>(GetDlgCtrlID(list));
+  SendMessageW(GetParent(list), WM_COMMAND, MAKEWPARAM(id, kCheckListToggled),
+               reinterpret_cast<LPARAM>(list));
+}
 constexpr int kItemHeight = 18;
 
 LRESULT CALLBACK CheckListProc(HWND list, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
@@ -15,14 +23,14 @@ LRESULT CALLBACK CheckListProc(HWND list, UINT message, WPARAM wparam, LPARAM lp
       const LRESULT hit = SendMessageW(list, LB_ITEMFROMPOINT, 0, lparam);
       const int index = LOWORD(hit);
       if (HIWORD(hit) == 0 && static_cast<short>(LOWORD(lparam)) < kBoxSize + 6) {
-        CheckListBox(list).Toggle(index);
+        ToggleAndNotify(list, index);
       }
       break;
     }
     case WM_KEYDOWN:
       if (wparam == VK_SPACE) {
         const auto index = static_cast<int>(SendMessageW(list, LB_GETCURSEL, 0, 0));
-        if (index >= 0) CheckListBox(list).Toggle(index);
+        if (index >= 0) ToggleAndNotify(list, index);
         return 0;
       }
       break;
@@ -93,9 +101,12 @@ void CheckListBox::SetEntryEnabled(int index, bool enabled) {
   SetFlags(index, enabled ? (flags & ~kCheckListDisabled) : (flags | kCheckListDisabled));
 }
 
-void CheckListBox::Toggle(int index) {
-  if (index < 0 || index >= Count() || !IsEntryEnabled(index) || !IsWindowEnabled(list_)) return;
+bool CheckListBox::Toggle(int index) {
+  if (index < 0 || index >= Count() || !IsEntryEnabled(index) || !IsWindowEnabled(list_)) {
+    return false;
+  }
   SetTicked(index, !IsTicked(index));
+  return true;
 }
 
 void CheckListBox::Measure(MEASUREITEMSTRUCT& measure) { measure.itemHeight = kItemHeight; }

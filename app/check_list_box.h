@@ -11,6 +11,9 @@ namespace mailstow {
 
 inline constexpr LONG_PTR kCheckListTicked = 1;
 inline constexpr LONG_PTR kCheckListDisabled = 2;
+// The notification code of the WM_COMMAND that the parent receives when the user has
+// toggled an entry's tick.
+inline constexpr WORD kCheckListToggled = 0x0400;
 
 class CheckListBox {
  public:
@@ -25,8 +28,9 @@ class CheckListBox {
   void SetTicked(int index, bool ticked);
   bool IsEntryEnabled(int index) const;
   void SetEntryEnabled(int index, bool enabled);
-  // Toggles the tick of an enabled entry (mouse click on the box or the space bar).
-  void Toggle(int index);
+  // Toggles the tick of an enabled entry (mouse click on the box or the space bar); false
+  // when the entry cannot be toggled.
+  bool Toggle(int index);
 
   // Handlers for the messages that the list box's parent receives.
   static void Measure(MEASUREITEMSTRUCT& measure);

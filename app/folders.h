@@ -11,6 +11,10 @@ std::wstring ProgramFolder();
 // The current user's "Personal" shell folder with "\" appended ("\" when it is unset).
 std::wstring PersonalFolder();
 
+// Whether the path names an existing folder, or an existing file.
+bool IsFolder(const std::wstring& path);
+bool IsFile(const std::wstring& path);
+
 // Creates a folder with all missing parents; true when it exists afterwards.
 bool CreateFolderTree(const std::wstring& folder);
 

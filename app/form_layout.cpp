@@ -121,38 +121,47 @@ constexpr ComponentSpec kForm3[] = {
 };
 
 // Auto-backup settings.
+// Auto-backup settings: the headers of a General and an Advanced tab, the tabs' components
+// below them on the form's own background; which component belongs to which tab is the
+// dialog's business.
 constexpr ComponentSpec kForm4[] = {
-    {L"CheckBox1", K::kCheckBox, 0, 16, 12, 300, 22},
-    {L"Label2", K::kLabel, 0, 16, 44, 200, 20},
-    {L"ListBox1", K::kCheckListBox, 0, 16, 66, 200, 150},
-    {L"Label3", K::kLabel, 0, 230, 44, 200, 20},
-    {L"ListBox2", K::kCheckListBox, 0, 230, 66, 230, 150},
-    {L"Label4", K::kLabel, 0, 16, 228, 120, 20},
-    {L"Edit1", K::kEdit, 0, 140, 225, 240, 23},
-    {L"Button1", K::kButton, 0, 388, 224, 72, 25},
-    {L"Label1", K::kLabel, 0, 16, 262, 140, 20},
-    {L"Edit2", K::kEdit, 0, 160, 259, 40, 23},
-    {L"ComboBox1", K::kComboBox, 0, 208, 259, 100, 200},
-    {L"Label8", K::kLabel, 0, 16, 294, 140, 20},
-    {L"Label9", K::kLabel, 0, 240, 294, 100, 20},
-    {L"GroupBox1", K::kGroupBox, 0, 16, 324, 444, 84},
-    {L"RadioButton3", K::kRadioButton, 0, 28, 344, 300, 22, L"GroupBox1"},
-    {L"RadioButton4", K::kRadioButton, 0, 28, 370, 160, 22, L"GroupBox1"},
-    {L"CheckBox2", K::kCheckBox, 0, 200, 370, 130, 22, L"GroupBox1"},
-    {L"Edit3", K::kEdit, 0, 330, 369, 30, 23, L"GroupBox1"},
-    {L"Label5", K::kLabel, 0, 364, 372, 90, 20, L"GroupBox1"},
-    {L"CheckBox3", K::kCheckBox, 0, 16, 418, 300, 22},
-    {L"Label6", K::kLabel, 0, 16, 448, 110, 20},
-    {L"Edit4", K::kPasswordEdit, 0, 130, 445, 150, 23},
-    {L"Label7", K::kLabel, 0, 16, 478, 110, 20},
-    {L"Edit5", K::kPasswordEdit, 0, 130, 475, 150, 23},
-    {L"GroupBox2", K::kGroupBox, 0, 16, 508, 444, 60},
-    {L"RadioButton14", K::kRadioButton, 0, 28, 530, 140, 22, L"GroupBox2"},
-    {L"RadioButton15", K::kRadioButton, 0, 170, 530, 140, 22, L"GroupBox2"},
-    {L"ComboBox2", K::kComboBox, 0, 312, 529, 140, 200, L"GroupBox2"},
-    {L"Button4", K::kButton, 0, 16, 580, 90, 25},
-    {L"Button2", K::kButton, 0, 300, 580, 75, 25},
-    {L"Button3", K::kButton, 0, 385, 580, 75, 25},
+    {L"PageControl1", K::kTabControl, 0, 8, 8, 464, 24},
+    // General.
+    {L"CheckBox1", K::kCheckBox, 0, 20, 40, 300, 22},
+    {L"Label2", K::kLabel, 0, 20, 68, 200, 20},
+    {L"ListBox1", K::kCheckListBox, 0, 20, 88, 200, 140},
+    {L"Label3", K::kLabel, 0, 234, 68, 200, 20},
+    {L"ListBox2", K::kCheckListBox, 0, 234, 88, 226, 140},
+    {L"Label4", K::kLabel, 0, 20, 240, 110, 20},
+    {L"Edit1", K::kEdit, 0, 130, 237, 250, 23},
+    {L"Button1", K::kButton, 0, 388, 236, 72, 25},
+    {L"Label1", K::kLabel, 0, 20, 272, 140, 20},
+    {L"Edit2", K::kEdit, 0, 160, 269, 40, 23},
+    {L"ComboBox1", K::kComboBox, 0, 208, 269, 100, 200},
+    {L"Label8", K::kLabel, 0, 20, 304, 110, 20},
+    {L"DateTimePicker1", K::kDatePicker, 0, 130, 301, 110, 23},
+    {L"Label9", K::kLabel, 0, 256, 304, 90, 20},
+    {L"DateTimePicker2", K::kTimePicker, 0, 350, 301, 110, 23},
+    // Advanced.
+    {L"GroupBox1", K::kGroupBox, 0, 20, 40, 440, 84},
+    {L"RadioButton3", K::kRadioButton, 0, 32, 60, 300, 22, L"GroupBox1"},
+    {L"RadioButton4", K::kRadioButton, 0, 32, 88, 146, 22, L"GroupBox1"},
+    {L"CheckBox2", K::kCheckBox, 0, 180, 88, 118, 22, L"GroupBox1"},
+    {L"Edit3", K::kEdit, 0, 300, 87, 30, 23, L"GroupBox1"},
+    {L"Label5", K::kLabel, 0, 334, 90, 124, 20, L"GroupBox1"},
+    {L"CheckBox3", K::kCheckBox, 0, 20, 136, 300, 22},
+    {L"Label6", K::kLabel, 0, 20, 166, 110, 20},
+    {L"Edit4", K::kPasswordEdit, 0, 134, 163, 150, 23},
+    {L"Label7", K::kLabel, 0, 20, 196, 110, 20},
+    {L"Edit5", K::kPasswordEdit, 0, 134, 193, 150, 23},
+    {L"GroupBox2", K::kGroupBox, 0, 20, 228, 440, 60},
+    {L"RadioButton14", K::kRadioButton, 0, 32, 252, 140, 22, L"GroupBox2"},
+    {L"RadioButton15", K::kRadioButton, 0, 174, 252, 140, 22, L"GroupBox2"},
+    {L"ComboBox2", K::kComboBox, 0, 316, 251, 136, 200, L"GroupBox2"},
+    // Below the tabs.
+    {L"Button4", K::kButton, 0, 8, 372, 90, 25},
+    {L"Button2", K::kButton, 0, 316, 372, 75, 25},
+    {L"Button3", K::kButton, 0, 397, 372, 75, 25},
 };
 
 // Close-programs dialog.
@@ -164,7 +173,7 @@ constexpr ComponentSpec kForm5[] = {
 
 constexpr std::array kForms = {
     FormSpec{L"Form1", 282, 179, 556, 402, kForm1}, FormSpec{L"Form2", 0, 0, 310, 124, kForm2},
-    FormSpec{L"Form3", 0, 0, 320, 180, kForm3},     FormSpec{L"Form4", 0, 0, 480, 650, kForm4},
+    FormSpec{L"Form3", 0, 0, 320, 180, kForm3},     FormSpec{L"Form4", 0, 0, 480, 405, kForm4},
     FormSpec{L"Form5", 0, 0, 436, 256, kForm5},
 };
 

@@ -20,6 +20,9 @@ enum class ComponentKind {
   kCheckListBox,
   kProgressBar,
   kListBox,
+  kTabControl,  // tab headers only: the tabs' components lie above it
+  kDatePicker,
+  kTimePicker,
   kOpenDialog,  // not a window: its caption is the dialog's title
   kSaveDialog,
 };

@@ -63,6 +63,13 @@ ControlClass ClassFor(ComponentKind kind) {
       return {PROGRESS_CLASSW, PBS_SMOOTH, 0};
     case ComponentKind::kListBox:
       return {L"LISTBOX", LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_BORDER, WS_EX_CLIENTEDGE};
+    case ComponentKind::kTabControl:
+      // Clipped by its siblings, so that it never paints over the tabs' components.
+      return {WC_TABCONTROLW, WS_CLIPSIBLINGS | WS_TABSTOP, 0};
+    case ComponentKind::kDatePicker:
+      return {DATETIMEPICK_CLASSW, DTS_SHORTDATEFORMAT | WS_TABSTOP, 0};
+    case ComponentKind::kTimePicker:
+      return {DATETIMEPICK_CLASSW, DTS_TIMEFORMAT | WS_TABSTOP, 0};
     case ComponentKind::kOpenDialog:
     case ComponentKind::kSaveDialog:
       break;
@@ -108,6 +115,12 @@ bool FormWindow::Create(HINSTANCE instance, HWND owner, const std::wstring& capt
   }
   int id = kFirstControlId;
   for (const ComponentSpec& component : spec_.components) CreateControl(component, id++);
+  // Tab controls lie below every other component.
+  for (const ComponentSpec& component : spec_.components) {
+    if (component.kind != ComponentKind::kTabControl) continue;
+    SetWindowPos(Control(std::wstring(component.name)), HWND_BOTTOM, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
   if (has_pages) ShowPage(1);
   return true;
 }

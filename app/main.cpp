@@ -24,10 +24,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   if (!form.FormCreate()) return 1;
   form.CreateDialogs();
 
-  if (has_argument && first == L"/auto") {
-    form.RunUnattended();
-    return 0;
-  }
+  if (has_argument && first == L"/auto") return form.RunUnattended();
   if (has_argument && first == L"/uninst") {
     form.RunUninstall();
     return 0;

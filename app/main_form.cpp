@@ -148,6 +148,16 @@ void MainForm::CreateDialogs() {
   prompts_.set_password_asker([this] { return password_prompt_->Ask(form1_->hwnd()); });
   windows_.what_to_find = WindowVisibility::kAll;
   close_programs_ = std::make_unique<CloseProgramsDialog>(*form5_, windows_);
+  auto_backup_dialog_ = std::make_unique<AutoBackupDialog>(
+      *form4_, settings_, prompts_, [this](std::wstring_view key) { return Message(key); },
+      program_folder_);
+}
+
+void MainForm::ShowAutoBackupDialog() {
+  // Boxes raised by the dialog belong to it, so that closing one leaves the wizard disabled.
+  prompts_.set_owner(form4_->hwnd());
+  auto_backup_dialog_->ShowModal(form1_->hwnd(), form1_->Text(L"Button8"));
+  prompts_.set_owner(form1_->hwnd());
 }
 
 void MainForm::PrepareForArchive(const std::wstring& archive_path) {
@@ -243,6 +253,9 @@ bool MainForm::SetComponentText(const std::wstring& form, const std::wstring& co
     case ComponentKind::kCheckListBox:
     case ComponentKind::kListBox:
     case ComponentKind::kProgressBar:
+    case ComponentKind::kTabControl:
+    case ComponentKind::kDatePicker:
+    case ComponentKind::kTimePicker:
       return false;
     default:
       return target->SetText(component, text);
@@ -298,7 +311,11 @@ void MainForm::OnCommand(const std::wstring& component, int notification) {
   } else if (component == L"Button3") {
     Button3Click();
   } else if (component == L"Button4") {
-    Button4Click();
+    if (unattended_) {
+      EndUnattendedRun();
+    } else {
+      Button4Click();
+    }
   } else if (component == L"Button5") {
     Button5Click();
   } else if (component == L"Button6") {
@@ -306,7 +323,7 @@ void MainForm::OnCommand(const std::wstring& component, int notification) {
   } else if (component == L"Button7") {
     Button7Click();
   } else if (component == L"Button8") {
-    RefreshCaptionsOnce();
+    if (RefreshCaptionsOnce()) ShowAutoBackupDialog();
   } else if (component == L"Button9") {
     ShowHelp();
   } else if (component == L"Button10") {
@@ -347,6 +364,13 @@ bool MainForm::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT
       return false;
     }
     case WM_CLOSE:
+      // During an unattended run the window only shows its progress: closing it ends the
+      // run, which keeps the archiver bound until the current pack has returned.
+      if (unattended_) {
+        EndUnattendedRun();
+        result = 0;
+        return true;
+      }
       FormCloseQuery();
       FormClose();
       DestroyWindow(form1_->hwnd());
@@ -411,8 +435,6 @@ int MainForm::RunMessageLoop() {
   }
   return static_cast<int>(message.wParam);
 }
-
-void MainForm::RunUnattended() {}
 
 void MainForm::RunUninstall() {
   RunUninstallCleanup(program_folder_, prompts_, Message(L"Message20"));

@@ -18,6 +18,8 @@
 #include "app/tray_icon.h"
 #include "app/small_dialogs.h"
 #include "app/wizard_job.h"
+#include "auto/auto_backup_dialog.h"
+#include "auto/auto_clients.h"
 #include "clients/mail_client_adapter.h"
 #include "engine/archive_job.h"
 #include "engine/io_registry.h"
@@ -32,6 +34,8 @@ namespace mailstow {
 class MainForm : public JobHost, public CaptionTarget {
  public:
   static constexpr UINT_PTR kWindowListTimer = 1;
+  // Exit code of an unattended run that found another one running and did nothing.
+  static constexpr int kAnotherRunExitCode = 2;
 
   explicit MainForm(HINSTANCE instance);
   ~MainForm() override;
@@ -47,7 +51,8 @@ class MainForm : public JobHost, public CaptionTarget {
   // Runs the message loop until the window is closed; returns the exit code.
   int RunMessageLoop();
 
-  void RunUnattended();
+  // The unattended backup run ("/auto"); returns the exit code.
+  int RunUnattended();
   void RunUninstall();
 
   // JobHost.
@@ -115,6 +120,15 @@ class MainForm : public JobHost, public CaptionTarget {
   // True when one of the executables has windows; the close-programs dialog was shown.
   bool ClientRunning(const std::vector<std::wstring>& executables);
 
+  // The unattended run (unattended_run.cpp).
+  void BackUpUnattended(const AutoClient& client, const AutoClientSelection& selection,
+                        const std::wstring& user_prefix, const std::wstring& date);
+  // Waits while Outlook runs, asking the user to close it; false when the run was ended.
+  bool WaitForOutlookToClose();
+  // The window shown from the tray was closed: cancel the pack, skip the rest, end.
+  void EndUnattendedRun();
+  void ShowAutoBackupDialog();
+
   // Browse handlers (wizard_browse.cpp).
   void Button5Click();
   void Button6Click();
@@ -139,6 +153,7 @@ class MainForm : public JobHost, public CaptionTarget {
   std::unique_ptr<PasswordPrompt> password_prompt_;
   WindowList windows_;
   std::unique_ptr<CloseProgramsDialog> close_programs_;
+  std::unique_ptr<AutoBackupDialog> auto_backup_dialog_;
   Settings settings_;
 
   std::wstring program_folder_;
@@ -149,6 +164,8 @@ class MainForm : public JobHost, public CaptionTarget {
   std::vector<std::wstring> language_list_;
   std::array<bool, 11> installed_{};
   bool captions_applied_ = false;
+  bool unattended_ = false;       // this process is an unattended run
+  bool unattended_exit_ = false;  // the user ended the unattended run
   std::unique_ptr<TrayIcon> tray_;
   HFONT underlined_font_ = nullptr;
 };

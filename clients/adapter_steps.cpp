@@ -21,7 +21,8 @@ namespace mailstow {
 
 void BeginBackup(AdapterContext& context) {
   context.host.SetBackupProgress(0);
-  context.archive.PrepareBackup(context.settings.multiple_volumes, context.settings.volumes);
+  // The volume choice of the job's own controls: the wizard's, or the unattended run's.
+  context.archive.PrepareBackup(context.job.split_into_volumes(), context.job.volume_index());
 }
 
 void FinishBackup(AdapterContext& context, int client_index) {

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "app/registry_key.h"
+#include "scheduler/mailstow_launcher.h"
 
 namespace mailstow {
 namespace {
@@ -13,9 +14,8 @@ constexpr int kSettlingTicks = 12;
 
 void ShowStartFailure(const ScheduleSettings& settings) {
   const bool hourly = ParseIntervalUnit(settings.interval) == IntervalUnit::kHours;
-  const wchar_t* text =
-      hourly ? L"Stowclock: Mailstow executable not found!" : L"Program execute error!";
-  MessageBoxW(nullptr, text, L"Error!", MB_OK | MB_ICONERROR);
+  const wchar_t* text = hourly ? kRunProgramMissing : L"Program execute error!";
+  MessageBoxW(nullptr, text, kStartFailureTitle, MB_OK | MB_ICONERROR);
 }
 
 }  // namespace

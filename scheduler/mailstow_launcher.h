@@ -6,6 +6,10 @@
 
 namespace mailstow {
 
+// The system message box shown when the run cannot be started.
+inline constexpr wchar_t kStartFailureTitle[] = L"Error!";
+inline constexpr wchar_t kRunProgramMissing[] = L"Stowclock: Mailstow executable not found!";
+
 // The command line of the run. Both parts are quoted, so that a program folder with spaces
 // cannot make Windows start another program whose name is a prefix of the path.
 std::wstring UnattendedRunCommandLine(const std::wstring& program_folder);

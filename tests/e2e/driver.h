@@ -22,6 +22,8 @@ std::wstring DistFolder();
 std::wstring PrepareProgramFolder(const std::wstring& name, const std::vector<std::wstring>& files);
 void CopyInto(const std::wstring& source_file, const std::wstring& folder, const std::wstring& as);
 bool FileExists(const std::wstring& path);
+// A file's bytes; "<missing>" when it cannot be opened.
+std::string FileBytes(const std::wstring& path);
 std::vector<std::wstring> ListFolder(const std::wstring& folder);
 void RemoveTree(const std::wstring& folder);
 

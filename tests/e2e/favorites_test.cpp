@@ -34,17 +34,6 @@ void WriteTestFile(const std::wstring& path, const std::string& content) {
   CloseHandle(file);
 }
 
-std::string ReadWholeFile(const std::wstring& path) {
-  HANDLE file =
-      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return "<missing>";
-  std::string content(GetFileSize(file, nullptr), '\0');
-  DWORD read = 0;
-  ReadFile(file, content.data(), static_cast<DWORD>(content.size()), &read, nullptr);
-  CloseHandle(file);
-  return content;
-}
-
 // Every file below folder, with its content, by path relative to folder.
 Tree ReadTree(const std::wstring& folder, const std::wstring& relative = L"") {
   Tree tree;
@@ -54,7 +43,7 @@ Tree ReadTree(const std::wstring& folder, const std::wstring& relative = L"") {
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
       tree.merge(ReadTree(folder, path));
     } else {
-      tree[path] = ReadWholeFile(folder + L"\\" + path);
+      tree[path] = FileBytes(folder + L"\\" + path);
     }
   }
   return tree;
@@ -78,7 +67,7 @@ std::string Narrow(const std::wstring& text) { return {text.begin(), text.end()}
 
 std::vector<std::wstring> LogLines(const std::wstring& path) {
   std::vector<std::wstring> lines;
-  std::istringstream text(ReadWholeFile(path));
+  std::istringstream text(FileBytes(path));
   std::string line;
   while (std::getline(text, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();

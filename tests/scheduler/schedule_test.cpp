@@ -7,28 +7,21 @@
 #include <random>
 
 #include "app/date_time_value.h"
+#include "tests/moment_at.h"
 
 namespace mailstow {
 namespace {
 
-double At(int year, int month, int day, int hour = 0, int minute = 0) {
-  CivilDateTime value;
-  value.year = year;
-  value.month = month;
-  value.day = day;
-  value.hour = hour;
-  value.minute = minute;
-  return ToDays(value);
-}
+using testing::MomentAt;
 
 constexpr double kHourOfDay = 1.0 / 24.0;
 
 TEST(ScheduleTest, DaysCatchUpByWholePeriodsKeepingTheTimeOfDay) {
-  const double now = At(2025, 3, 14, 21, 0);
-  const double last = At(2025, 3, 11, 9, 0);  // three and a half days earlier
+  const double now = MomentAt(2025, 3, 14, 21, 0);
+  const double last = MomentAt(2025, 3, 11, 9, 0);  // three and a half days earlier
   const ScheduleDecision decision = EvaluateSchedule({last, 1, L"Days"}, now);
   ASSERT_TRUE(decision.due);
-  EXPECT_DOUBLE_EQ(decision.next_reference, At(2025, 3, 14, 9, 0));
+  EXPECT_DOUBLE_EQ(decision.next_reference, MomentAt(2025, 3, 14, 9, 0));
 
   // Period 3: 3.5 days is one whole period.
   EXPECT_DOUBLE_EQ(EvaluateSchedule({last, 3, L"Days"}, now).next_reference, last + 3);
@@ -36,7 +29,7 @@ TEST(ScheduleTest, DaysCatchUpByWholePeriodsKeepingTheTimeOfDay) {
 }
 
 TEST(ScheduleTest, HoursCountWithTheScheduleHourAndCatchUp) {
-  const double now = At(2025, 6, 1, 12, 0);
+  const double now = MomentAt(2025, 6, 1, 12, 0);
   EXPECT_FALSE(EvaluateSchedule({now - 1.9 * kHourOfDay, 2, L"Hours"}, now).due);
   // A calendar hour is slightly shorter than the schedule's hour: over 1000 hours the
   // difference grows to about 29 seconds.
@@ -52,41 +45,46 @@ TEST(ScheduleTest, HoursCountWithTheScheduleHourAndCatchUp) {
 }
 
 TEST(ScheduleTest, WeeksAreSevenDayPeriods) {
-  const double last = At(2025, 3, 1, 9, 0);
-  EXPECT_FALSE(EvaluateSchedule({last, 2, L"Weeks"}, At(2025, 3, 15, 8, 59)).due);
-  const ScheduleDecision decision = EvaluateSchedule({last, 2, L"Weeks"}, At(2025, 4, 1, 0, 0));
+  const double last = MomentAt(2025, 3, 1, 9, 0);
+  EXPECT_FALSE(EvaluateSchedule({last, 2, L"Weeks"}, MomentAt(2025, 3, 15, 8, 59)).due);
+  const ScheduleDecision decision =
+      EvaluateSchedule({last, 2, L"Weeks"}, MomentAt(2025, 4, 1, 0, 0));
   ASSERT_TRUE(decision.due);
-  EXPECT_DOUBLE_EQ(decision.next_reference, At(2025, 3, 29, 9, 0));
+  EXPECT_DOUBLE_EQ(decision.next_reference, MomentAt(2025, 3, 29, 9, 0));
 }
 
 TEST(ScheduleTest, MonthsEndingEarlierAreDueFromTheirLastDay) {
-  const double last = At(2025, 1, 31, 10, 0);
-  EXPECT_FALSE(EvaluateSchedule({last, 1, L"Months"}, At(2025, 2, 28, 9, 59)).due);
-  const ScheduleDecision decision = EvaluateSchedule({last, 1, L"Months"}, At(2025, 2, 28, 10, 0));
+  const double last = MomentAt(2025, 1, 31, 10, 0);
+  EXPECT_FALSE(EvaluateSchedule({last, 1, L"Months"}, MomentAt(2025, 2, 28, 9, 59)).due);
+  const ScheduleDecision decision =
+      EvaluateSchedule({last, 1, L"Months"}, MomentAt(2025, 2, 28, 10, 0));
   ASSERT_TRUE(decision.due);
-  EXPECT_DOUBLE_EQ(decision.next_reference, At(2025, 2, 28, 10, 0));
-  EXPECT_TRUE(EvaluateSchedule({At(2024, 1, 31), 1, L"Months"}, At(2024, 2, 29)).due);
-  EXPECT_FALSE(EvaluateSchedule({At(2024, 1, 31), 1, L"Months"}, At(2024, 2, 28, 23, 0)).due);
+  EXPECT_DOUBLE_EQ(decision.next_reference, MomentAt(2025, 2, 28, 10, 0));
+  EXPECT_TRUE(EvaluateSchedule({MomentAt(2024, 1, 31), 1, L"Months"}, MomentAt(2024, 2, 29)).due);
+  EXPECT_FALSE(
+      EvaluateSchedule({MomentAt(2024, 1, 31), 1, L"Months"}, MomentAt(2024, 2, 28, 23, 0)).due);
   // Later months count from the original day again, also across the year's end.
-  EXPECT_DOUBLE_EQ(*AddCalendarMonths(last, 2), At(2025, 3, 31, 10, 0));
-  EXPECT_DOUBLE_EQ(*AddCalendarMonths(last, 13), At(2026, 2, 28, 10, 0));
-  EXPECT_FALSE(AddCalendarMonths(At(9999, 12, 1), 1).has_value());
+  EXPECT_DOUBLE_EQ(*AddCalendarMonths(last, 2), MomentAt(2025, 3, 31, 10, 0));
+  EXPECT_DOUBLE_EQ(*AddCalendarMonths(last, 13), MomentAt(2026, 2, 28, 10, 0));
+  EXPECT_FALSE(AddCalendarMonths(MomentAt(9999, 12, 1), 1).has_value());
 }
 
 TEST(ScheduleTest, MonthsCatchUpByWholePeriods) {
-  const double last = At(2025, 1, 15, 8, 0);
+  const double last = MomentAt(2025, 1, 15, 8, 0);
   // Five whole months elapsed, period 2: the reference moves four months.
-  EXPECT_DOUBLE_EQ(EvaluateSchedule({last, 2, L"Months"}, At(2025, 6, 20)).next_reference,
-                   At(2025, 5, 15, 8, 0));
+  EXPECT_DOUBLE_EQ(EvaluateSchedule({last, 2, L"Months"}, MomentAt(2025, 6, 20)).next_reference,
+                   MomentAt(2025, 5, 15, 8, 0));
   // A minute before the sixth month is complete it is still five.
-  EXPECT_DOUBLE_EQ(EvaluateSchedule({last, 3, L"Months"}, At(2025, 7, 15, 7, 59)).next_reference,
-                   At(2025, 4, 15, 8, 0));
-  EXPECT_DOUBLE_EQ(EvaluateSchedule({last, 3, L"Months"}, At(2025, 7, 15, 8, 0)).next_reference,
-                   At(2025, 7, 15, 8, 0));
+  EXPECT_DOUBLE_EQ(
+      EvaluateSchedule({last, 3, L"Months"}, MomentAt(2025, 7, 15, 7, 59)).next_reference,
+      MomentAt(2025, 4, 15, 8, 0));
+  EXPECT_DOUBLE_EQ(
+      EvaluateSchedule({last, 3, L"Months"}, MomentAt(2025, 7, 15, 8, 0)).next_reference,
+      MomentAt(2025, 7, 15, 8, 0));
 }
 
 TEST(ScheduleTest, OnlyTheExactIntervalWordsTrigger) {
-  const double now = At(2025, 6, 1);
+  const double now = MomentAt(2025, 6, 1);
   for (const wchar_t* word : {L"days", L"DAYS", L"Day", L" Days", L"Days ", L"", L"Minutes"}) {
     EXPECT_FALSE(EvaluateSchedule({now - 400, 1, word}, now).due) << word;
   }
@@ -96,7 +94,7 @@ TEST(ScheduleTest, OnlyTheExactIntervalWordsTrigger) {
 }
 
 TEST(ScheduleTest, UnfollowableSchedulesAreNeverDue) {
-  const double now = At(2025, 6, 1);
+  const double now = MomentAt(2025, 6, 1);
   for (const wchar_t* word : {L"Hours", L"Days", L"Weeks", L"Months"}) {
     SCOPED_TRACE(word);
     EXPECT_FALSE(EvaluateSchedule({now - 400, 0, word}, now).due);
@@ -116,7 +114,7 @@ TEST(ScheduleTest, AfterARunTheNextCheckIsNotDue) {
   std::mt19937 random(99);
   std::uniform_real_distribution<double> lateness(0, 3000);
   std::uniform_int_distribution<int> period(1, 40);
-  const double now = At(2025, 6, 1, 13, 17);
+  const double now = MomentAt(2025, 6, 1, 13, 17);
   for (const wchar_t* word : {L"Hours", L"Days", L"Weeks", L"Months"}) {
     for (int round = 0; round < 500; ++round) {
       const ScheduleSettings settings{now - lateness(random), period(random), word};

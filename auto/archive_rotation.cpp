@@ -1,0 +1,77 @@
+#include "auto/archive_rotation.h"
+
+#include <algorithm>
+#include <cwctype>
+
+#include "app/text_case.h"
+
+namespace mailstow {
+namespace {
+
+constexpr std::wstring_view kArchiveExtension = L".ebk";
+
+bool StartsWithIgnoreCase(std::wstring_view text, std::wstring_view prefix) {
+  return text.size() >= prefix.size() && EqualsIgnoreCase(text.substr(0, prefix.size()), prefix);
+}
+
+bool EndsWithIgnoreCase(std::wstring_view text, std::wstring_view suffix) {
+  return text.size() >= suffix.size() &&
+         EqualsIgnoreCase(text.substr(text.size() - suffix.size()), suffix);
+}
+
+}  // namespace
+
+std::wstring AutoArchiveDateText(int day, int month, int year) {
+  return std::to_wstring(day) + L"-" + std::to_wstring(month) + L"-" + std::to_wstring(year);
+}
+
+std::wstring AutoArchivePath(const std::wstring& backup_dir, const std::wstring& user_prefix,
+                             std::wstring_view name_prefix, const std::wstring& date_text) {
+  return backup_dir + user_prefix + std::wstring(name_prefix) + L" " + date_text +
+         std::wstring(kArchiveExtension);
+}
+
+std::wstring UserPrefixFor(const std::wstring& logon_user_name) {
+  return logon_user_name.empty() ? std::wstring() : logon_user_name + L" ";
+}
+
+bool IsRotationCandidate(std::wstring_view file_name, std::wstring_view prefix) {
+  return file_name.size() >= prefix.size() + kArchiveExtension.size() &&
+         StartsWithIgnoreCase(file_name, prefix) &&
+         EndsWithIgnoreCase(file_name, kArchiveExtension);
+}
+
+bool IsVolumePartOf(std::wstring_view file_name, std::wstring_view archive_name) {
+  if (!EndsWithIgnoreCase(archive_name, kArchiveExtension)) return false;
+  const std::wstring_view stem =
+      archive_name.substr(0, archive_name.size() - kArchiveExtension.size());
+  if (file_name.size() < stem.size() + 4) return false;
+  if (!StartsWithIgnoreCase(file_name, stem)) return false;
+  const std::wstring_view rest = file_name.substr(stem.size());
+  if (!EqualsIgnoreCase(rest.substr(0, 2), L".z")) return false;
+  return std::all_of(rest.begin() + 2, rest.end(),
+                     [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+}
+
+std::vector<std::wstring> ArchivesToRemove(std::vector<ArchiveFile> candidates,
+                                           const std::wstring& new_archive, int mode, int keep) {
+  std::erase_if(candidates,
+                [&](const ArchiveFile& file) { return EqualsIgnoreCase(file.path, new_archive); });
+  // Newest first.
+  std::sort(candidates.begin(), candidates.end(), [](const ArchiveFile& a, const ArchiveFile& b) {
+    if (a.write_time != b.write_time) return a.write_time > b.write_time;
+    return a.path > b.path;
+  });
+  std::vector<std::wstring> removed;
+  if (mode == 1) {
+    if (!candidates.empty()) removed.push_back(candidates.front().path);
+    return removed;
+  }
+  if (keep <= 0) return removed;
+  for (size_t i = static_cast<size_t>(keep); i < candidates.size(); ++i) {
+    removed.push_back(candidates[i].path);
+  }
+  return removed;
+}
+
+}  // namespace mailstow

@@ -1,0 +1,81 @@
+#include "auto/rotation_files.h"
+
+#include <windows.h>
+
+#include "app/date_time_value.h"
+#include "auto/archive_rotation.h"
+
+namespace mailstow {
+namespace {
+
+// The last-write time as a local date-time value.
+double LocalWriteTime(const FILETIME& written) {
+  FILETIME local;
+  SYSTEMTIME time;
+  if (!FileTimeToLocalFileTime(&written, &local) || !FileTimeToSystemTime(&local, &time)) return 0;
+  CivilDateTime civil;
+  civil.year = time.wYear;
+  civil.month = time.wMonth;
+  civil.day = time.wDay;
+  civil.hour = time.wHour;
+  civil.minute = time.wMinute;
+  civil.second = time.wSecond;
+  civil.millisecond = time.wMilliseconds;
+  return ToDays(civil);
+}
+
+struct FolderEntry {
+  std::wstring name;
+  double write_time;
+};
+
+std::vector<FolderEntry> FilesIn(const std::wstring& folder) {
+  std::vector<FolderEntry> files;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return files;
+  do {
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    files.push_back({found.cFileName, LocalWriteTime(found.ftLastWriteTime)});
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return files;
+}
+
+// Deletes a file even when it is read-only, hidden or system.
+bool DeleteArchiveFile(const std::wstring& path) {
+  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  return DeleteFileW(path.c_str()) != FALSE;
+}
+
+}  // namespace
+
+std::vector<std::wstring> RotateArchives(const RotationRequest& request,
+                                         const std::function<void(const std::wstring&)>& log) {
+  const std::vector<FolderEntry> files = FilesIn(request.backup_dir);
+  std::vector<ArchiveFile> candidates;
+  for (const FolderEntry& file : files) {
+    if (IsRotationCandidate(file.name, request.prefix)) {
+      candidates.push_back({request.backup_dir + file.name, file.write_time});
+    }
+  }
+  std::vector<std::wstring> deleted;
+  for (const std::wstring& path :
+       ArchivesToRemove(std::move(candidates), request.new_archive, request.mode, request.keep)) {
+    if (!DeleteArchiveFile(path)) {
+      log(L"Cannot delete old backup: " + path);
+      continue;
+    }
+    log(L"Deleted old backup: " + path);
+    deleted.push_back(path);
+    const std::wstring name = path.substr(request.backup_dir.size());
+    for (const FolderEntry& file : files) {
+      if (!IsVolumePartOf(file.name, name)) continue;
+      const std::wstring part = request.backup_dir + file.name;
+      log((DeleteArchiveFile(part) ? L"Deleted volume: " : L"Cannot delete volume: ") + part);
+    }
+  }
+  return deleted;
+}
+
+}  // namespace mailstow

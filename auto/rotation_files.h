@@ -1,0 +1,24 @@
+// Removes a client's older unattended backups from the backup folder by the backup mode.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace mailstow {
+
+struct RotationRequest {
+  std::wstring backup_dir;   // ends with "\"
+  std::wstring prefix;       // user prefix + the client's name prefix
+  std::wstring new_archive;  // the archive just written: never removed
+  int mode = 2;
+  int keep = 0;
+};
+
+// Finds the client's archives (hidden and system files too, folders never) and deletes the
+// ones the mode removes, each with the volume parts of a split archive. Every deletion, and
+// every one that failed, is reported through `log`. Returns the archives deleted.
+std::vector<std::wstring> RotateArchives(const RotationRequest& request,
+                                         const std::function<void(const std::wstring&)>& log);
+
+}  // namespace mailstow
