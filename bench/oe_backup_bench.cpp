@@ -41,19 +41,6 @@ bool RunToEnd(const std::wstring& executable, const std::wstring& arguments) {
   return program.WaitForExit(std::chrono::hours(2)) == 0;
 }
 
-// The Linux path of a Windows path, as Wine maps it; empty outside Wine.
-std::string UnixPath(const std::wstring& path) {
-  using ToUnix = char*(CDECL*)(const wchar_t*);
-  const auto to_unix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-  if (to_unix == nullptr) return {};
-  char* unix_path = to_unix(path.c_str());
-  if (unix_path == nullptr) return {};
-  std::string result = unix_path;
-  HeapFree(GetProcessHeap(), 0, unix_path);
-  return result;
-}
-
 // The bytes and number of files in a folder tree.
 unsigned long long FolderBytes(const std::wstring& folder, int* files) {
   unsigned long long bytes = 0;
@@ -76,19 +63,6 @@ unsigned long long FolderBytes(const std::wstring& folder, int* files) {
 // The folders that belong to the client in the world made from the same seed and scale.
 std::vector<std::wstring> ClientFolders(const std::wstring& client, const wchar_t* seed,
                                         const wchar_t* scale) {
-  WorldRequest request;
-  request.seed = std::wcstoull(seed, nullptr, 10);
-  request.scale = std::wcstod(scale, nullptr);
-  request.clients = {client};
-  std::vector<ClientWorld> worlds;
-  std::wstring error;
-  if (!DescribeMachineWorld(request, &worlds, &error)) return {};
-  return ScopeOf(worlds).folders;
-}
-
-// The folders of another client's world, as the world describes them.
-std::vector<std::wstring> WorldFolders(const std::wstring& client, const wchar_t* seed,
-                                       const wchar_t* scale) {
   WorldRequest request;
   request.seed = std::wcstoull(seed, nullptr, 10);
   request.scale = std::wcstod(scale, nullptr);

@@ -40,19 +40,6 @@ int Fail(const char* message) {
   return 1;
 }
 
-// The Linux path of a Windows path, as Wine maps it; empty outside Wine.
-std::string UnixPath(const std::wstring& path) {
-  using ToUnix = char*(CDECL*)(const wchar_t*);
-  const auto to_unix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-  if (to_unix == nullptr) return {};
-  char* unix_path = to_unix(path.c_str());
-  if (unix_path == nullptr) return {};
-  std::string result = unix_path;
-  HeapFree(GetProcessHeap(), 0, unix_path);
-  return result;
-}
-
 // File names and sizes directly in a folder.
 std::map<std::wstring, unsigned long long> FolderFiles(const std::wstring& folder) {
   std::map<std::wstring, unsigned long long> files;

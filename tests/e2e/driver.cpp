@@ -12,6 +12,18 @@ std::wstring WindowsPath(const std::string& linux_path) {
   return path;
 }
 
+std::string UnixPath(const std::wstring& windows_path) {
+  using ToUnix = char*(CDECL*)(const wchar_t*);
+  const auto to_unix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  if (to_unix == nullptr) return {};
+  char* unix_path = to_unix(windows_path.c_str());
+  if (unix_path == nullptr) return {};
+  std::string result = unix_path;
+  HeapFree(GetProcessHeap(), 0, unix_path);
+  return result;
+}
+
 std::wstring DistFolder() {
   const char* dist = std::getenv("MAILSTOW_DIST");
   return dist == nullptr ? L"" : WindowsPath(dist) + L"\\";

@@ -14,6 +14,8 @@ using namespace std::chrono_literals;
 
 // A Windows path for a Linux path of the test environment (Wine maps "/" to Z:).
 std::wstring WindowsPath(const std::string& linux_path);
+// The Linux path of a Windows path, as Wine maps it; empty outside Wine.
+std::string UnixPath(const std::wstring& windows_path);
 // The program folder that the build prepared (MAILSTOW_DIST), as a Windows path.
 std::wstring DistFolder();
 
