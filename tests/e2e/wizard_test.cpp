@@ -71,14 +71,14 @@ class WizardTest : public ::testing::Test {
   WizardSession wizard_;
 };
 
-TEST_F(WizardTest, ClientPageRefusesNoClientAGreyClientAndOneNotAvailableYet) {
+TEST_F(WizardTest, ClientPageRefusesNoClientAndAGreyClientUnlessConfirmed) {
   ToClientPage(L"RadioButton1");
   wizard_.Screenshot(L"page03");
   wizard_.Next();
   EXPECT_TRUE(wizard_.Answer(L"Please select an E-mail Client!", L"OK"));
   EXPECT_EQ(wizard_.ActivePage(), 3);
 
-  wizard_.Press(L"RadioButton5");  // Eudora: not installed here, and not handled yet
+  wizard_.Press(L"RadioButton5");  // Eudora: not installed here
   wizard_.Next();
   EXPECT_TRUE(wizard_.Answer(
       L"This E-mail Client doesn\u2019t seem to be installed. Would you like to continue?", L"No"));
@@ -87,11 +87,8 @@ TEST_F(WizardTest, ClientPageRefusesNoClientAGreyClientAndOneNotAvailableYet) {
   EXPECT_TRUE(wizard_.Answer(
       L"This E-mail Client doesn\u2019t seem to be installed. Would you like to continue?",
       L"Yes"));
-  HWND box = wizard_.WaitForBox();
-  ASSERT_NE(box, nullptr);
-  EXPECT_NE(MessageBoxText(box).find(L"not available yet"), std::wstring::npos);
-  PressButton(box, L"OK");
-  EXPECT_EQ(wizard_.ActivePage(), 3);
+  EXPECT_TRUE(wizard_.NoBox());
+  EXPECT_EQ(wizard_.ActivePage(), 4);  // every client has its adapter
 }
 
 TEST_F(WizardTest, BackupListsAndArchiveFileChecks) {
@@ -264,10 +261,8 @@ TEST_F(WizardTest, DetectionPreselectsTheDefaultClient) {
   EXPECT_TRUE(wizard_.Checked(L"RadioButton4"));
   EXPECT_FALSE(wizard_.Checked(L"RadioButton3"));
   wizard_.Next();
-  HWND box = wizard_.WaitForBox();
-  ASSERT_NE(box, nullptr);
-  EXPECT_EQ(MessageBoxText(box).find(L"installed"), std::wstring::npos);  // not the grey question
-  PressButton(box, L"OK");
+  EXPECT_TRUE(wizard_.NoBox());  // not the grey question
+  EXPECT_EQ(wizard_.ActivePage(), 4);
   wizard_.Close();
 
   // A default whose own key is missing is preselected but grey: the question comes.

@@ -249,8 +249,13 @@ TEST_F(WriteFailureTest, MissingSourcesAreLeftOutAndAVanishingOneFailsThePack) {
   EXPECT_DOUBLE_EQ(job_->progress_scale(), 50.0);
   const std::string old_bytes = ReadBytes(archive_);
 
-  // A source that vanishes after the pack started (while the first file is read) leaves no
-  // archive: the run fails with its box and the older archive stays byte for byte.
+  // A source that vanishes while the pack reads it leaves no archive: the run fails with its
+  // box and the older archive stays byte for byte. Sources are read ahead of the writer, a
+  // bounded number of MiB at a time, so the vanishing one is made larger than that; it is
+  // deleted as soon as no read holds it open.
+  std::string large;
+  for (int i = 0; large.size() < (40u << 20); ++i) large += "line " + std::to_string(i) + "\r\n";
+  WriteBytes(later, large);
   host_.on_backup_progress = [&later] { DeleteFileW(later.c_str()); };
   job_->PrepareBackup(false, 0);
   job_->AddJobEntry(source_, L"K", root_ + L"\\");
