@@ -3,6 +3,8 @@
 // the backup mode. The wizard window stays hidden unless the tray icon is double-clicked.
 #include <windows.h>
 
+#include <algorithm>
+
 #include "app/folders.h"
 #include "app/main_form.h"
 #include "app/registry_key.h"
@@ -10,6 +12,8 @@
 #include "auto/archive_rotation.h"
 #include "auto/auto_selection_store.h"
 #include "auto/rotation_files.h"
+#include "engine/archive_job.h"
+#include "engine/job_rules.h"
 
 namespace mailstow {
 namespace {
@@ -153,6 +157,18 @@ void MainForm::BackUpUnattended(const AutoClient& client, const AutoClientSelect
   if (flags.job_failed || flags.archive_incomplete || WriteTime(archive) < started ||
       !IsFile(archive)) {
     log_.Line(L"Backup of " + name + L" failed: no old backup deleted.");
+    return;
+  }
+  // A backup that found none of the client's files (a client still selected but no longer on
+  // this machine) holds only what Mailstow wrote itself. It is not kept, so that it never
+  // counts as a backup and rotation never lets it push out real ones.
+  const std::vector<JobEntry>& entries = archive_->entries();
+  const bool found_data = std::any_of(entries.begin(), entries.end(), [this](const JobEntry& e) {
+    return !InFolder(e.source, staging_folder_);
+  });
+  if (!found_data) {
+    DeleteBackup(archive, [this](const std::wstring& line) { log_.Line(line); });
+    log_.Line(L"Skipped " + name + L": none of its files found on this machine.");
     return;
   }
   RotationRequest rotation;

@@ -50,6 +50,24 @@ bool DeleteArchiveFile(const std::wstring& path) {
 
 }  // namespace
 
+namespace {
+
+// Deletes the archive `name` of the folder with the volume parts among `files`; false, with
+// nothing of its parts touched, when the archive itself cannot be deleted.
+bool DeleteWithParts(const std::wstring& folder, const std::wstring& name,
+                     const std::vector<FolderEntry>& files,
+                     const std::function<void(const std::wstring&)>& log) {
+  if (!DeleteArchiveFile(folder + name)) return false;
+  for (const FolderEntry& file : files) {
+    if (!IsVolumePartOf(file.name, name)) continue;
+    const std::wstring part = folder + file.name;
+    log((DeleteArchiveFile(part) ? L"Deleted volume: " : L"Cannot delete volume: ") + part);
+  }
+  return true;
+}
+
+}  // namespace
+
 std::vector<std::wstring> RotateArchives(const RotationRequest& request,
                                          const std::function<void(const std::wstring&)>& log) {
   const std::vector<FolderEntry> files = FilesIn(request.backup_dir);
@@ -62,20 +80,21 @@ std::vector<std::wstring> RotateArchives(const RotationRequest& request,
   std::vector<std::wstring> deleted;
   for (const std::wstring& path :
        ArchivesToRemove(std::move(candidates), request.new_archive, request.mode, request.keep)) {
-    if (!DeleteArchiveFile(path)) {
+    if (!DeleteWithParts(request.backup_dir, path.substr(request.backup_dir.size()), files, log)) {
       log(L"Cannot delete old backup: " + path);
       continue;
     }
     log(L"Deleted old backup: " + path);
     deleted.push_back(path);
-    const std::wstring name = path.substr(request.backup_dir.size());
-    for (const FolderEntry& file : files) {
-      if (!IsVolumePartOf(file.name, name)) continue;
-      const std::wstring part = request.backup_dir + file.name;
-      log((DeleteArchiveFile(part) ? L"Deleted volume: " : L"Cannot delete volume: ") + part);
-    }
   }
   return deleted;
+}
+
+bool DeleteBackup(const std::wstring& archive,
+                  const std::function<void(const std::wstring&)>& log) {
+  const size_t cut = archive.find_last_of(L'\\') + 1;
+  const std::wstring folder = archive.substr(0, cut);
+  return DeleteWithParts(folder, archive.substr(cut), FilesIn(folder), log);
 }
 
 }  // namespace mailstow

@@ -21,4 +21,9 @@ struct RotationRequest {
 std::vector<std::wstring> RotateArchives(const RotationRequest& request,
                                          const std::function<void(const std::wstring&)>& log);
 
+// Deletes one archive with the volume parts of a split archive; false when the archive
+// itself cannot be deleted.
+bool DeleteBackup(const std::wstring& archive,
+                  const std::function<void(const std::wstring&)>& log);
+
 }  // namespace mailstow

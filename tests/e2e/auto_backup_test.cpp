@@ -332,8 +332,8 @@ TEST_F(AutoBackupTest, NothingSelectedLeavesOnlyTheDateLineAndUnavailableClients
   EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
   EXPECT_TRUE(ListFolder(kBackups).empty());
 
-  // A client without an adapter and one without identities (no Outlook Express world)
-  // leave no archive and no deletion behind.
+  // A client none of whose files are on this machine (no Eudora world) and one without
+  // identities (no Pegasus Mail world) leave no archive and no deletion behind.
   RemoveTree(L"C:\\AutoBackups");
   CreateDirectoryW(L"C:\\AutoBackups", nullptr);
   PlaceOldArchive(L"EudoraBackup 1-1-2020.ebk", 3);
