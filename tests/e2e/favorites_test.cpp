@@ -316,7 +316,7 @@ TEST_F(FavoritesTest, AnArchiveThatCannotBeWrittenEndsOnTheFailurePageAndKeepsTh
   const std::wstring archive = L"C:\\Backups\\fav.ebk";
   Backup(archive);
   EXPECT_EQ(wizard_.Text(L"Label14"), L"Backup completed!");
-  const std::string old_bytes = ReadWholeFile(archive);
+  const std::string old_bytes = FileBytes(archive);
   wizard_.Close();
 
   // A stand-in archiver fails the pack the way the real one does when a source vanishes
@@ -341,7 +341,7 @@ TEST_F(FavoritesTest, AnArchiveThatCannotBeWrittenEndsOnTheFailurePageAndKeepsTh
             L"The backup file could not be written. The backup was not completed.");
   EXPECT_EQ(wizard_.Text(L"Label35"), L"");
   EXPECT_FALSE(IsShown(wizard_.Control(L"Button10")));
-  EXPECT_EQ(ReadWholeFile(archive), old_bytes);
+  EXPECT_EQ(FileBytes(archive), old_bytes);
   const std::vector<std::wstring> log = LogLines(folder_ + L"Log.txt");
   EXPECT_NE(std::find(log.begin(), log.end(), L"Error code: 9991"), log.end());
 
@@ -371,7 +371,7 @@ TEST_F(FavoritesTest, DamagedArchiveEndsTheRestoreOnItsFailurePageAndKeepsNewerF
   EXPECT_EQ(wizard_.Text(L"Label14"), L"Backup completed!");
 
   // 4 KiB of zeros well inside the members' data, away from the directory at the end.
-  std::string bytes = ReadWholeFile(archive);
+  std::string bytes = FileBytes(archive);
   ASSERT_GT(bytes.size(), 60'000u);
   std::fill_n(bytes.begin() + static_cast<long>(bytes.size() * 2 / 5), 4096, '\0');
   WriteTestFile(archive, bytes);
