@@ -79,8 +79,8 @@ class TheBatAdapter : public MailClientAdapter {
 
   void Backup() override {
     BeginBackup(context_);
-    // The working directory ends with a separator; the Part's "last character removed" is
-    // that separator, and nothing else is cut.
+    // The working directory ends with a separator; only that separator is cut, so that stored
+    // names keep every character.
     const std::wstring working = WithoutTrailingBackslash(WorkingDirectory());
     const CheckListBox identities = context_.job.backup_identities();
     const CheckListBox items = context_.job.backup_items();
