@@ -3,6 +3,7 @@
 #include "app/registry_key.h"
 #include "app/text_case.h"
 #include "guard/process_list.h"
+#include "scheduler/mailstow_launcher.h"
 
 namespace mailstow {
 
@@ -25,21 +26,7 @@ bool StopStowclocks() {
 }
 
 bool StartStowclock(const std::wstring& program_folder) {
-  const std::wstring program = program_folder + kStowclockProgram;
-  std::wstring command_line = L"\"" + program + L"\"";
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_SHOWNORMAL;
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      program_folder.empty() ? nullptr : program_folder.c_str(), &startup,
-                      &process)) {
-    return false;
-  }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return true;
+  return StartProgramIn(program_folder, kStowclockProgram, StowclockRunCommand(program_folder));
 }
 
 std::wstring StowclockRunCommand(const std::wstring& program_folder) {

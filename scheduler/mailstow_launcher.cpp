@@ -16,8 +16,12 @@ std::wstring UnattendedRunCommandLine(const std::wstring& program_folder) {
 }
 
 bool StartUnattendedRun(const std::wstring& program_folder) {
-  const std::wstring program = program_folder + kProgramName;
-  const std::wstring command_line = UnattendedRunCommandLine(program_folder);
+  return StartProgramIn(program_folder, kProgramName, UnattendedRunCommandLine(program_folder));
+}
+
+bool StartProgramIn(const std::wstring& program_folder, const std::wstring& program,
+                    const std::wstring& command_line) {
+  const std::wstring path = program_folder + program;
   // CreateProcessW may write into the command line, so it gets a copy of its own.
   std::vector<wchar_t> writable(command_line.begin(), command_line.end());
   writable.push_back(L'\0');
@@ -26,8 +30,7 @@ bool StartUnattendedRun(const std::wstring& program_folder) {
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_SHOWNORMAL;
   PROCESS_INFORMATION process = {};
-  // The run starts in its own folder, where it keeps its logs and staging folder.
-  if (!CreateProcessW(program.c_str(), writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
+  if (!CreateProcessW(path.c_str(), writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       program_folder.empty() ? nullptr : program_folder.c_str(), &startup,
                       &process)) {
     return false;

@@ -17,4 +17,10 @@ std::wstring UnattendedRunCommandLine(const std::wstring& program_folder);
 // Starts the run with the normal show state. False when it could not be started.
 bool StartUnattendedRun(const std::wstring& program_folder);
 
+// Starts program_folder + program with the command line, in that folder (where the programs
+// keep their logs and staging folder), with the normal show state; not waited for. False
+// when it could not be started.
+bool StartProgramIn(const std::wstring& program_folder, const std::wstring& program,
+                    const std::wstring& command_line);
+
 }  // namespace mailstow
