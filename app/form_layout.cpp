@@ -120,7 +120,6 @@ constexpr ComponentSpec kForm3[] = {
     {L"Button1", K::kButton, 0, 120, 112, 75, 25},
 };
 
-// Auto-backup settings.
 // Auto-backup settings: the headers of a General and an Advanced tab, the tabs' components
 // below them on the form's own background; which component belongs to which tab is the
 // dialog's business.
