@@ -160,14 +160,18 @@ bool RegistryKey::WriteDateTime(const std::wstring& name, double value) {
 double LocalNowAsDays() {
   SYSTEMTIME now;
   GetLocalTime(&now);
+  return SystemTimeAsDays(now);
+}
+
+double SystemTimeAsDays(const SYSTEMTIME& time) {
   CivilDateTime civil;
-  civil.year = now.wYear;
-  civil.month = now.wMonth;
-  civil.day = now.wDay;
-  civil.hour = now.wHour;
-  civil.minute = now.wMinute;
-  civil.second = now.wSecond;
-  civil.millisecond = now.wMilliseconds;
+  civil.year = time.wYear;
+  civil.month = time.wMonth;
+  civil.day = time.wDay;
+  civil.hour = time.wHour;
+  civil.minute = time.wMinute;
+  civil.second = time.wSecond;
+  civil.millisecond = time.wMilliseconds;
   return ToDays(civil);
 }
 

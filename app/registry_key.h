@@ -62,5 +62,7 @@ bool DeleteRegistryTree(HKEY root, const std::wstring& path);
 
 // The moment now, local time, as a registry date-time value.
 double LocalNowAsDays();
+// A system time (taken as local) as a registry date-time value.
+double SystemTimeAsDays(const SYSTEMTIME& time);
 
 }  // namespace mailstow

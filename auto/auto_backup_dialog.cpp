@@ -66,15 +66,10 @@ SYSTEMTIME ToSystemTime(double days) {
   return time;
 }
 
-double FromSystemTime(const SYSTEMTIME& time) {
-  CivilDateTime civil;
-  civil.year = time.wYear;
-  civil.month = time.wMonth;
-  civil.day = time.wDay;
-  civil.hour = time.wHour;
-  civil.minute = time.wMinute;
-  civil.second = time.wSecond;
-  return ToDays(civil);
+// A picker's value to the second, as the settings keep it.
+double FromSystemTime(SYSTEMTIME time) {
+  time.wMilliseconds = 0;
+  return SystemTimeAsDays(time);
 }
 
 double PickerValue(HWND picker) {

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/date_time_value.h"
+#include "app/registry_key.h"
 #include "auto/archive_rotation.h"
 
 namespace mailstow {
@@ -13,15 +13,7 @@ double LocalWriteTime(const FILETIME& written) {
   FILETIME local;
   SYSTEMTIME time;
   if (!FileTimeToLocalFileTime(&written, &local) || !FileTimeToSystemTime(&local, &time)) return 0;
-  CivilDateTime civil;
-  civil.year = time.wYear;
-  civil.month = time.wMonth;
-  civil.day = time.wDay;
-  civil.hour = time.wHour;
-  civil.minute = time.wMinute;
-  civil.second = time.wSecond;
-  civil.millisecond = time.wMilliseconds;
-  return ToDays(civil);
+  return SystemTimeAsDays(time);
 }
 
 struct FolderEntry {
