@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
 #include <mutex>
+#include <utility>
 
 namespace sqx {
 namespace {
@@ -31,6 +33,58 @@ int CipherOf(int strength) {
   }
 }
 
+constexpr size_t kSha1Size = 20;
+constexpr size_t kSha1Block = 64;
+
+// SHA-1 of the parts joined, in one call of the library's allocation-free path.
+void Sha1(std::initializer_list<std::pair<const void*, size_t>> parts, unsigned char* digest) {
+  gcry_buffer_t buffers[4] = {};
+  int count = 0;
+  for (const auto& [data, size] : parts) {
+    buffers[count].size = size;
+    buffers[count].len = size;
+    buffers[count].data = const_cast<void*>(data);
+    ++count;
+  }
+  gcry_md_hash_buffers(GCRY_MD_SHA1, 0, digest, buffers, count);
+}
+
+// PBKDF2 with HMAC-SHA1 (RFC 2898), the HMAC built from plain SHA-1 over the padded keys. The
+// library's own key derivation allocates on every iteration, which makes derivations on
+// several threads queue on the heap lock; this one runs on each core at full speed.
+void Pbkdf2HmacSha1(const std::string& password, const unsigned char* salt, size_t salt_size,
+                    size_t size, unsigned char* out) {
+  unsigned char key[kSha1Block] = {};
+  if (password.size() > kSha1Block) {
+    Sha1({{password.data(), password.size()}}, key);
+  } else {
+    std::memcpy(key, password.data(), password.size());
+  }
+  unsigned char inner_pad[kSha1Block], outer_pad[kSha1Block];
+  for (size_t i = 0; i < kSha1Block; ++i) {
+    inner_pad[i] = key[i] ^ 0x36;
+    outer_pad[i] = key[i] ^ 0x5c;
+  }
+  for (uint32_t block = 1; size > 0; ++block) {
+    const unsigned char index[4] = {
+        static_cast<unsigned char>(block >> 24), static_cast<unsigned char>(block >> 16),
+        static_cast<unsigned char>(block >> 8), static_cast<unsigned char>(block)};
+    unsigned char inner[kSha1Size], u[kSha1Size], t[kSha1Size];
+    Sha1({{inner_pad, kSha1Block}, {salt, salt_size}, {index, sizeof(index)}}, inner);
+    Sha1({{outer_pad, kSha1Block}, {inner, kSha1Size}}, u);
+    std::memcpy(t, u, kSha1Size);
+    for (unsigned long i = 1; i < kKeyIterations; ++i) {
+      Sha1({{inner_pad, kSha1Block}, {u, kSha1Size}}, inner);
+      Sha1({{outer_pad, kSha1Block}, {inner, kSha1Size}}, u);
+      for (size_t j = 0; j < kSha1Size; ++j) t[j] ^= u[j];
+    }
+    const size_t n = std::min(size, kSha1Size);
+    std::memcpy(out, t, n);
+    out += n;
+    size -= n;
+  }
+}
+
 }  // namespace
 
 struct AesCipher::Handles {
@@ -52,11 +106,7 @@ Status DeriveAesKeys(const std::string& password, int strength, const unsigned c
   const size_t salt_size = AesKeys::SaltBytes(strength);
   if (salt_size == 0) return kStatusUnsupported;
   keys->strength = strength;
-  const size_t derived_size = 4 * salt_size + AesCipher::kVerifierSize;
-  if (gcry_kdf_derive(password.data(), password.size(), GCRY_KDF_PBKDF2, GCRY_MD_SHA1, salt,
-                      salt_size, kKeyIterations, derived_size, keys->bytes) != 0) {
-    return kStatusIoError;
-  }
+  Pbkdf2HmacSha1(password, salt, salt_size, 4 * salt_size + AesCipher::kVerifierSize, keys->bytes);
   return kStatusOk;
 }
 
@@ -109,12 +159,6 @@ void AesCipher::Decrypt(unsigned char* data, size_t size) {
 
 void AesCipher::FinishMac(unsigned char mac[kMacSize]) {
   std::memcpy(mac, gcry_md_read(handles_->mac, GCRY_MD_SHA1), kMacSize);
-}
-
-Status RandomBytes(unsigned char* data, size_t size) {
-  InitCrypto();
-  gcry_randomize(data, size, GCRY_STRONG_RANDOM);
-  return kStatusOk;
 }
 
 }  // namespace sqx

@@ -21,7 +21,8 @@ struct AesKeys {
   }
 };
 
-// Derives the keys of a key strength (1: 128, 2: 192, 3: 256 bits) from the password.
+// Derives the keys of a key strength (1: 128, 2: 192, 3: 256 bits) from the password. Safe to
+// call on several threads at once: it neither allocates nor takes a lock.
 Status DeriveAesKeys(const std::string& password, int strength, const unsigned char* salt,
                      AesKeys* keys);
 
@@ -50,8 +51,5 @@ class AesCipher {
   unsigned char keystream_[4096];
   size_t keystream_used_ = sizeof(keystream_);
 };
-
-// Fills `data` with unpredictable bytes for salts.
-Status RandomBytes(unsigned char* data, size_t size);
 
 }  // namespace sqx

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <atomic>
 
+#include "sqx/host_random.h"
+
 namespace sqx {
 namespace {
 
@@ -150,7 +152,7 @@ PackedChunk ChunkCompressor::Run(const Task& task, z_stream_s* stream) {
     }
     chunk.deflate = member.decision == kDeflate;
     if (!password_.empty()) {
-      chunk.status = RandomBytes(chunk.salt, sizeof(chunk.salt));
+      chunk.status = HostRandomBytes(chunk.salt, sizeof(chunk.salt)) ? kStatusOk : kStatusIoError;
       if (chunk.status == kStatusOk) {
         chunk.status = DeriveAesKeys(password_, AesCipher::kStrength256, chunk.salt, &chunk.keys);
       }

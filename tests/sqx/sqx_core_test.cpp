@@ -1,7 +1,9 @@
 // The portable archiver core on a file system in memory: media that fill up, removable
 // volumes, ZIP64 entry counts, and the name rules.
+#include <gcrypt.h>
 #include <gtest/gtest.h>
 
+#include "sqx/aes_cipher.h"
 #include "sqx/archive_reader.h"
 #include "sqx/archive_writer.h"
 #include "sqx/member_names.h"
@@ -149,6 +151,30 @@ TEST(SqxCore, RequestsMatchWithoutRegardToCaseInEveryScript) {
   EXPECT_EQ(Cp437ToUtf8("\x8e\x81"
                         "ber"),
             "Äüber");
+}
+
+// The derivation is the library's PBKDF2-HMAC-SHA1 rebuilt from plain SHA-1; it must agree
+// with the library's own for every key strength and for passwords shorter, as long as and
+// longer than the hash block, which HMAC hashes first.
+TEST(SqxCore, KeyDerivationAgreesWithTheCryptoLibrary) {
+  const unsigned char salt[16] = {0x5a, 0x01, 0xff, 0x80, 7, 6, 5, 4, 3, 2, 1, 0, 9, 8, 0x10, 0x20};
+  for (const size_t length : {size_t{0}, size_t{9}, size_t{64}, size_t{65}, size_t{300}}) {
+    std::string password;
+    for (size_t i = 0; i < length; ++i) password.push_back(static_cast<char>('!' + i % 90));
+    for (int strength = 1; strength <= 3; ++strength) {
+      AesKeys keys;
+      ASSERT_EQ(DeriveAesKeys(password, strength, salt, &keys), kStatusOk);
+      const size_t salt_size = AesKeys::SaltBytes(strength);
+      const size_t size = 4 * salt_size + AesCipher::kVerifierSize;
+      unsigned char expected[sizeof(keys.bytes)] = {};
+      ASSERT_EQ(gcry_kdf_derive(password.data(), password.size(), GCRY_KDF_PBKDF2, GCRY_MD_SHA1,
+                                salt, salt_size, 1000, size, expected),
+                0u);
+      EXPECT_EQ(std::string(reinterpret_cast<char*>(keys.bytes), size),
+                std::string(reinterpret_cast<char*>(expected), size))
+          << "password of " << length << " bytes, strength " << strength;
+    }
+  }
 }
 
 TEST(SqxCore, VolumeSizesFollowTheMediaCodes) {
