@@ -108,7 +108,8 @@ class ArchiveJob {
   JobHost& host_;
   RunLog& log_;
   std::wstring staging_folder_;
-  std::wstring created_folder_;  // the target folder last created for an extracted member
+  std::wstring created_folder_;          // the target folder last created for an extracted member
+  unsigned long long last_pump_ms_ = 0;  // when the callback last let the window work
 
   std::vector<JobEntry> entries_;
   std::vector<std::wstring> archive_names_;

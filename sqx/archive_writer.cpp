@@ -125,10 +125,10 @@ class MemberEncoder {
  public:
   MemberEncoder(VolumeWriter& out, AesCipher* cipher) : out_(out), cipher_(cipher) {}
 
-  Status Emit(std::vector<unsigned char>& data) {
-    written_ += data.size();
-    if (cipher_ != nullptr) cipher_->Encrypt(data.data(), data.size());
-    return out_.Write(data.data(), data.size());
+  Status Emit(unsigned char* data, size_t size) {
+    written_ += size;
+    if (cipher_ != nullptr) cipher_->Encrypt(data, size);
+    return out_.Write(data, size);
   }
 
   uint64_t written() const { return written_; }
@@ -256,9 +256,10 @@ class Packer {
     for (size_t k = 0; k < chunks; ++k) {
       if (k > 0) chunk = compressor_.Next();
       if (chunk.status != kStatusOk) return chunk.status;
-      crc = crc32_combine(crc, chunk.crc, static_cast<z_off_t>(chunk.plain.size()));
-      done += chunk.plain.size();
-      status = encoder.Emit(deflate ? chunk.packed : chunk.plain);
+      crc = crc32_combine(crc, chunk.crc, static_cast<z_off_t>(chunk.plain_size));
+      done += chunk.plain_size;
+      status = deflate ? encoder.Emit(chunk.packed.get(), chunk.packed_size)
+                       : encoder.Emit(chunk.plain(), chunk.plain_size);
       if (status == kStatusOk) status = progress.Advance(done);
       if (status != kStatusOk) return status;
     }

@@ -14,6 +14,11 @@ constexpr size_t kDictionary = 32 * 1024;
 // Deflate is kept for a member only when its first chunk shrinks by at least this share.
 constexpr uint64_t kMinSavingPercent = 2;
 
+// Tasks started ahead of the writer, at most, however small they are.
+constexpr uint64_t kMostTasksAhead = 64;
+// A task counts at least this much against the window, so that empty files are not free.
+constexpr uint64_t kLeastCost = 4096;
+
 enum Decision : int { kUndecided = -1, kStore = 0, kDeflate = 1 };
 
 }  // namespace
@@ -25,8 +30,10 @@ struct ChunkCompressor::Member {
 
 ChunkCompressor::ChunkCompressor(FileSystem& files, int deflate_level, std::string password)
     : files_(files), level_(deflate_level), password_(std::move(password)) {
-  const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
-  window_ = 2 * size_t{threads} + 2;
+  // Twice as many threads as cores: while some wait for a file to open, others compress.
+  const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+  const unsigned threads = 2 * cores;
+  window_bytes_ = (2 * uint64_t{cores} + 2) * kChunkSize;
   for (unsigned i = 0; i < threads; ++i) workers_.emplace_back([this] { Work(); });
 }
 
@@ -55,6 +62,8 @@ size_t ChunkCompressor::Queue(const std::string& source, uint64_t size) {
       task.first = offset == 0;
       offset += task.size;
       task.last = offset >= size;
+      task.cost = std::max<uint64_t>(task.size, kLeastCost);
+      queued_cost_ += task.cost;
       tasks_.push_back(std::move(task));
       ++queued_;
       ++count;
@@ -66,7 +75,7 @@ size_t ChunkCompressor::Queue(const std::string& source, uint64_t size) {
 
 bool ChunkCompressor::WantsMore() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return queued_ < taken_ + 2 * window_;
+  return queued_cost_ < 2 * window_bytes_ && queued_ < taken_ + 2 * kMostTasksAhead;
 }
 
 PackedChunk ChunkCompressor::Next() {
@@ -76,6 +85,8 @@ PackedChunk ChunkCompressor::Next() {
   PackedChunk chunk = std::move(done_[wanted]);
   done_.erase(wanted);
   ++taken_;
+  queued_cost_ -= chunk.cost;
+  started_cost_ -= chunk.cost;
   lock.unlock();
   task_ready_.notify_all();  // the window moved on
   return chunk;
@@ -90,14 +101,21 @@ void ChunkCompressor::Work() {
     uint64_t sequence = 0;
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      task_ready_.wait(
-          lock, [&] { return stopping_ || (!tasks_.empty() && next_task_ < taken_ + window_); });
+      // The chunk the writer waits for always starts; others while the window has room.
+      task_ready_.wait(lock, [&] {
+        if (stopping_) return true;
+        if (tasks_.empty()) return false;
+        return next_task_ == taken_ || (started_cost_ + tasks_.front().cost <= window_bytes_ &&
+                                        next_task_ < taken_ + kMostTasksAhead);
+      });
       if (stopping_) break;
       task = std::move(tasks_.front());
       tasks_.pop_front();
       sequence = next_task_++;
+      started_cost_ += task.cost;
     }
     PackedChunk chunk = Run(task, deflating ? &stream : nullptr);
+    chunk.cost = task.cost;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       done_[sequence] = std::move(chunk);
@@ -111,43 +129,45 @@ PackedChunk ChunkCompressor::Run(const Task& task, z_stream_s* stream) {
   PackedChunk chunk;
   Member& member = *task.member;
   // The 32 KiB before the chunk prime the compressor; they are read with it.
-  const size_t primer = static_cast<size_t>(std::min<uint64_t>(task.offset, kDictionary));
-  std::vector<unsigned char> read(primer + task.size);
+  chunk.primer = static_cast<size_t>(std::min<uint64_t>(task.offset, kDictionary));
+  chunk.plain_size = task.size;
+  const size_t read_size = chunk.primer + task.size;
+  chunk.read.reset(new unsigned char[read_size]);
   std::unique_ptr<InputFile> input;
   chunk.status = files_.OpenRead(member.source, &input);
-  if (chunk.status == kStatusOk && !read.empty()) {
+  if (chunk.status == kStatusOk && read_size > 0) {
     size_t got = 0;
-    chunk.status = input->ReadAt(task.offset - primer, read.data(), read.size(), &got);
+    chunk.status = input->ReadAt(task.offset - chunk.primer, chunk.read.get(), read_size, &got);
     // A file that shrank since it was listed cannot be stored as listed.
-    if (chunk.status == kStatusOk && got != read.size()) chunk.status = kStatusIoError;
+    if (chunk.status == kStatusOk && got != read_size) chunk.status = kStatusIoError;
   }
   input.reset();
   if (chunk.status != kStatusOk) return chunk;
-  chunk.plain.assign(read.begin() + static_cast<std::ptrdiff_t>(primer), read.end());
-  chunk.crc = static_cast<uint32_t>(crc32_z(crc32_z(0, nullptr, 0), chunk.plain.data(), task.size));
+  chunk.crc = static_cast<uint32_t>(crc32_z(crc32_z(0, nullptr, 0), chunk.plain(), task.size));
 
   // Later chunks of a member that is stored anyway are not compressed.
   if (stream != nullptr && member.decision != kStore) {
-    chunk.packed.resize(deflateBound(stream, task.size) + 16);
+    const size_t bound = deflateBound(stream, task.size) + 16;
+    chunk.packed.reset(new unsigned char[bound]);
     bool ok = deflateReset(stream) == Z_OK;
-    if (ok && primer > 0) {
-      ok = deflateSetDictionary(stream, read.data(), static_cast<uInt>(primer)) == Z_OK;
+    if (ok && chunk.primer > 0) {
+      ok = deflateSetDictionary(stream, chunk.read.get(), static_cast<uInt>(chunk.primer)) == Z_OK;
     }
-    stream->next_in = chunk.plain.data();
+    stream->next_in = chunk.plain();
     stream->avail_in = static_cast<uInt>(task.size);
-    stream->next_out = chunk.packed.data();
-    stream->avail_out = static_cast<uInt>(chunk.packed.size());
+    stream->next_out = chunk.packed.get();
+    stream->avail_out = static_cast<uInt>(bound);
     const int result = ok ? deflate(stream, task.last ? Z_FINISH : Z_SYNC_FLUSH) : Z_STREAM_ERROR;
     ok = task.last ? result == Z_STREAM_END : result == Z_OK && stream->avail_in == 0;
     if (!ok) {
       chunk.status = kStatusIoError;
       return chunk;
     }
-    chunk.packed.resize(chunk.packed.size() - stream->avail_out);
+    chunk.packed_size = bound - stream->avail_out;
   }
   if (task.first) {
     if (member.decision == kUndecided) {
-      const bool shrinks = chunk.packed.size() * 100 <= task.size * (100 - kMinSavingPercent);
+      const bool shrinks = chunk.packed_size * 100 <= task.size * (100 - kMinSavingPercent);
       member.decision = shrinks ? kDeflate : kStore;
     }
     chunk.deflate = member.decision == kDeflate;
@@ -158,7 +178,10 @@ PackedChunk ChunkCompressor::Run(const Task& task, z_stream_s* stream) {
       }
     }
   }
-  if (member.decision == kStore) chunk.packed.clear();
+  if (member.decision == kStore) {
+    chunk.packed.reset();
+    chunk.packed_size = 0;
+  }
   return chunk;
 }
 
