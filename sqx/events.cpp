@@ -13,8 +13,13 @@ Status RaiseChecked(EventSink& sink, Event* event, int32_t* answer) {
 Status ProgressPacer::Advance(uint64_t done) {
   if (total_ == 0) return kStatusOk;
   const auto percent = static_cast<int32_t>(done >= total_ ? 100 : done * 100 / total_);
-  if (percent == reported_ || percent >= 100) return kStatusOk;
+  if (percent >= 100) return kStatusOk;
+  const auto now = std::chrono::steady_clock::now();
+  if (percent == reported_ && now - reported_at_ < std::chrono::milliseconds(200)) {
+    return kStatusOk;
+  }
   reported_ = percent;
+  reported_at_ = now;
   Event event;
   event.kind = kEventProgress;
   event.amount = percent;

@@ -1,6 +1,7 @@
 // Events the archiver core raises towards its caller, and the progress pacing.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -32,11 +33,14 @@ class EventSink {
 // Raises the event and turns an abort or an unusable exchange into a status.
 Status RaiseChecked(EventSink& sink, Event* event, int32_t* answer = nullptr);
 
-// Reports the percent of the current file whenever it grows by a whole step.
+// Reports the percent of the current file whenever it grows by a whole step, and at least
+// every 200 ms, so that the caller can cancel promptly even within a file of gigabytes.
 class ProgressPacer {
  public:
-  ProgressPacer(EventSink& sink, uint64_t total) : sink_(sink), total_(total) {}
-  // Records `done` bytes of the file; raises an event when the percent moved on.
+  ProgressPacer(EventSink& sink, uint64_t total)
+      : sink_(sink), total_(total), reported_at_(std::chrono::steady_clock::now()) {}
+  // Records `done` bytes of the file; raises an event when the percent moved on or a while
+  // has passed since the last one.
   Status Advance(uint64_t done);
   // Raises the final 100 percent.
   Status Finish();
@@ -45,6 +49,7 @@ class ProgressPacer {
   EventSink& sink_;
   uint64_t total_;
   int32_t reported_ = -1;
+  std::chrono::steady_clock::time_point reported_at_;
 };
 
 }  // namespace sqx
