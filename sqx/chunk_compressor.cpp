@@ -39,7 +39,7 @@ ChunkCompressor::ChunkCompressor(FileSystem& files, int deflate_level, std::stri
 
 ChunkCompressor::~ChunkCompressor() {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<HostMutex> lock(mutex_);
     stopping_ = true;
   }
   task_ready_.notify_all();
@@ -52,7 +52,7 @@ size_t ChunkCompressor::Queue(const std::string& source, uint64_t size) {
   if (level_ == 0 || size == 0) member->decision = kStore;
   size_t count = 0;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<HostMutex> lock(mutex_);
     uint64_t offset = 0;
     do {
       Task task;
@@ -74,12 +74,12 @@ size_t ChunkCompressor::Queue(const std::string& source, uint64_t size) {
 }
 
 bool ChunkCompressor::WantsMore() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<HostMutex> lock(mutex_);
   return queued_cost_ < 2 * window_bytes_ && queued_ < taken_ + 2 * kMostTasksAhead;
 }
 
 PackedChunk ChunkCompressor::Next() {
-  std::unique_lock<std::mutex> lock(mutex_);
+  std::unique_lock<HostMutex> lock(mutex_);
   const uint64_t wanted = taken_;
   chunk_ready_.wait(lock, [&] { return done_.count(wanted) != 0; });
   PackedChunk chunk = std::move(done_[wanted]);
@@ -100,7 +100,7 @@ void ChunkCompressor::Work() {
     Task task;
     uint64_t sequence = 0;
     {
-      std::unique_lock<std::mutex> lock(mutex_);
+      std::unique_lock<HostMutex> lock(mutex_);
       // The chunk the writer waits for always starts; others while the window has room.
       task_ready_.wait(lock, [&] {
         if (stopping_) return true;
@@ -117,7 +117,7 @@ void ChunkCompressor::Work() {
     PackedChunk chunk = Run(task, deflating ? &stream : nullptr);
     chunk.cost = task.cost;
     {
-      std::lock_guard<std::mutex> lock(mutex_);
+      std::lock_guard<HostMutex> lock(mutex_);
       done_[sequence] = std::move(chunk);
     }
     chunk_ready_.notify_all();

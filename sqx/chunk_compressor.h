@@ -8,18 +8,17 @@
 // round trips to the system that a few threads waiting side by side overlap.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "sqx/aes_cipher.h"
 #include "sqx/file_system.h"
+#include "sqx/host_lock.h"
 
 struct z_stream_s;
 
@@ -82,9 +81,9 @@ class ChunkCompressor {
   const std::string password_;
   uint64_t window_bytes_ = 0;  // cost of the chunks being compressed or held, at most
 
-  mutable std::mutex mutex_;
-  std::condition_variable task_ready_;
-  std::condition_variable chunk_ready_;
+  mutable HostMutex mutex_;
+  HostCondition task_ready_;
+  HostCondition chunk_ready_;
   std::deque<Task> tasks_;
   std::map<uint64_t, PackedChunk> done_;
   uint64_t next_task_ = 0;     // sequence number of tasks_.front()
