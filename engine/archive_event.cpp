@@ -90,7 +90,7 @@ int ArchiveJob::ArchiveEvent(unsigned char* info) {
       const JobEntry* entry = EntryForEvent();
       if (entry == nullptr) return 1;
       const std::wstring name = StoredNameFor(GetName(info, sqx::callback::kFirstName),
-                                              entry->folder, entry->strip_prefix);
+                                              entry->folder(), entry->strip_prefix());
       return PutName(info, sqx::callback::kFirstName, name) ? 1 : 0;
     }
     case sqx::kEventExtractEntry: {
@@ -98,14 +98,14 @@ int ArchiveJob::ArchiveEvent(unsigned char* info) {
       ++extracted_entries_;
       const JobEntry* entry = EntryForEvent();
       if (entry == nullptr) return 1;
-      const auto path =
-          OutputPathFor(GetName(info, sqx::callback::kSecondName), staging_folder_, entry->folder);
+      const auto path = OutputPathFor(GetName(info, sqx::callback::kSecondName), staging_folder_,
+                                      entry->folder());
       // A member that would land outside its target folder stops the extraction.
       if (!path) return 0;
       // Consecutive members mostly share their entry's folder: create it once per run of them.
-      if (entry->folder != created_folder_) {
-        CreateFolderTree(entry->folder);
-        created_folder_ = entry->folder;
+      if (entry->folder() != created_folder_) {
+        CreateFolderTree(entry->folder());
+        created_folder_ = entry->folder();
       }
       return PutName(info, sqx::callback::kSecondName, *path) ? 1 : 0;
     }

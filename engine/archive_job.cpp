@@ -63,7 +63,21 @@ void ArchiveJob::PrepareBackup(bool multiple_volumes, int volume_index) {
 
 void ArchiveJob::AddJobEntry(const std::wstring& source, const std::wstring& folder,
                              const std::wstring& strip_prefix) {
-  entries_.push_back({source, folder, strip_prefix});
+  AppendEntry(source, folder, strip_prefix);
+}
+
+void ArchiveJob::AppendEntry(const std::wstring& source, const std::wstring& folder,
+                             const std::wstring& strip_prefix) {
+  JobEntry entry;
+  entry.source = source;
+  const JobEntry* before = entries_.empty() ? nullptr : &entries_.back();
+  entry.folder_text = before != nullptr && before->folder() == folder
+                          ? before->folder_text
+                          : std::make_shared<const std::wstring>(folder);
+  entry.strip_prefix_text = before != nullptr && before->strip_prefix() == strip_prefix
+                                ? before->strip_prefix_text
+                                : std::make_shared<const std::wstring>(strip_prefix);
+  entries_.push_back(std::move(entry));
 }
 
 void ArchiveJob::AddFolderEntries(const std::wstring& folder_path,
@@ -97,8 +111,8 @@ int ArchiveJob::PackJob(const std::wstring& archive_path, const BackupDescriptio
     log_.Line(L"");
     log_.Line(L"File number: " + std::to_wstring(i + 1));
     log_.Line(L"File: " + entries_[i].source);
-    log_.Line(L"Folder: " + entries_[i].folder);
-    log_.Line(L"Del Folder: " + entries_[i].strip_prefix);
+    log_.Line(L"Folder: " + entries_[i].folder());
+    log_.Line(L"Del Folder: " + entries_[i].strip_prefix());
     archiver_.AddFileList(ToAnsi(entries_[i].source), &file_list_);
   }
   const int status = archiver_.AddFiles(ToAnsi(archive_path), &file_list_, compress_options_.data(),

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,10 +13,17 @@
 
 namespace mailstow {
 
+// One entry of the job list. Entries come in runs of one folder's files, so the folder and
+// the strip prefix are held once per run, not once per entry: a store of many thousands of
+// files keeps its job list small.
 struct JobEntry {
-  std::wstring source;        // backup: full path; restore: stored name or pattern
-  std::wstring folder;        // backup: archive folder; restore: target folder ending with "\"
-  std::wstring strip_prefix;  // backup only: leading part of source dropped from the name
+  std::wstring source;  // backup: full path; restore: stored name or pattern
+  std::shared_ptr<const std::wstring> folder_text;
+  std::shared_ptr<const std::wstring> strip_prefix_text;
+  // Backup: archive folder; restore: target folder ending with "\".
+  const std::wstring& folder() const { return *folder_text; }
+  // Backup only: leading part of source dropped from the name.
+  const std::wstring& strip_prefix() const { return *strip_prefix_text; }
 };
 
 struct JobFlags {
@@ -103,6 +111,9 @@ class ArchiveJob {
   std::wstring MessageWith(const wchar_t* key, const std::wstring& value);
   int NextVolume(unsigned char* info);
   const JobEntry* EntryForEvent() const;
+  // Appends an entry, sharing the folder and strip prefix of the entry before when equal.
+  void AppendEntry(const std::wstring& source, const std::wstring& folder,
+                   const std::wstring& strip_prefix);
 
   const ArchiverBinding& archiver_;
   JobHost& host_;

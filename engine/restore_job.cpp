@@ -22,7 +22,7 @@ void ArchiveJob::PrepareExtract(bool keep_folders) {
 
 void ArchiveJob::AddExtractEntry(const std::wstring& stored_name,
                                  const std::wstring& target_folder) {
-  entries_.push_back({stored_name, target_folder, L""});
+  AppendEntry(stored_name, target_folder, L"");
 }
 
 int ArchiveJob::UnpackJob(const std::wstring& archive_path) { return Extract(archive_path, true); }
@@ -39,7 +39,7 @@ int ArchiveJob::Extract(const std::wstring& archive_path, bool with_log) {
       log_.Line(L"");
       log_.Line(L"File number: " + std::to_wstring(i + 1));
       log_.Line(L"File: " + entries_[i].source);
-      log_.Line(L"Folder: " + entries_[i].folder);
+      log_.Line(L"Folder: " + entries_[i].folder());
     }
     archiver_.AddFileList(ToAnsi(entries_[i].source), &file_list_);
   }

@@ -5,7 +5,8 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <unordered_map>
+#include <functional>
+#include <utility>
 
 #include "sqx/aes_cipher.h"
 #include "sqx/central_directory.h"
@@ -37,18 +38,20 @@ bool Selects(const std::vector<std::string>& requests, const Member& member) {
   return false;
 }
 
-// The members the requests select, in request order, each once. A plain name is looked up in
-// a table of the members' names, so that a request per member stays linear in their number;
-// only patterns are matched against every member.
+// The members the requests select, in request order, each once. A plain name is looked up
+// by the hash of its comparable form in a sorted table (16 bytes per member, so that the
+// index of a store of many thousands of files stays small), and confirmed on the member's
+// own name; only patterns are matched against every member.
 std::vector<const Member*> SelectInRequestOrder(const ArchiveIndex& index,
                                                 const std::vector<std::string>& requests) {
   const size_t count = index.members.size();
-  std::vector<std::u32string> names(count);
-  std::unordered_map<std::u32string, std::vector<size_t>> by_name;
-  for (size_t i = 0; i < count; ++i) {
-    names[i] = ComparableName(InterfaceName(index.members[i].name));
-    by_name[names[i]].push_back(i);
-  }
+  const auto comparable = [&](size_t i) {
+    return ComparableName(InterfaceName(index.members[i].name));
+  };
+  const std::hash<std::u32string> hash;
+  std::vector<std::pair<size_t, size_t>> by_hash(count);  // (hash, member index)
+  for (size_t i = 0; i < count; ++i) by_hash[i] = {hash(comparable(i)), i};
+  std::sort(by_hash.begin(), by_hash.end());
   std::vector<const Member*> selected;
   std::vector<bool> taken(count, false);
   const auto take = [&](size_t i) {
@@ -59,14 +62,16 @@ std::vector<const Member*> SelectInRequestOrder(const ArchiveIndex& index,
   for (const std::string& request : requests) {
     const std::u32string wanted = ComparableName(request);
     if (!IsPattern(request)) {
-      const auto found = by_name.find(wanted);
-      if (found != by_name.end()) {
-        for (size_t i : found->second) take(i);
+      const size_t key = hash(wanted);
+      auto at = std::lower_bound(by_hash.begin(), by_hash.end(), std::make_pair(key, size_t{0}));
+      for (; at != by_hash.end() && at->first == key; ++at) {
+        if (comparable(at->second) == wanted) take(at->second);
       }
       continue;
     }
+    const bool everything = wanted == U"*.*" || wanted == U"*";
     for (size_t i = 0; i < count; ++i) {
-      if (!taken[i] && MatchesComparable(wanted, names[i])) take(i);
+      if (!taken[i] && (everything || MatchesComparable(wanted, comparable(i)))) take(i);
     }
   }
   return selected;

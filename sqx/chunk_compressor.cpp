@@ -142,7 +142,13 @@ PackedChunk ChunkCompressor::Run(const Task& task, z_stream_s* stream) {
     if (chunk.status == kStatusOk && got != read_size) chunk.status = kStatusIoError;
   }
   input.reset();
-  if (chunk.status != kStatusOk) return chunk;
+  if (chunk.status != kStatusOk) {
+    // A later part that cannot be read means the file changed since its first part was:
+    // whatever the system answered (deleted, or locked while being deleted), that is a
+    // source that vanished under the pack, not one that was never accessible.
+    if (task.offset > 0) chunk.status = kStatusIoError;
+    return chunk;
+  }
   chunk.crc = static_cast<uint32_t>(crc32_z(crc32_z(0, nullptr, 0), chunk.plain(), task.size));
 
   // Later chunks of a member that is stored anyway are not compressed.

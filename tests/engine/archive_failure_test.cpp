@@ -252,11 +252,14 @@ TEST_F(WriteFailureTest, MissingSourcesAreLeftOutAndAVanishingOneFailsThePack) {
   // A source that vanishes while the pack reads it leaves no archive: the run fails with its
   // box and the older archive stays byte for byte. Sources are read ahead of the writer, a
   // bounded number of MiB at a time, so the vanishing one is made larger than that; it is
-  // deleted as soon as no read holds it open.
+  // deleted once its first part was written (the bar is past the first entry), as soon as no
+  // read holds it open.
   std::string large;
   for (int i = 0; large.size() < (40u << 20); ++i) large += "line " + std::to_string(i) + "\r\n";
   WriteBytes(later, large);
-  host_.on_backup_progress = [&later] { DeleteFileW(later.c_str()); };
+  host_.on_backup_progress = [this, &later] {
+    if (host_.backup_progress.back() > 50) DeleteFileW(later.c_str());
+  };
   job_->PrepareBackup(false, 0);
   job_->AddJobEntry(source_, L"K", root_ + L"\\");
   job_->AddJobEntry(later, L"L", root_ + L"\\");

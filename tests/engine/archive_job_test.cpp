@@ -239,7 +239,7 @@ TEST_F(ArchiveJobTest, SelectByPrefixTakesWholeFolderNamesInAnyCase) {
   Names selected;
   for (const JobEntry& entry : job_->entries()) {
     selected.push_back(entry.source);
-    EXPECT_EQ(entry.folder, target);
+    EXPECT_EQ(entry.folder(), target);
   }
   EXPECT_EQ(selected, (Names{L"main\\F.txt", L"Main\\notes.dat", L"MAIN\\sub\\G.txt"}));
   ASSERT_EQ(job_->UnpackJob(archive_), 0);

@@ -150,9 +150,9 @@ void JobTest::SetUp() {
   job_ = std::make_unique<ArchiveJob>(archiver_, host_, log_, staging_);
 }
 
-void JobTest::Pack(const std::wstring& archive, const std::vector<JobEntry>& entries) {
+void JobTest::Pack(const std::wstring& archive, const std::vector<PackEntry>& entries) {
   job_->PrepareBackup(false, 0);
-  for (const JobEntry& entry : entries) {
+  for (const PackEntry& entry : entries) {
     job_->AddJobEntry(entry.source, entry.folder, entry.strip_prefix);
   }
   ASSERT_EQ(job_->PackJob(archive, {}), 0);

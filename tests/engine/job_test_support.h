@@ -86,7 +86,13 @@ class JobTest : public ::testing::Test {
   virtual std::wstring LibraryFolder() { return DistFolder(); }
 
   // Packs entries (source, folder, strip prefix) into archive and expects success.
-  void Pack(const std::wstring& archive, const std::vector<JobEntry>& entries);
+  // One job entry as the adapters add it: source, archive folder, strip prefix.
+  struct PackEntry {
+    std::wstring source;
+    std::wstring folder;
+    std::wstring strip_prefix;
+  };
+  void Pack(const std::wstring& archive, const std::vector<PackEntry>& entries);
   std::vector<std::wstring> Listed(const std::wstring& archive);
 
   std::wstring root_;
