@@ -239,7 +239,18 @@ int Restore(const std::wstring& archive, const std::wstring& password) {
   if (!wizard.Answer(L"Are you sure?", L"Yes")) return Fail("no confirmation of a direct restore");
   if (wizard.ActivePage() != 12) return Fail("the ready page did not appear");
   const int result = TimeRun(wizard, L"Label30");
-  if (FolderFiles(store) != before) return Fail("the store did not come back whole");
+  const std::map<std::wstring, unsigned long long> after = FolderFiles(store);
+  if (after != before) {
+    int shown = 0;
+    for (const auto& [name, size] : before) {
+      const auto found = after.find(name);
+      if (found != after.end() && found->second == size) continue;
+      std::fprintf(stderr, "wizard_bench: %s: %llu bytes before, %s after\n", ToUtf8(name).c_str(),
+                   size, found == after.end() ? "missing" : std::to_string(found->second).c_str());
+      if (++shown == 10) break;
+    }
+    return Fail("the store did not come back whole");
+  }
   return result;
 }
 

@@ -84,5 +84,5 @@ done
 # Last, as it leaves filler in the store: what creating the same files costs any program under
 # Wine, which reads the whole folder to look up every new name. A restore cannot be faster.
 read -r seconds count < <(bench floor)
-row "Wine floor, $count files created" "$seconds" "$bytes" "" ""
+row "Wine floor, $count created" "$seconds" "$bytes" "" ""
 
