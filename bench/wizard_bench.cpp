@@ -241,6 +241,14 @@ int Restore(const std::wstring& archive, const std::wstring& password) {
   const int result = TimeRun(wizard, L"Label30");
   const std::map<std::wstring, unsigned long long> after = FolderFiles(store);
   if (after != before) {
+    size_t missing = 0;
+    for (const auto& [name, size] : before) missing += after.count(name) == 0 ? 1 : 0;
+    std::fprintf(stderr, "wizard_bench: %zu of %zu files missing in %s, %zu there\n", missing,
+                 before.size(), ToUtf8(store).c_str(), after.size());
+    for (const auto& [name, size] : after) {
+      if (before.count(name) == 0)
+        std::fprintf(stderr, "wizard_bench: new: %s\n", ToUtf8(name).c_str());
+    }
     int shown = 0;
     for (const auto& [name, size] : before) {
       const auto found = after.find(name);

@@ -7,7 +7,8 @@
 #   bench/wizard_bench.sh [MIB] [BUILD_DIR]     defaults: 401, this machine's Windows build
 #
 # Needs the Windows build (ninja -C BUILD_DIR wizard_bench), Wine, xvfb-run and 7zz. The data
-# lives in a Wine prefix of its own below BUILD_DIR, removed at the end.
+# lives in a Wine prefix of its own below BUILD_DIR, removed at the end unless
+# MAILSTOW_BENCH_KEEP is set.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/windows-arch.sh
@@ -19,7 +20,8 @@ prefix="$build/wine/prefixes/$prefix_name"
 work=$(mktemp -d /tmp/wizard-bench.XXXXXX)
 cleanup() {
   WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
-  rm -rf "$work" "$prefix"
+  rm -rf "$work"
+  [ -n "${MAILSTOW_BENCH_KEEP:-}" ] || rm -rf "$prefix"
 }
 trap cleanup EXIT
 
