@@ -54,6 +54,11 @@ std::map<std::wstring, unsigned long long> FolderFiles(const std::wstring& folde
     files[found.cFileName] =
         (static_cast<unsigned long long>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
   } while (FindNextFileW(search, &found));
+  const DWORD ended = GetLastError();
+  if (ended != ERROR_NO_MORE_FILES) {
+    std::fprintf(stderr, "wizard_bench: listing ended with error %lu after %zu files\n",
+                 static_cast<unsigned long>(ended), files.size());
+  }
   FindClose(search);
   return files;
 }
