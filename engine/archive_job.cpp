@@ -63,11 +63,6 @@ void ArchiveJob::PrepareBackup(bool multiple_volumes, int volume_index) {
 
 void ArchiveJob::AddJobEntry(const std::wstring& source, const std::wstring& folder,
                              const std::wstring& strip_prefix) {
-  AppendEntry(source, folder, strip_prefix);
-}
-
-void ArchiveJob::AppendEntry(const std::wstring& source, const std::wstring& folder,
-                             const std::wstring& strip_prefix) {
   JobEntry entry;
   entry.source = source;
   const JobEntry* before = entries_.empty() ? nullptr : &entries_.back();

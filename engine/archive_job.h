@@ -61,6 +61,8 @@ class ArchiveJob {
 
   // Backup.
   void PrepareBackup(bool multiple_volumes, int volume_index);
+  // Appends an entry (restore entries too); the folder and strip prefix are shared with the
+  // entry before when equal.
   void AddJobEntry(const std::wstring& source, const std::wstring& folder,
                    const std::wstring& strip_prefix);
   // Adds every file and sub-folder of folder_path matching "*." + extension, without recursion.
@@ -111,9 +113,6 @@ class ArchiveJob {
   std::wstring MessageWith(const wchar_t* key, const std::wstring& value);
   int NextVolume(unsigned char* info);
   const JobEntry* EntryForEvent() const;
-  // Appends an entry, sharing the folder and strip prefix of the entry before when equal.
-  void AppendEntry(const std::wstring& source, const std::wstring& folder,
-                   const std::wstring& strip_prefix);
 
   const ArchiverBinding& archiver_;
   JobHost& host_;

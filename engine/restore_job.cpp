@@ -22,7 +22,7 @@ void ArchiveJob::PrepareExtract(bool keep_folders) {
 
 void ArchiveJob::AddExtractEntry(const std::wstring& stored_name,
                                  const std::wstring& target_folder) {
-  AppendEntry(stored_name, target_folder, L"");
+  AddJobEntry(stored_name, target_folder, L"");
 }
 
 int ArchiveJob::UnpackJob(const std::wstring& archive_path) { return Extract(archive_path, true); }
