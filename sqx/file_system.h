@@ -11,7 +11,7 @@
 
 namespace sqx {
 
-// A file opened for reading at any offset.
+// A file opened for reading at any offset, by one thread at a time.
 class InputFile {
  public:
   virtual ~InputFile() = default;

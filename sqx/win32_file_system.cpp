@@ -51,29 +51,38 @@ class Win32InputFile : public InputFile {
   Win32InputFile(HANDLE handle, uint64_t size) : handle_(handle), size_(size) {}
   ~Win32InputFile() override { CloseHandle(handle_); }
   uint64_t Size() const override { return size_; }
+  // Reads through the file pointer, moved only when the offset is not where the last read
+  // ended. A read given its offset in an OVERLAPPED costs a completion-port notice on some
+  // systems (a server round trip under Wine), for a handle that has no port.
   Status ReadAt(uint64_t offset, void* data, size_t size, size_t* got) override {
+    if (offset != position_) {
+      LARGE_INTEGER target = {};
+      target.QuadPart = static_cast<LONGLONG>(offset);
+      if (!SetFilePointerEx(handle_, target, nullptr, FILE_BEGIN)) return LastError();
+      position_ = offset;
+    }
     size_t done = 0;
     while (done < size) {
-      OVERLAPPED at = {};
-      at.Offset = static_cast<DWORD>(offset + done);
-      at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
       DWORD n = 0;
       if (!ReadFile(handle_, static_cast<char*>(data) + done, static_cast<DWORD>(size - done), &n,
-                    &at)) {
-        const DWORD error = GetLastError();
-        if (error == ERROR_HANDLE_EOF) break;
-        return FromWin32(error);
+                    nullptr)) {
+        const Status status = LastError();
+        position_ = kUnknownPosition;
+        return status;
       }
       if (n == 0) break;
       done += n;
+      position_ += n;
     }
     *got = done;
     return kStatusOk;
   }
 
  private:
+  static constexpr uint64_t kUnknownPosition = ~uint64_t{0};
   HANDLE handle_;
   uint64_t size_;
+  uint64_t position_ = 0;  // a new handle reads from the start
 };
 
 class Win32OutputFile : public OutputFile {
