@@ -1,11 +1,18 @@
 #include "sqx/volume_writer.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "sqx/volume_names.h"
 #include "sqx/zip_format.h"
 
 namespace sqx {
+
+namespace {
+
+constexpr size_t kBufferBytes = 256 * 1024;
+
+}  // namespace
 
 VolumeWriter::VolumeWriter(FileSystem& files, EventSink& events, std::string archive_path,
                            uint64_t volume_bytes)
@@ -42,7 +49,8 @@ Status VolumeWriter::Open() {
 }
 
 Status VolumeWriter::StartNextPart() {
-  Status status = current_->Close();
+  Status status = Flush();
+  if (status == kStatusOk) status = current_->Close();
   current_.reset();
   if (status != kStatusOk) return status;
   if (AsksForVolumes()) {
@@ -84,7 +92,7 @@ Status VolumeWriter::Write(const void* data, size_t size) {
     }
     size_t n = size;
     if (IsSplit() && volume_bytes_ - offset_ < n) n = static_cast<size_t>(volume_bytes_ - offset_);
-    const Status status = current_->Write(bytes, n);
+    const Status status = WriteThrough(bytes, n);
     if (status != kStatusOk) return status;
     bytes += n;
     size -= n;
@@ -93,9 +101,28 @@ Status VolumeWriter::Write(const void* data, size_t size) {
   return kStatusOk;
 }
 
+Status VolumeWriter::WriteThrough(const unsigned char* bytes, size_t size) {
+  if (buffered_ + size > kBufferBytes) {
+    const Status status = Flush();
+    if (status != kStatusOk) return status;
+  }
+  if (size >= kBufferBytes) return current_->Write(bytes, size);
+  if (buffer_ == nullptr) buffer_.reset(new unsigned char[kBufferBytes]);
+  std::memcpy(buffer_.get() + buffered_, bytes, size);
+  buffered_ += size;
+  return kStatusOk;
+}
+
+Status VolumeWriter::Flush() {
+  if (buffered_ == 0) return kStatusOk;
+  const size_t size = buffered_;
+  buffered_ = 0;
+  return current_->Write(buffer_.get(), size);
+}
+
 Status VolumeWriter::Commit() {
-  Status status = kStatusOk;
-  if (IsSplit() && disk_ == 0) {
+  Status status = Flush();
+  if (status == kStatusOk && IsSplit() && disk_ == 0) {
     // A split pack that fit in one part is an ordinary archive with a marker saying so.
     unsigned char marker[4];
     zip::Set32(marker, zip::kSingleSplitMarker);
@@ -124,6 +151,7 @@ Status VolumeWriter::Commit() {
 }
 
 void VolumeWriter::Discard() {
+  buffered_ = 0;
   if (current_ != nullptr) {
     current_->Close();
     current_.reset();

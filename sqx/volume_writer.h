@@ -41,6 +41,10 @@ class VolumeWriter {
  private:
   std::string TemporaryPath(uint32_t disk) const;
   Status StartNextPart();
+  // Small writes (headers, descriptors, small members) gather in a buffer: one system call
+  // for many members instead of three for each.
+  Status WriteThrough(const unsigned char* bytes, size_t size);
+  Status Flush();
   bool AsksForVolumes() const;
 
   FileSystem& files_;
@@ -49,6 +53,8 @@ class VolumeWriter {
   uint64_t volume_bytes_;
   MediaKind media_;
   std::unique_ptr<OutputFile> current_;
+  std::unique_ptr<unsigned char[]> buffer_;
+  size_t buffered_ = 0;
   uint32_t disk_ = 0;
   uint64_t offset_ = 0;
   std::vector<std::string> pending_;  // finished parts still under temporary names
