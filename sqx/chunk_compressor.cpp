@@ -43,7 +43,9 @@ ChunkCompressor::ChunkCompressor(FileSystem& files, int deflate_level, std::stri
   // Twice as many threads as cores: while some wait for a file to open, others compress.
   const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
   const unsigned threads = 2 * cores;
-  window_bytes_ = (2 * uint64_t{cores} + 2) * kChunkSize;
+  // The window, and with it the memory that chunks hold, stops growing at four cores' worth
+  // (10 MiB), so that a machine with many cores stays within the same memory.
+  window_bytes_ = (2 * uint64_t{std::min(cores, 4u)} + 2) * kChunkSize;
   for (unsigned i = 0; i < threads; ++i) workers_.emplace_back([this] { Work(); });
 }
 
@@ -194,9 +196,12 @@ PackedChunk ChunkCompressor::Run(const Task& task, z_stream_s* stream) {
       }
     }
   }
+  // Only one of the two buffers is written: free the other before the chunk waits its turn.
   if (member.decision == kStore) {
     chunk.packed.reset();
     chunk.packed_size = 0;
+  } else if (member.decision == kDeflate) {
+    chunk.read.reset();
   }
   return chunk;
 }
