@@ -244,13 +244,7 @@ int Restore(const std::wstring& archive, const std::wstring& password) {
   if (!wizard.Answer(L"Are you sure?", L"Yes")) return Fail("no confirmation of a direct restore");
   if (wizard.ActivePage() != 12) return Fail("the ready page did not appear");
   const int result = TimeRun(wizard, L"Label30");
-  std::map<std::wstring, unsigned long long> after = FolderFiles(store);
-  for (int wait = 0; after != before && wait < 3; ++wait) {
-    std::fprintf(stderr, "wizard_bench: %zu of %zu files there; looking again in 5 s\n",
-                 after.size(), before.size());
-    Sleep(5000);
-    after = FolderFiles(store);
-  }
+  const std::map<std::wstring, unsigned long long> after = FolderFiles(store);
   if (after != before) {
     size_t missing = 0;
     for (const auto& [name, size] : before) missing += after.count(name) == 0 ? 1 : 0;
