@@ -371,22 +371,24 @@ TEST_F(AutoBackupTest, UninstallEndsEveryStowclockAndDeletesItsFile) {
 }
 
 // The wizard window of a running Mailstow, hidden or not: the one form with a taskbar button.
+struct WizardWindowSearch {
+  DWORD process_id;
+  HWND found;
+};
+
+BOOL CALLBACK FindWizardWindow(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<WizardWindowSearch*>(data);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner != search->process_id || ClassName(window) != L"MailstowForm") return TRUE;
+  if ((GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_APPWINDOW) == 0) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
 HWND WizardWindowOf(DWORD process_id) {
-  struct Search {
-    DWORD process_id;
-    HWND found;
-  } search{process_id, nullptr};
-  EnumWindows(
-      [](HWND window, LPARAM data) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(data);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner != s->process_id || ClassName(window) != L"MailstowForm") return TRUE;
-        if ((GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_APPWINDOW) == 0) return TRUE;
-        s->found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  WizardWindowSearch search{process_id, nullptr};
+  EnumWindows(FindWizardWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
