@@ -69,11 +69,10 @@ for pw in "" "$password"; do
     row "7zz a -mx$level -mmt1, $label" "$(echo "$end - $start" | bc)" "$bytes" \
       "$(stat -c %s "$work/7zz.zip")" "$(cat "$work/7zz.mem")"
   done
-  # A command substitution, not a process substitution: the next step must wait until this
-  # one has ended, and a restore goes on checking the store after it printed its figures.
-  # A failed step has said why on stderr; the table goes on.
-  result=$(bench backup "$archive_win" ${pw:+"$pw"}) || true
-  read -r seconds peak outcome <<<"$result"
+  # Each step's figures come through a command substitution, which waits until the step has
+  # ended (a restore goes on checking the store after it printed them). A failed step has
+  # said why on stderr; the table goes on.
+  read -r seconds peak outcome <<<"$(bench backup "$archive_win" ${pw:+"$pw"} || true)"
   row "Mailstow backup, $label" "$seconds" "$bytes" "$(stat -c %s "$archive")" "$((peak / 1024))"
   [ "$outcome" = "Backup completed!" ] || echo "  (the backup ended with: $outcome)"
 
@@ -82,15 +81,13 @@ for pw in "" "$password"; do
   /usr/bin/time -f "%M" -o "$work/7zz.mem" 7zz x -y ${pw:+"-p$pw"} -o"$work/x" "$archive" >/dev/null
   end=$(date +%s.%N)
   row "7zz x of that archive" "$(echo "$end - $start" | bc)" "$bytes" "" "$(cat "$work/7zz.mem")"
-  result=$(bench restore "$archive_win" ${pw:+"$pw"}) || true
-  read -r seconds peak outcome <<<"$result"
+  read -r seconds peak outcome <<<"$(bench restore "$archive_win" ${pw:+"$pw"} || true)"
   row "Mailstow direct restore, $label" "$seconds" "$bytes" "" "$((peak / 1024))"
   [ "$outcome" = "Restore completed!" ] || echo "  (the restore ended with: $outcome)"
 done
 
 # Last, as it leaves filler in the store: what creating the same files costs any program under
 # Wine, which reads the whole folder to look up every new name. A restore cannot be faster.
-result=$(bench floor) || true
-read -r seconds count <<<"$result"
+read -r seconds count <<<"$(bench floor || true)"
 row "Wine floor, $count created" "$seconds" "$bytes" "" ""
 

@@ -51,38 +51,30 @@ class Win32InputFile : public InputFile {
   Win32InputFile(HANDLE handle, uint64_t size) : handle_(handle), size_(size) {}
   ~Win32InputFile() override { CloseHandle(handle_); }
   uint64_t Size() const override { return size_; }
-  // Reads through the file pointer, moved only when the offset is not where the last read
-  // ended. A read given its offset in an OVERLAPPED costs a completion-port notice on some
-  // systems (a server round trip under Wine), for a handle that has no port.
+  // Seeks, then reads through the file pointer. A read given its offset in an OVERLAPPED costs
+  // a completion-port notice on some systems (a server round trip under Wine), for a handle
+  // that has no port.
   Status ReadAt(uint64_t offset, void* data, size_t size, size_t* got) override {
-    if (offset != position_) {
-      LARGE_INTEGER target = {};
-      target.QuadPart = static_cast<LONGLONG>(offset);
-      if (!SetFilePointerEx(handle_, target, nullptr, FILE_BEGIN)) return LastError();
-      position_ = offset;
-    }
+    LARGE_INTEGER target = {};
+    target.QuadPart = static_cast<LONGLONG>(offset);
+    if (!SetFilePointerEx(handle_, target, nullptr, FILE_BEGIN)) return LastError();
     size_t done = 0;
     while (done < size) {
       DWORD n = 0;
       if (!ReadFile(handle_, static_cast<char*>(data) + done, static_cast<DWORD>(size - done), &n,
                     nullptr)) {
-        const Status status = LastError();
-        position_ = kUnknownPosition;
-        return status;
+        return LastError();
       }
       if (n == 0) break;
       done += n;
-      position_ += n;
     }
     *got = done;
     return kStatusOk;
   }
 
  private:
-  static constexpr uint64_t kUnknownPosition = ~uint64_t{0};
   HANDLE handle_;
   uint64_t size_;
-  uint64_t position_ = 0;  // a new handle reads from the start
 };
 
 class Win32OutputFile : public OutputFile {
