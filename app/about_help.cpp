@@ -4,7 +4,7 @@
 #include <shellapi.h>
 
 #include "app/main_form.h"
-#include "app/small_dialogs.h"
+#include "ui/small_dialogs.h"
 
 #ifndef MAILSTOW_VERSION
 #define MAILSTOW_VERSION L"1.0.0"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/client_table.h"
+#include "base/client_table.h"
 
 namespace mailstow {
 

@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "app/client_detection.h"
-#include "app/registry_key.h"
+#include "base/registry_key.h"
 
 namespace mailstow {
 namespace {

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "app/client_detection.h"
-#include "app/client_table.h"
+#include "base/client_table.h"
 #include "app/main_form.h"
 
 namespace mailstow {

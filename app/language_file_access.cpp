@@ -1,6 +1,6 @@
 #include "app/language_file_access.h"
 
-#include "app/ini_file.h"
+#include "base/ini_file.h"
 
 namespace mailstow {
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "app/ini_text.h"
-#include "app/user_prompts.h"
+#include "base/ini_text.h"
+#include "base/user_prompts.h"
 
 namespace mailstow {
 

@@ -1,6 +1,6 @@
 #include "app/language_files.h"
 
-#include "app/text_case.h"
+#include "base/text_case.h"
 
 namespace mailstow {
 

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "app/english_language.h"
-#include "app/ini_file.h"
+#include "base/ini_file.h"
 #include "app/language_files.h"
 
 namespace mailstow {

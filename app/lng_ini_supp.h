@@ -6,7 +6,7 @@
 
 #include "app/caption_target.h"
 #include "app/language_file_access.h"
-#include "app/user_prompts.h"
+#include "base/user_prompts.h"
 
 namespace mailstow {
 

@@ -3,14 +3,14 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
-#include "app/client_table.h"
-#include "app/folders.h"
-#include "app/ini_text.h"
+#include "base/client_table.h"
+#include "base/folders.h"
+#include "base/ini_text.h"
 #include "app/english_language.h"
 #include "app/language_list.h"
-#include "app/registry_key.h"
+#include "base/registry_key.h"
 #include "app/settings_store.h"
-#include "app/ansi_text.h"
+#include "base/ansi_text.h"
 #include "auto/passwd.h"
 #include "auto/uninstall_cleanup.h"
 
@@ -40,7 +40,7 @@ bool MainForm::FormCreate() {
   }
   form1_ = std::make_unique<FormWindow>(*FindForm(L"Form1"));
   form1_->Create(instance_, nullptr, kApplicationTitle, true);
-  job_ = std::make_unique<WizardJob>(*form1_);
+  job_ = std::make_unique<FormWizardJob>(*form1_);
   prompts_.set_owner(form1_->hwnd());
   form1_->on_message = [this](UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
     return HandleMessage(message, wparam, lparam, result);

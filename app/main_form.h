@@ -10,14 +10,14 @@
 #include <vector>
 
 #include "app/caption_target.h"
-#include "app/form_window.h"
+#include "ui/form_window.h"
 #include "app/lng_ini_supp.h"
-#include "app/message_box_prompts.h"
+#include "ui/message_box_prompts.h"
 #include "app/msg_ini_supp.h"
-#include "app/settings.h"
-#include "app/tray_icon.h"
-#include "app/small_dialogs.h"
-#include "app/wizard_job.h"
+#include "base/settings.h"
+#include "ui/tray_icon.h"
+#include "ui/small_dialogs.h"
+#include "app/form_wizard_job.h"
 #include "auto/auto_backup_dialog.h"
 #include "auto/auto_clients.h"
 #include "clients/mail_client_adapter.h"
@@ -137,7 +137,7 @@ class MainForm : public JobHost, public CaptionTarget {
   HINSTANCE instance_;
   std::unique_ptr<FormWindow> form1_;
   std::unique_ptr<FormWindow> form2_, form3_, form4_, form5_;
-  std::unique_ptr<WizardJob> job_;
+  std::unique_ptr<FormWizardJob> job_;
   MessageBoxPrompts prompts_;
   LngINISupp captions_;
   MsgINISupp messages_;

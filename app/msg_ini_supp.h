@@ -5,10 +5,10 @@
 #include <optional>
 #include <string>
 
-#include "app/ini_text.h"
+#include "base/ini_text.h"
 #include "app/language_file_access.h"
 #include "app/lng_ini_supp.h"
-#include "app/user_prompts.h"
+#include "base/user_prompts.h"
 
 namespace mailstow {
 

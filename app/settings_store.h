@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/registry_key.h"
-#include "app/settings.h"
+#include "base/registry_key.h"
+#include "base/settings.h"
 
 namespace mailstow {
 

@@ -5,10 +5,10 @@
 
 #include <algorithm>
 
-#include "app/folders.h"
+#include "base/folders.h"
 #include "app/main_form.h"
-#include "app/registry_key.h"
-#include "app/small_dialogs.h"
+#include "base/registry_key.h"
+#include "ui/small_dialogs.h"
 #include "auto/archive_rotation.h"
 #include "auto/auto_selection_store.h"
 #include "auto/rotation_files.h"

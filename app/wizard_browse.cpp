@@ -5,10 +5,10 @@
 
 #include <optional>
 
-#include "app/archive_names.h"
-#include "app/client_table.h"
+#include "base/archive_names.h"
+#include "base/client_table.h"
 #include "app/main_form.h"
-#include "app/small_dialogs.h"
+#include "ui/small_dialogs.h"
 
 namespace mailstow {
 namespace {

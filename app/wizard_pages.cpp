@@ -3,9 +3,9 @@
 
 #include <commctrl.h>
 
-#include "app/archive_names.h"
-#include "app/client_table.h"
-#include "app/folders.h"
+#include "base/archive_names.h"
+#include "base/client_table.h"
+#include "base/folders.h"
 #include "app/main_form.h"
 #include "engine/archive_opening.h"
 

@@ -4,10 +4,10 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
-#include "app/archive_names.h"
-#include "app/client_table.h"
+#include "base/archive_names.h"
+#include "base/client_table.h"
 #include "app/main_form.h"
-#include "app/small_dialogs.h"
+#include "ui/small_dialogs.h"
 
 namespace mailstow {
 

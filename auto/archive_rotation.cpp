@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cwctype>
 
-#include "app/text_case.h"
+#include "base/text_case.h"
 
 namespace mailstow {
 namespace {

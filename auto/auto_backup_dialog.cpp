@@ -5,11 +5,11 @@
 #include <array>
 #include <cmath>
 
-#include "app/ansi_text.h"
-#include "app/date_time_value.h"
-#include "app/folders.h"
-#include "app/registry_key.h"
-#include "app/small_dialogs.h"
+#include "base/ansi_text.h"
+#include "base/date_time_value.h"
+#include "base/folders.h"
+#include "base/registry_key.h"
+#include "ui/small_dialogs.h"
 #include "auto/auto_selection_store.h"
 #include "auto/passwd.h"
 #include "auto/schedule_reference.h"

@@ -10,10 +10,10 @@
 #include <string>
 #include <string_view>
 
-#include "app/check_list_box.h"
-#include "app/form_window.h"
-#include "app/settings.h"
-#include "app/user_prompts.h"
+#include "ui/check_list_box.h"
+#include "ui/form_window.h"
+#include "base/settings.h"
+#include "base/user_prompts.h"
 #include "auto/auto_clients.h"
 
 namespace mailstow {

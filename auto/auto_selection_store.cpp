@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/registry_key.h"
+#include "base/registry_key.h"
 
 namespace mailstow {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/registry_key.h"
+#include "base/registry_key.h"
 #include "auto/archive_rotation.h"
 
 namespace mailstow {

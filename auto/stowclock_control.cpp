@@ -1,7 +1,7 @@
 #include "auto/stowclock_control.h"
 
-#include "app/registry_key.h"
-#include "app/text_case.h"
+#include "base/registry_key.h"
+#include "base/text_case.h"
 #include "guard/process_list.h"
 #include "scheduler/mailstow_launcher.h"
 

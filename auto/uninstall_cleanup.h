@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/user_prompts.h"
+#include "base/user_prompts.h"
 
 namespace mailstow {
 

@@ -4,13 +4,13 @@
 
 #include <algorithm>
 
-#include "app/client_table.h"
-#include "app/file_search.h"
-#include "app/folders.h"
-#include "app/ini_file.h"
-#include "app/settings.h"
-#include "app/text_case.h"
-#include "app/wizard_job.h"
+#include "base/client_table.h"
+#include "base/file_search.h"
+#include "base/folders.h"
+#include "base/ini_file.h"
+#include "base/settings.h"
+#include "base/text_case.h"
+#include "base/wizard_job.h"
 #include "clients/adapter_values.h"
 #include "engine/archive_job.h"
 #include "engine/job_rules.h"
@@ -85,7 +85,7 @@ bool ExtractToStaging(AdapterContext& context, const std::vector<std::wstring>& 
   return ExtractNames(context, members, context.staging_folder + L"\\") == sqx::kStatusOk;
 }
 
-std::vector<std::wstring> TickedTexts(const CheckListBox& list) {
+std::vector<std::wstring> TickedTexts(const TickList& list) {
   std::vector<std::wstring> texts;
   for (int i = 0; i < list.Count(); ++i) {
     if (list.IsTicked(i)) texts.push_back(list.Text(i));
@@ -93,7 +93,7 @@ std::vector<std::wstring> TickedTexts(const CheckListBox& list) {
   return texts;
 }
 
-std::vector<std::wstring> AllTexts(const CheckListBox& list) {
+std::vector<std::wstring> AllTexts(const TickList& list) {
   std::vector<std::wstring> texts;
   for (int i = 0; i < list.Count(); ++i) texts.push_back(list.Text(i));
   return texts;
@@ -172,7 +172,7 @@ void AddManifestIdentities(AdapterContext& context, const IniText& manifest) {
 void FillRestoreLists(AdapterContext& context, const IniText& manifest,
                       std::span<const wchar_t* const> item_names) {
   AddManifestIdentities(context, manifest);
-  CheckListBox items = context.job.restore_items();
+  TickList& items = context.job.restore_items();
   for (const wchar_t* item : item_names) items.SetEntryEnabled(items.Add(item), false);
   const size_t item_count = manifest.KeyNames(L"Items").size();
   for (size_t i = 1; i <= item_count; ++i) {
@@ -185,7 +185,7 @@ void FillRestoreLists(AdapterContext& context, const IniText& manifest,
   }
 }
 
-bool TickedAt(const CheckListBox& list, int position) {
+bool TickedAt(const TickList& list, int position) {
   return position >= 0 && position < list.Count() && list.IsTicked(position);
 }
 

@@ -8,7 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/ini_text.h"
+#include "base/ini_text.h"
+#include "base/tick_list.h"
 #include "clients/mail_client_adapter.h"
 
 namespace mailstow {
@@ -36,9 +37,9 @@ void ExtractFolder(AdapterContext& context, const std::wstring& archive_folder,
 bool ExtractToStaging(AdapterContext& context, const std::vector<std::wstring>& members);
 
 // The ticked entries of a check list, in order.
-std::vector<std::wstring> TickedTexts(const class CheckListBox& list);
+std::vector<std::wstring> TickedTexts(const TickList& list);
 // Every entry of a check list, ticked or not.
-std::vector<std::wstring> AllTexts(const class CheckListBox& list);
+std::vector<std::wstring> AllTexts(const TickList& list);
 
 // An INI file written in the system code page, sections in the order added.
 class IniWriter {
@@ -74,7 +75,7 @@ void FillRestoreLists(AdapterContext& context, const IniText& manifest,
                       std::span<const wchar_t* const> item_names);
 
 // Whether a check list has an entry at that position and it is ticked.
-bool TickedAt(const class CheckListBox& list, int position);
+bool TickedAt(const TickList& list, int position);
 
 // Extracts one INI member into the staging folder (or a sub-folder of it) after deleting any
 // earlier copy there; the parsed file, or nullopt when the archive did not yield it intact.

@@ -1,6 +1,6 @@
 #include "adapter_values.h"
 
-#include "app/registry_key.h"
+#include "base/registry_key.h"
 #include "engine/archive_job.h"
 #include "engine/job_rules.h"
 #include "engine/run_log.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ini_text.h"
+#include "base/ini_text.h"
 #include "clients/folder_tokens.h"
 #include "clients/mail_client_adapter.h"
 

@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <array>
 
-#include "app/file_search.h"
-#include "app/folders.h"
-#include "app/text_case.h"
-#include "app/wizard_job.h"
+#include "base/file_search.h"
+#include "base/folders.h"
+#include "base/text_case.h"
+#include "base/wizard_job.h"
 #include "clients/adapter_steps.h"
 #include "clients/adapter_values.h"
 #include "clients/eudora_command_line.h"
@@ -28,7 +28,7 @@ constexpr std::array<const wchar_t*, kItemCount> kItemNames = {
     L"Accounts Settings", L"Mail Folders", L"Filters", L"Signatures", L"Address Book"};
 constexpr std::array<const wchar_t*, 3> kMailboxExtensions = {L"mbx", L"toc", L"pce"};
 
-bool Ticked(const CheckListBox& items, Item item) {
+bool Ticked(const TickList& items, Item item) {
   return items.Count() > item && items.IsTicked(item);
 }
 
@@ -53,7 +53,7 @@ class EudoraAdapter : public MailClientAdapter {
   void Backup() override {
     BeginBackup(context_);
     const std::wstring data = DataFolder();
-    const CheckListBox items = context_.job.backup_items();
+    const TickList& items = context_.job.backup_items();
     const std::wstring staging = context_.staging_folder + L"\\";
     if (data.empty()) {
       // Without a data folder every path would be relative to a drive root.

@@ -6,9 +6,9 @@
 
 #include <algorithm>
 
-#include "app/file_search.h"
-#include "app/registry_key.h"
-#include "app/wizard_job.h"
+#include "base/file_search.h"
+#include "base/registry_key.h"
+#include "base/wizard_job.h"
 #include "clients/adapter_steps.h"
 #include "clients/adapter_values.h"
 #include "engine/archive_job.h"

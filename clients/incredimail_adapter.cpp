@@ -7,9 +7,9 @@
 #include <cstring>
 #include <string>
 
-#include "app/folders.h"
-#include "app/registry_key.h"
-#include "app/wizard_job.h"
+#include "base/folders.h"
+#include "base/registry_key.h"
+#include "base/wizard_job.h"
 #include "clients/adapter_steps.h"
 #include "clients/adapter_values.h"
 #include "clients/dump_root.h"
@@ -90,7 +90,7 @@ std::wstring StationeryBase(const Variant& variant) {
       ReadText(HKEY_LOCAL_MACHINE, kProgramKey, variant.stationery_value));
 }
 
-bool Ticked(const CheckListBox& items, Item item) {
+bool Ticked(const TickList& items, Item item) {
   return items.Count() > item && items.IsTicked(item);
 }
 
@@ -138,8 +138,8 @@ class IncrediMailAdapter : public MailClientAdapter {
     const Variant& variant = MachineVariant();
     const std::wstring identities_folder = IdentitiesFolder(variant);
     const std::vector<Identity> valid = ValidIdentities(variant);
-    const CheckListBox identities = context_.job.backup_identities();
-    const CheckListBox items = context_.job.backup_items();
+    const TickList& identities = context_.job.backup_identities();
+    const TickList& items = context_.job.backup_items();
     if (identities_folder.empty() &&
         (Ticked(items, kMailFolders) || Ticked(items, kRules) || Ticked(items, kAddressBook))) {
       context_.log.Line(L"Not found: the IncrediMail application folder (\"ApplicationPath\")");
@@ -258,7 +258,7 @@ class IncrediMailAdapter : public MailClientAdapter {
   // be valid folder names) and stores them under its display name; adds its folders.
   void BackupIdentity(const Variant& variant, const std::wstring& identities_folder,
                       const std::wstring& name, const std::wstring& key, size_t ordinal,
-                      const CheckListBox& items) {
+                      const TickList& items) {
     const std::wstring staged =
         context_.staging_folder + L"\\IncrediMail identity " + std::to_wstring(ordinal + 1) + L"\\";
     CreateFolderTree(staged);
@@ -273,10 +273,10 @@ class IncrediMailAdapter : public MailClientAdapter {
     if (Ticked(items, kAccounts)) dump(L"account.reg", branch + L"\\accounts", true);
     const std::wstring folder = identities_folder + L"\\" + key;
     if (Ticked(items, kMailFolders) && !identities_folder.empty()) {
-      AddFolderIfExists(context_, folder + L"\\Message Store", L"",
-                               identities_folder + L"\\", L"*");
+      AddFolderIfExists(context_, folder + L"\\Message Store", L"", identities_folder + L"\\",
+                        L"*");
       AddFolderIfExists(context_, folder + L"\\Message Store\\Attachments", key,
-                               folder + L"\\Message Store\\", L"*");
+                        folder + L"\\Message Store\\", L"*");
     }
     if (Ticked(items, kRules)) {
       dump(L"rules.reg", branch + L"\\rules", true);
@@ -285,8 +285,7 @@ class IncrediMailAdapter : public MailClientAdapter {
       }
     }
     if (Ticked(items, kAddressBook) && !identities_folder.empty()) {
-      AddFolderIfExists(context_, folder + L"\\AddressBook", L"", identities_folder + L"\\",
-                               L"*");
+      AddFolderIfExists(context_, folder + L"\\AddressBook", L"", identities_folder + L"\\", L"*");
     }
   }
 
@@ -297,8 +296,8 @@ class IncrediMailAdapter : public MailClientAdapter {
     } else {
       for (const wchar_t* folder : kStationeryFolders) {
         const std::wstring path = base + L"\\" + folder;
-        AddFolderIfExists(context_, path, std::wstring(L"Stationery\\") + folder,
-                                 path + L"\\", L"*");
+        AddFolderIfExists(context_, path, std::wstring(L"Stationery\\") + folder, path + L"\\",
+                          L"*");
       }
     }
     const std::wstring staging = context_.staging_folder + L"\\";
@@ -314,7 +313,7 @@ class IncrediMailAdapter : public MailClientAdapter {
   void ForEachTickedIdentity(Restore restore) {
     const std::vector<std::wstring> keys =
         SectionValues(ReadStagingIni(context_, L"infobak.ini"), L"Directory");
-    const CheckListBox identities = context_.job.restore_identities();
+    const TickList& identities = context_.job.restore_identities();
     for (int j = 0; j < identities.Count(); ++j) {
       if (!identities.IsTicked(j)) continue;
       const std::wstring name = identities.Text(j);

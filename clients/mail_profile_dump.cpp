@@ -1,6 +1,6 @@
 #include "clients/mail_profile_dump.h"
 
-#include "app/text_case.h"
+#include "base/text_case.h"
 
 namespace mailstow {
 namespace {

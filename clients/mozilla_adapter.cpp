@@ -7,11 +7,11 @@
 #include <set>
 #include <unordered_set>
 
-#include "app/ansi_text.h"
-#include "app/file_search.h"
-#include "app/folders.h"
-#include "app/ini_file.h"
-#include "app/wizard_job.h"
+#include "base/ansi_text.h"
+#include "base/file_search.h"
+#include "base/folders.h"
+#include "base/ini_file.h"
+#include "base/wizard_job.h"
 #include "clients/adapter_steps.h"
 #include "clients/adapter_values.h"
 #include "clients/profile_list.h"
@@ -69,9 +69,9 @@ class MozillaAdapter : public MailClientAdapter {
   explicit MozillaAdapter(AdapterContext& context) : context_(context) {}
 
   void FillLists() override {
-    CheckListBox items = context_.job.backup_items();
+    TickList& items = context_.job.backup_items();
     for (const wchar_t* item : kItemNames) items.Add(item);
-    EnableWindow(items.hwnd(), FALSE);
+    items.SetListEnabled(false);
     profiles_.clear();
     const std::wstring app_data = AppDataFolder();
     if (app_data.empty()) return;
@@ -92,7 +92,7 @@ class MozillaAdapter : public MailClientAdapter {
     const std::wstring app_data = AppDataFolder();
     if (app_data.empty()) context_.log.Line(L"Not found: the application-data folder");
     const std::wstring base = ProfileBase(app_data);
-    const CheckListBox identities = context_.job.backup_identities();
+    const TickList& identities = context_.job.backup_identities();
     std::vector<std::wstring> names;
     std::vector<std::wstring> relatives;
     for (int n = 0; n < identities.Count(); ++n) {
@@ -140,7 +140,7 @@ class MozillaAdapter : public MailClientAdapter {
     const std::optional<IniText> own = ReadOwnManifest(context_, kClientKey);
     if (!own) return;
     FillRestoreLists(context_, *own, kItemNames);
-    EnableWindow(context_.job.restore_items().hwnd(), FALSE);
+    context_.job.restore_items().SetListEnabled(false);
   }
 
   void RestoreDirect() override {
@@ -201,7 +201,7 @@ class MozillaAdapter : public MailClientAdapter {
   void RestoreProfiles(const std::wstring& base, const std::wstring& list_folder) {
     const std::vector<std::wstring> relatives =
         SectionValues(ReadStagingIni(context_, L"infobak.ini"), L"Directory");
-    const CheckListBox identities = context_.job.restore_identities();
+    const TickList& identities = context_.job.restore_identities();
     for (int j = 0; j < identities.Count(); ++j) {
       if (!identities.IsTicked(j)) continue;
       const std::wstring name = identities.Text(j);

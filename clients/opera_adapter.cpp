@@ -4,11 +4,11 @@
 
 #include <array>
 
-#include "app/folders.h"
-#include "app/ini_file.h"
-#include "app/registry_key.h"
-#include "app/text_case.h"
-#include "app/wizard_job.h"
+#include "base/folders.h"
+#include "base/ini_file.h"
+#include "base/registry_key.h"
+#include "base/text_case.h"
+#include "base/wizard_job.h"
 #include "clients/adapter_steps.h"
 #include "clients/adapter_values.h"
 #include "clients/opera_accounts.h"
@@ -118,7 +118,7 @@ class OperaAdapter : public MailClientAdapter {
     const std::wstring program = ProgramFolder();
     const std::wstring mail = program + L"Mail";
     BeginBackup(context_);
-    const CheckListBox identities = context_.job.backup_identities();
+    const TickList& identities = context_.job.backup_identities();
     if (program.empty()) context_.log.Line(L"Program folder not found: nothing backed up");
     for (int n = 0; !program.empty() && n < identities.Count(); ++n) {
       if (!identities.IsTicked(n)) continue;
@@ -231,7 +231,7 @@ class OperaAdapter : public MailClientAdapter {
   // Restores the ticked accounts below mail, the contacts file into program; a direct restore
   // puts the signature file back where it lay, the other one beside the account's files.
   void Restore(const std::wstring& mail, const std::wstring& program, bool direct) {
-    const CheckListBox identities = context_.job.restore_identities();
+    const TickList& identities = context_.job.restore_identities();
     for (int j = 0; j < identities.Count(); ++j) {
       if (!identities.IsTicked(j)) continue;
       const std::wstring name = identities.Text(j);

@@ -6,13 +6,13 @@
 #include <optional>
 #include <vector>
 
-#include "app/ansi_text.h"
-#include "app/archive_names.h"
-#include "app/folders.h"
-#include "app/ini_file.h"
-#include "app/registry_key.h"
-#include "app/text_case.h"
-#include "app/wizard_job.h"
+#include "base/ansi_text.h"
+#include "base/archive_names.h"
+#include "base/folders.h"
+#include "base/ini_file.h"
+#include "base/registry_key.h"
+#include "base/text_case.h"
+#include "base/wizard_job.h"
 #include "clients/adapter_steps.h"
 #include "clients/adapter_values.h"
 #include "clients/mail_profile_dump.h"
@@ -147,14 +147,14 @@ class OutlookAdapter : public MailClientAdapter {
     for (const wchar_t* item : kItemNames) context_.job.backup_items().Add(item);
     context_.job.backup_identities().Add(kIdentity);
     // Everything is always backed up: the wizard ticks every item and they stay so.
-    EnableWindow(context_.job.backup_items().hwnd(), FALSE);
+    context_.job.backup_items().SetListEnabled(false);
   }
 
   void Backup() override {
     BeginBackup(context_);
     const std::wstring app_data = AppDataFolder();
     const std::wstring local = LocalAppDataFolder();
-    const CheckListBox identities = context_.job.backup_identities();
+    const TickList& identities = context_.job.backup_identities();
     if (identities.Count() > 0 && identities.IsTicked(0)) {
       AddOutlookFolder(local, L"local");
       AddOutlookFolder(app_data, L"app");
@@ -191,14 +191,14 @@ class OutlookAdapter : public MailClientAdapter {
         context_.job.restore_items().Add(item);
       }
     }
-    EnableWindow(context_.job.restore_items().hwnd(), FALSE);
+    context_.job.restore_items().SetListEnabled(false);
   }
 
   void RestoreDirect() override {
     const std::wstring app_data = AppDataFolder();
     const std::wstring local = LocalAppDataFolder();
     const bool others_ok = BeginOwnRestore();
-    const CheckListBox identities = context_.job.restore_identities();
+    const TickList& identities = context_.job.restore_identities();
     if (identities.Count() > 0 && identities.IsTicked(0)) {
       const IniText manifest = ReadStagingIni(context_, L"infobak.ini");
       const FolderMove move(manifest.ReadString(L"Directory", L"Dir1", L""),
@@ -243,7 +243,7 @@ class OutlookAdapter : public MailClientAdapter {
     const bool others_ok = BeginOwnRestore();
     const std::wstring folder = WithTrailingBackslash(context_.job.other_folder());
     CreateFolderTree(folder);
-    const CheckListBox identities = context_.job.restore_identities();
+    const TickList& identities = context_.job.restore_identities();
     if (identities.Count() > 0 && identities.IsTicked(0)) {
       ExtractNames(context_, {L"setting.reg", L"accounts1.reg", L"accounts2.reg"}, folder);
       for (const wchar_t* archive_folder : {L"local", L"app", L"Signatures"}) {

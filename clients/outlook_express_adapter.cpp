@@ -4,10 +4,10 @@
 
 #include <array>
 
-#include "app/folders.h"
-#include "app/registry_key.h"
-#include "app/settings.h"
-#include "app/wizard_job.h"
+#include "base/folders.h"
+#include "base/registry_key.h"
+#include "base/settings.h"
+#include "base/wizard_job.h"
 #include "clients/adapter_steps.h"
 #include "clients/adapter_values.h"
 #include "clients/folder_tokens.h"
@@ -62,8 +62,8 @@ class OutlookExpressAdapter : public MailClientAdapter {
     const std::wstring app_data = AppDataFolder();
     const TokenFolders tokens = MachineTokenFolders(app_data);
     std::wstring stationery = ReadText(HKEY_LOCAL_MACHINE, kStationeryKey, L"Stationery Folder");
-    const CheckListBox identities = context_.job.backup_identities();
-    const CheckListBox items = context_.job.backup_items();
+    const TickList& identities = context_.job.backup_identities();
+    const TickList& items = context_.job.backup_items();
     auto ticked = [&items](Item item) { return items.Count() > item && items.IsTicked(item); };
 
     // Per ticked identity, in list order: its key and its stored store folder.
@@ -148,7 +148,7 @@ class OutlookExpressAdapter : public MailClientAdapter {
     const std::vector<std::wstring> names = SectionValues(manifest, L"Identities");
     const std::vector<std::wstring> roots =
         SectionValues(ReadStagingIni(context_, L"others.ini"), L"Directory");
-    const CheckListBox identities = context_.job.restore_identities();
+    const TickList& identities = context_.job.restore_identities();
     const std::wstring staging = context_.staging_folder + L"\\";
     for (int j = 0; j < identities.Count(); ++j) {
       if (!identities.IsTicked(j) || static_cast<size_t>(j) >= keys.size()) continue;
@@ -231,7 +231,7 @@ class OutlookExpressAdapter : public MailClientAdapter {
     CreateFolderTree(folder);
     const std::vector<std::wstring> keys =
         SectionValues(ReadStagingIni(context_, L"infobak.ini"), L"Directory");
-    const CheckListBox identities = context_.job.restore_identities();
+    const TickList& identities = context_.job.restore_identities();
     for (int j = 0; j < identities.Count(); ++j) {
       if (!identities.IsTicked(j) || static_cast<size_t>(j) >= keys.size()) continue;
       const std::wstring name = identities.Text(j);
@@ -287,7 +287,7 @@ class OutlookExpressAdapter : public MailClientAdapter {
   }
 
   bool RestoreItem(Item item) const {
-    const CheckListBox items = context_.job.restore_items();
+    const TickList& items = context_.job.restore_items();
     return items.Count() > item && items.IsTicked(item);
   }
 

@@ -5,10 +5,10 @@
 #include <array>
 #include <optional>
 
-#include "app/ansi_text.h"
-#include "app/folders.h"
-#include "app/ini_file.h"
-#include "app/wizard_job.h"
+#include "base/ansi_text.h"
+#include "base/folders.h"
+#include "base/ini_file.h"
+#include "base/wizard_job.h"
 #include "clients/adapter_steps.h"
 #include "clients/adapter_values.h"
 #include "engine/archive_job.h"
@@ -97,9 +97,9 @@ class PegasusMailAdapter : public MailClientAdapter {
   explicit PegasusMailAdapter(AdapterContext& context) : context_(context) {}
 
   void FillLists() override {
-    CheckListBox items = context_.job.backup_items();
+    TickList& items = context_.job.backup_items();
     for (const wchar_t* item : kItemNames) items.Add(item);
-    EnableWindow(items.hwnd(), FALSE);  // whole user folders are backed up whatever is ticked
+    items.SetListEnabled(false);  // whole user folders are backed up whatever is ticked
     for (const std::wstring& user : MachineUsers()) context_.job.backup_identities().Add(user);
   }
 
@@ -107,7 +107,7 @@ class PegasusMailAdapter : public MailClientAdapter {
     BeginBackup(context_);
     // The base is read afresh: what a restore to another folder chose is no mailbox.
     const std::wstring base = MailboxBase();
-    const CheckListBox identities = context_.job.backup_identities();
+    const TickList& identities = context_.job.backup_identities();
     const bool has_list = !base.empty() && FileExists(base + L"\\" + kUserList);
     std::vector<std::wstring> names;
     for (int position = 0; position < identities.Count(); ++position) {
@@ -138,9 +138,9 @@ class PegasusMailAdapter : public MailClientAdapter {
     const std::optional<IniText> manifest = ReadOwnManifest(context_, kClientKey);
     if (!manifest) return;
     AddManifestIdentities(context_, *manifest);
-    CheckListBox items = context_.job.restore_items();
+    TickList& items = context_.job.restore_items();
     for (const std::wstring& item : SectionValues(*manifest, L"Items")) items.Add(item);
-    EnableWindow(items.hwnd(), FALSE);
+    items.SetListEnabled(false);
   }
 
   void RestoreDirect() override {

@@ -4,11 +4,11 @@
 
 #include <array>
 
-#include "app/folders.h"
-#include "app/ini_file.h"
-#include "app/registry_key.h"
-#include "app/text_case.h"
-#include "app/wizard_job.h"
+#include "base/folders.h"
+#include "base/ini_file.h"
+#include "base/registry_key.h"
+#include "base/text_case.h"
+#include "base/wizard_job.h"
 #include "clients/adapter_steps.h"
 #include "clients/adapter_values.h"
 #include "engine/archive_job.h"
@@ -103,7 +103,7 @@ class PocoMailAdapter : public MailClientAdapter {
   void Backup() override {
     const std::wstring program = ProgramFolder();
     BeginBackup(context_);
-    const CheckListBox identities = context_.job.backup_identities();
+    const TickList& identities = context_.job.backup_identities();
     if (program.empty()) context_.log.Line(L"Program folder not found: nothing backed up");
     for (int n = 0; !program.empty() && n < identities.Count(); ++n) {
       if (!identities.IsTicked(n)) continue;
@@ -230,7 +230,7 @@ class PocoMailAdapter : public MailClientAdapter {
   // Restores the ticked users: the default user into base, each named user into its folder
   // below users.
   void RestoreInto(const std::wstring& base, const std::wstring& users) {
-    const CheckListBox identities = context_.job.restore_identities();
+    const TickList& identities = context_.job.restore_identities();
     for (int j = 0; j < identities.Count(); ++j) {
       if (!identities.IsTicked(j)) continue;
       const std::wstring name = identities.Text(j);

@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <array>
 
-#include "app/file_search.h"
-#include "app/folders.h"
-#include "app/registry_key.h"
-#include "app/wizard_job.h"
+#include "base/file_search.h"
+#include "base/folders.h"
+#include "base/registry_key.h"
+#include "base/wizard_job.h"
 #include "clients/adapter_steps.h"
 #include "clients/adapter_values.h"
 #include "engine/archive_job.h"
@@ -82,8 +82,8 @@ class TheBatAdapter : public MailClientAdapter {
     // The working directory ends with a separator; only that separator is cut, so that stored
     // names keep every character.
     const std::wstring working = WithoutTrailingBackslash(WorkingDirectory());
-    const CheckListBox identities = context_.job.backup_identities();
-    const CheckListBox items = context_.job.backup_items();
+    const TickList& identities = context_.job.backup_identities();
+    const TickList& items = context_.job.backup_items();
     auto ticked = [&items](Item item) { return items.Count() > item && items.IsTicked(item); };
 
     std::vector<std::wstring> names;
@@ -137,7 +137,7 @@ class TheBatAdapter : public MailClientAdapter {
     BeginRestore(context_, {});
     const std::vector<std::wstring> directories =
         SectionValues(ReadStagingIni(context_, L"infobak.ini"), L"Directory");
-    const CheckListBox identities = context_.job.restore_identities();
+    const TickList& identities = context_.job.restore_identities();
     for (int j = 0; j < identities.Count(); ++j) {
       if (!identities.IsTicked(j)) continue;
       const std::wstring name = identities.Text(j);
@@ -176,7 +176,7 @@ class TheBatAdapter : public MailClientAdapter {
     BeginRestore(context_, {});
     const std::wstring folder = WithTrailingBackslash(context_.job.other_folder());
     CreateFolderTree(folder);
-    const CheckListBox identities = context_.job.restore_identities();
+    const TickList& identities = context_.job.restore_identities();
     for (int j = 0; j < identities.Count(); ++j) {
       if (!identities.IsTicked(j)) continue;
       const std::wstring name = identities.Text(j);
@@ -193,7 +193,7 @@ class TheBatAdapter : public MailClientAdapter {
 
  private:
   bool RestoreItem(Item item) const {
-    const CheckListBox items = context_.job.restore_items();
+    const TickList& items = context_.job.restore_items();
     return items.Count() > item && items.IsTicked(item);
   }
 

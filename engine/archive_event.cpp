@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "app/ansi_text.h"
-#include "app/folders.h"
+#include "base/ansi_text.h"
+#include "base/folders.h"
 #include "engine/archive_job.h"
 #include "engine/job_rules.h"
 

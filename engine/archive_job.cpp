@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "app/ansi_text.h"
+#include "base/ansi_text.h"
 #include "engine/job_rules.h"
 #include "engine/option_record.h"
 

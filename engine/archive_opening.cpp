@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/client_table.h"
+#include "base/client_table.h"
 
 namespace mailstow {
 

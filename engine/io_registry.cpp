@@ -3,8 +3,8 @@
 #include <string_view>
 #include <utility>
 
-#include "app/ansi_text.h"
-#include "app/registry_key.h"
+#include "base/ansi_text.h"
+#include "base/registry_key.h"
 
 namespace mailstow {
 namespace {

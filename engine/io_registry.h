@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/user_prompts.h"
+#include "base/user_prompts.h"
 #include "engine/reg_text_format.h"
 #include "engine/reg_text_parser.h"
 #include "engine/registry_branches.h"

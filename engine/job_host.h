@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/user_prompts.h"
+#include "base/user_prompts.h"
 
 namespace mailstow {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ansi_text.h"
+#include "base/ansi_text.h"
 
 namespace mailstow {
 

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "app/text_case.h"
+#include "base/text_case.h"
 
 namespace mailstow {
 namespace {

@@ -1,6 +1,6 @@
 #include "engine/registry_branches.h"
 
-#include "app/text_case.h"
+#include "base/text_case.h"
 
 namespace mailstow {
 namespace {

@@ -1,7 +1,7 @@
 // The restore side of the archive job: extraction entries, unpacking and the listing.
 #include <cstring>
 
-#include "app/ansi_text.h"
+#include "base/ansi_text.h"
 #include "engine/archive_job.h"
 #include "engine/job_rules.h"
 #include "engine/option_record.h"

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/ansi_text.h"
+#include "base/ansi_text.h"
 
 namespace mailstow {
 

@@ -1,6 +1,6 @@
 #include "close_programs_dialog.h"
 
-#include "app/small_dialogs.h"
+#include "ui/small_dialogs.h"
 #include "guard/process_list.h"
 #include "guard/window_rules.h"
 

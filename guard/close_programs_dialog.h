@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/form_window.h"
+#include "ui/form_window.h"
 #include "guard/window_list.h"
 
 namespace mailstow {

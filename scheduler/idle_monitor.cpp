@@ -3,7 +3,7 @@
 #include <optional>
 #include <utility>
 
-#include "app/registry_key.h"
+#include "base/registry_key.h"
 #include "scheduler/mailstow_launcher.h"
 
 namespace mailstow {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "app/date_time_value.h"
+#include "base/date_time_value.h"
 
 namespace mailstow {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "app/registry_key.h"
+#include "base/registry_key.h"
 #include "scheduler/mailstow_launcher.h"
 
 namespace mailstow {

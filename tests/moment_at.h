@@ -1,7 +1,7 @@
 // Registry date-time values of calendar moments, for tests.
 #pragma once
 
-#include "app/date_time_value.h"
+#include "base/date_time_value.h"
 
 namespace mailstow::testing {
 

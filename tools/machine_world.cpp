@@ -3,7 +3,7 @@
 #include <shlobj.h>
 #include <windows.h>
 
-#include "app/registry_key.h"
+#include "base/registry_key.h"
 #include "tools/world_installer.h"
 #include "tools/world_removal.h"
 

@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include "app/folders.h"
-#include "app/registry_key.h"
+#include "base/folders.h"
+#include "base/registry_key.h"
 #include "tools/registry_roots.h"
 #include "tools/world_content.h"
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/registry_key.h"
+#include "base/registry_key.h"
 #include "tools/registry_roots.h"
 #include "tools/sha256.h"
 #include "tools/utf_text.h"

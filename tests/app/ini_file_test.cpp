@@ -1,6 +1,6 @@
 // The INI reader against the system's own profile functions, on files with the awkward
 // corners of the format.
-#include "app/ini_file.h"
+#include "base/ini_file.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/user_prompts.h"
+#include "base/user_prompts.h"
 
 namespace mailstow {
 

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "app/english_language.h"
-#include "app/ini_text.h"
+#include "base/ini_text.h"
 #include "app/language_files.h"
-#include "app/text_case.h"
+#include "base/text_case.h"
 
 namespace mailstow {
 namespace {

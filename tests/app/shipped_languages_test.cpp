@@ -13,9 +13,9 @@
 #include <set>
 #include <string>
 
-#include "app/ini_text.h"
+#include "base/ini_text.h"
 #include "app/language_files.h"
-#include "app/settings.h"
+#include "base/settings.h"
 
 namespace mailstow {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/date_time_value.h"
+#include "base/date_time_value.h"
 #include "tests/moment_at.h"
 
 namespace mailstow {

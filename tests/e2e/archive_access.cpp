@@ -6,7 +6,7 @@
 #include <fstream>
 #include <map>
 
-#include "app/ansi_text.h"
+#include "base/ansi_text.h"
 #include "sqx/archive_reader.h"
 #include "sqx/archive_writer.h"
 #include "tests/e2e/driver.h"

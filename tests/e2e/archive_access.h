@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/ini_text.h"
+#include "base/ini_text.h"
 
 namespace mailstow::e2e {
 

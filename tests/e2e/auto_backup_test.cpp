@@ -6,10 +6,10 @@
 #include <cmath>
 #include <thread>
 
-#include "app/date_time_value.h"
+#include "base/date_time_value.h"
 #include "tests/moment_at.h"
-#include "app/form_layout.h"
-#include "app/registry_key.h"
+#include "ui/form_layout.h"
+#include "base/registry_key.h"
 #include "auto/archive_rotation.h"
 #include "auto/stowclock_control.h"
 #include "tests/e2e/archive_access.h"

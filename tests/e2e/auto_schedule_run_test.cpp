@@ -6,8 +6,8 @@
 
 #include <thread>
 
-#include "app/ansi_text.h"
-#include "app/registry_key.h"
+#include "base/ansi_text.h"
+#include "base/registry_key.h"
 #include "auto/archive_rotation.h"
 #include "auto/passwd.h"
 #include "auto/stowclock_control.h"

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "app/ini_file.h"
+#include "base/ini_file.h"
 #include "tools/machine_world.h"
 #include "tools/utf_text.h"
 #include "tools/world_installer.h"

@@ -1,6 +1,6 @@
 #include "tests/e2e/client_world.h"
 
-#include "app/ini_file.h"
+#include "base/ini_file.h"
 #include "tools/machine_world.h"
 #include "tools/utf_text.h"
 #include "tools/world_installer.h"

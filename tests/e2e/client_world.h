@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ini_text.h"
+#include "base/ini_text.h"
 #include "tests/e2e/wizard_session.h"
 #include "tools/snapshot.h"
 

@@ -3,7 +3,7 @@
 // address-book files; and a crafted directory map whose folders leave their target.
 #include <gtest/gtest.h>
 
-#include "app/ini_file.h"
+#include "base/ini_file.h"
 #include "tests/e2e/archive_access.h"
 #include "tests/e2e/client_world.h"
 #include "tests/e2e/outlook_express_machine.h"

@@ -8,7 +8,7 @@
 #include <random>
 #include <sstream>
 
-#include "app/registry_key.h"
+#include "base/registry_key.h"
 #include "tests/e2e/wizard_session.h"
 
 namespace mailstow::e2e {

@@ -8,8 +8,8 @@
 #include <array>
 #include <map>
 
-#include "app/ansi_text.h"
-#include "app/registry_key.h"
+#include "base/ansi_text.h"
+#include "base/registry_key.h"
 #include "tests/e2e/archive_access.h"
 #include "tests/e2e/client_world.h"
 #include "tests/e2e/outlook_express_machine.h"

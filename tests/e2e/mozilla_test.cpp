@@ -6,8 +6,8 @@
 
 #include <map>
 
-#include "app/ansi_text.h"
-#include "app/ini_file.h"
+#include "base/ansi_text.h"
+#include "base/ini_file.h"
 #include "tests/e2e/archive_access.h"
 #include "tests/e2e/outlook_express_machine.h"
 #include "tests/e2e/wizard_session.h"

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <set>
 
-#include "app/registry_key.h"
+#include "base/registry_key.h"
 #include "tests/e2e/archive_access.h"
 #include "tests/e2e/client_round_trip.h"
 #include "tools/utf_text.h"

@@ -9,10 +9,10 @@
 #include <optional>
 #include <set>
 
-#include "app/ansi_text.h"
-#include "app/form_layout.h"
-#include "app/ini_file.h"
-#include "app/registry_key.h"
+#include "base/ansi_text.h"
+#include "ui/form_layout.h"
+#include "base/ini_file.h"
+#include "base/registry_key.h"
 #include "clients/folder_tokens.h"
 #include "tests/e2e/archive_access.h"
 #include "tests/e2e/outlook_express_machine.h"

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/registry_key.h"
+#include "base/registry_key.h"
 #include "clients/folder_tokens.h"
 #include "tests/e2e/driver.h"
 #include "tools/machine_world.h"

@@ -8,9 +8,9 @@
 #include <optional>
 #include <set>
 
-#include "app/ansi_text.h"
-#include "app/ini_file.h"
-#include "app/registry_key.h"
+#include "base/ansi_text.h"
+#include "base/ini_file.h"
+#include "base/registry_key.h"
 #include "tests/e2e/archive_access.h"
 #include "tests/e2e/outlook_express_machine.h"
 #include "tests/e2e/wizard_session.h"

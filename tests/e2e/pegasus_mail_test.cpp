@@ -8,8 +8,8 @@
 
 #include <set>
 
-#include "app/ini_file.h"
-#include "app/registry_key.h"
+#include "base/ini_file.h"
+#include "base/registry_key.h"
 #include "tests/e2e/archive_access.h"
 #include "tests/e2e/wizard_session.h"
 #include "tools/machine_world.h"

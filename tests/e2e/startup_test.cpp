@@ -2,8 +2,8 @@
 // settings written on a first start and at close, and the window placement.
 #include <gtest/gtest.h>
 
-#include "app/form_layout.h"
-#include "app/registry_key.h"
+#include "ui/form_layout.h"
+#include "base/registry_key.h"
 #include "tests/e2e/driver.h"
 
 namespace mailstow::e2e {

@@ -3,7 +3,7 @@
 // screen, and every caption and message shown comes from that language's file.
 #include <gtest/gtest.h>
 
-#include "app/form_layout.h"
+#include "ui/form_layout.h"
 #include "tests/e2e/wizard_session.h"
 
 namespace mailstow::e2e {

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <thread>
 
-#include "app/form_layout.h"
+#include "ui/form_layout.h"
 
 namespace mailstow::e2e {
 

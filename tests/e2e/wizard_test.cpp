@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "app/client_detection.h"
-#include "app/registry_key.h"
+#include "base/registry_key.h"
 #include "tests/e2e/wizard_session.h"
 
 namespace mailstow::e2e {

@@ -7,7 +7,7 @@
 #include <map>
 #include <sstream>
 
-#include "app/registry_key.h"
+#include "base/registry_key.h"
 
 namespace mailstow {
 namespace {

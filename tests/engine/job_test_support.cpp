@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "app/english_language.h"
-#include "app/ini_text.h"
+#include "base/ini_text.h"
 #include "app/message_decoding.h"
 
 namespace mailstow::testing {

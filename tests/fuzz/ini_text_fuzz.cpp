@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/ini_text.h"
+#include "base/ini_text.h"
 #include "app/message_decoding.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

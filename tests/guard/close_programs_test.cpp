@@ -6,7 +6,7 @@
 #include <atomic>
 #include <thread>
 
-#include "app/form_layout.h"
+#include "ui/form_layout.h"
 #include "guard/close_programs_dialog.h"
 #include "tests/e2e/driver.h"
 

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/registry_key.h"
+#include "base/registry_key.h"
 #include "tests/scheduler/stowclock_harness.h"
 
 namespace mailstow {

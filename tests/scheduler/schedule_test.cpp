@@ -6,7 +6,7 @@
 #include <limits>
 #include <random>
 
-#include "app/date_time_value.h"
+#include "base/date_time_value.h"
 #include "tests/moment_at.h"
 
 namespace mailstow {

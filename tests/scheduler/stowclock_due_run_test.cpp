@@ -1,7 +1,7 @@
 // The real Stowclock.exe: it waits a minute and twelve ticks before its first check.
 #include <gtest/gtest.h>
 
-#include "app/registry_key.h"
+#include "base/registry_key.h"
 #include "tests/scheduler/stowclock_harness.h"
 
 namespace mailstow {

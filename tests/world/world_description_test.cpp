@@ -4,7 +4,7 @@
 #include <map>
 #include <set>
 
-#include "app/client_table.h"
+#include "base/client_table.h"
 #include "tools/utf_text.h"
 #include "tools/world_clients.h"
 #include "tools/world_content.h"

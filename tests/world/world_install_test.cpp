@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "app/client_detection.h"
-#include "app/registry_key.h"
+#include "base/registry_key.h"
 #include "tools/machine_world.h"
 #include "tools/utf_text.h"
 #include "tools/world_installer.h"

@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "app/form_window.h"
-#include "app/user_prompts.h"
+#include "ui/form_window.h"
+#include "base/user_prompts.h"
 
 namespace mailstow {
 

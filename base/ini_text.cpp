@@ -1,6 +1,6 @@
-#include "app/ini_text.h"
+#include "base/ini_text.h"
 
-#include "app/text_case.h"
+#include "base/text_case.h"
 
 namespace mailstow {
 namespace {

@@ -1,10 +1,10 @@
-#include "app/ini_file.h"
+#include "base/ini_file.h"
 
 #include <windows.h>
 
 #include <string_view>
 
-#include "app/ansi_text.h"
+#include "base/ansi_text.h"
 
 namespace mailstow {
 namespace {

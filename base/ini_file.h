@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "app/ini_text.h"
+#include "base/ini_text.h"
 
 namespace mailstow {
 

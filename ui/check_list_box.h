@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "base/tick_list.h"
+
 namespace mailstow {
 
 inline constexpr LONG_PTR kCheckListTicked = 1;
@@ -15,22 +17,23 @@ inline constexpr LONG_PTR kCheckListDisabled = 2;
 // toggled an entry's tick.
 inline constexpr WORD kCheckListToggled = 0x0400;
 
-class CheckListBox {
+class CheckListBox final : public TickList {
  public:
   explicit CheckListBox(HWND list = nullptr) : list_(list) {}
   HWND hwnd() const { return list_; }
 
-  void Clear();
-  int Add(const std::wstring& text);
-  int Count() const;
-  std::wstring Text(int index) const;
-  bool IsTicked(int index) const;
-  void SetTicked(int index, bool ticked);
-  bool IsEntryEnabled(int index) const;
-  void SetEntryEnabled(int index, bool enabled);
+  void Clear() override;
+  int Add(const std::wstring& text) override;
+  int Count() const override;
+  std::wstring Text(int index) const override;
+  bool IsTicked(int index) const override;
+  void SetTicked(int index, bool ticked) override;
+  bool IsEntryEnabled(int index) const override;
+  void SetEntryEnabled(int index, bool enabled) override;
   // Toggles the tick of an enabled entry (mouse click on the box or the space bar); false
   // when the entry cannot be toggled.
   bool Toggle(int index);
+  void SetListEnabled(bool enabled) override { EnableWindow(list_, enabled ? TRUE : FALSE); }
 
   // Handlers for the messages that the list box's parent receives.
   static void Measure(MEASUREITEMSTRUCT& measure);

@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "app/check_list_box.h"
+#include "ui/check_list_box.h"
 
 namespace mailstow {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/archive_names.h"
+#include "base/archive_names.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/text_case.h"
+#include "base/text_case.h"
 
 namespace mailstow {
 

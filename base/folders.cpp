@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "app/registry_key.h"
+#include "base/registry_key.h"
 
 namespace mailstow {
 

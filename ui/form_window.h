@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/form_layout.h"
+#include "ui/form_layout.h"
 
 namespace mailstow {
 

@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "app/user_prompts.h"
+#include "base/user_prompts.h"
 
 namespace mailstow {
 

@@ -1,4 +1,4 @@
-#include "app/registry_key.h"
+#include "base/registry_key.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/date_time_value.h"
+#include "base/date_time_value.h"
 
 #include <gtest/gtest.h>
 
