@@ -38,24 +38,25 @@ ScheduleDecision EvaluateHours(double last, double now, int period) {
 }
 
 // The number of whole calendar months from last to now (0 when now is earlier).
-long long WholeMonthsElapsed(double last, double now) {
+long long WholeMonthsElapsed(double last, double now, int anchor_day) {
   const CivilDateTime from = FromDays(std::floor(last));
   const CivilDateTime to = FromDays(std::floor(now));
   long long months = static_cast<long long>(to.year - from.year) * 12 + (to.month - from.month);
   // The month difference overshoots by one when the day or time of day is not reached yet.
   while (months > 0) {
-    const std::optional<double> reached = AddCalendarMonths(last, months);
+    const std::optional<double> reached = AddCalendarMonths(last, months, anchor_day);
     if (reached && *reached <= now) break;
     --months;
   }
   return std::max(months, 0LL);
 }
 
-ScheduleDecision EvaluateMonths(double last, double now, int period) {
-  const std::optional<double> first_due = AddCalendarMonths(last, period);
+ScheduleDecision EvaluateMonths(double last, double now, int period, int anchor_day) {
+  const std::optional<double> first_due = AddCalendarMonths(last, period, anchor_day);
   if (!first_due || now < *first_due) return {};
-  const long long elapsed = WholeMonthsElapsed(last, now);
-  const std::optional<double> next = AddCalendarMonths(last, elapsed / period * period);
+  const long long elapsed = WholeMonthsElapsed(last, now, anchor_day);
+  const std::optional<double> next =
+      AddCalendarMonths(last, elapsed / period * period, anchor_day);
   if (!next) return {};
   return {true, *next};
 }
@@ -70,7 +71,11 @@ std::optional<IntervalUnit> ParseIntervalUnit(std::wstring_view word) {
   return std::nullopt;
 }
 
-std::optional<double> AddCalendarMonths(double moment, long long months) {
+int AnchorDayOf(double moment) {
+  return IsCalendarMoment(moment) ? FromDays(std::floor(moment)).day : 0;
+}
+
+std::optional<double> AddCalendarMonths(double moment, long long months, int anchor_day) {
   if (!IsCalendarMoment(moment)) return std::nullopt;
   if (months > kLastMonthIndex || months < -kLastMonthIndex) return std::nullopt;
   const double day_start = std::floor(moment);
@@ -82,7 +87,8 @@ std::optional<double> AddCalendarMonths(double moment, long long months) {
   CivilDateTime target;
   target.year = static_cast<int>(month_index / 12);
   target.month = static_cast<int>(month_index % 12) + 1;
-  target.day = std::min(date.day, DaysInMonth(target.year, target.month));
+  const int day = anchor_day >= 1 && anchor_day <= 31 ? anchor_day : date.day;
+  target.day = std::min(day, DaysInMonth(target.year, target.month));
   return ToDays(target) + time_of_day;
 }
 
@@ -98,7 +104,7 @@ ScheduleDecision EvaluateSchedule(const ScheduleSettings& settings, double now) 
     case IntervalUnit::kWeeks:
       return EvaluateFixedDays(settings.last_backup, now, 7LL * settings.period);
     case IntervalUnit::kMonths:
-      return EvaluateMonths(settings.last_backup, now, settings.period);
+      return EvaluateMonths(settings.last_backup, now, settings.period, settings.anchor_day);
   }
   return {};
 }

@@ -23,6 +23,10 @@ struct ScheduleSettings {
   double last_backup = 0;  // the reference moment
   int period = 0;          // number of interval units between runs
   std::wstring interval;   // "Hours", "Days", "Weeks" or "Months"
+  // Months: the day of the month that runs fall on (the start day's), so that a schedule
+  // started on the 31st runs on the last day of shorter months and on the 31st again when
+  // the month has one. 0 takes the reference's own day.
+  int anchor_day = 0;
 };
 
 struct ScheduleDecision {
@@ -36,9 +40,14 @@ struct ScheduleDecision {
 // word, a period of 0 or below, a reference that is no calendar moment) is never due.
 ScheduleDecision EvaluateSchedule(const ScheduleSettings& settings, double now);
 
-// The moment advanced by a number of calendar months at the same time of day; a day that
-// the target month lacks becomes that month's last day. Empty when the result would lie
-// beyond the calendar's range (year 9999).
-std::optional<double> AddCalendarMonths(double moment, long long months);
+// The day of the month of a moment, as a monthly schedule's anchor; 0 when the value is no
+// calendar moment.
+int AnchorDayOf(double moment);
+
+// The moment advanced by a number of calendar months at the same time of day, on the anchor
+// day (the moment's own day when anchor_day is 0); a day that the target month lacks becomes
+// that month's last day. Empty when the result would lie beyond the calendar's range (year
+// 9999).
+std::optional<double> AddCalendarMonths(double moment, long long months, int anchor_day = 0);
 
 }  // namespace mailstow

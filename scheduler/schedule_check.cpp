@@ -10,6 +10,7 @@ namespace {
 
 constexpr wchar_t kLastBackupDate[] = L"LastBackupDate";
 constexpr wchar_t kBackupTime[] = L"BackupTime";
+constexpr wchar_t kBackupDate[] = L"BackupDate";
 constexpr wchar_t kBackupPeriod[] = L"BackupPeriod";
 constexpr wchar_t kBackupInterval[] = L"BackupInterval";
 
@@ -34,6 +35,9 @@ CheckResult ScheduleCheck::Run(double now) const {
   // A wrongly typed value cannot be followed; it may be stored again correctly later.
   if (!last.ok() || !period.ok() || !interval.ok()) return result;
   result.settings = {last.value, period.value, interval.value};
+  // Monthly runs keep the day of the chosen start day.
+  const RegistryRead<double> start_day = key.ReadDateTime(kBackupDate);
+  if (start_day.ok()) result.settings.anchor_day = AnchorDayOf(start_day.value);
 
   const ScheduleDecision decision = EvaluateSchedule(result.settings, now);
   if (!decision.due) return result;
