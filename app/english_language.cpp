@@ -51,6 +51,9 @@ constexpr Line kMessages[] = {
     {L"Message48",
      L"Not all of the selected items were restored. Data that could not be restored was left as it "
      L"was; Log.txt names what failed."},
+    {L"Message53",
+     L"The scheduled backup of %1 from %2 did not complete. AutoLog.txt in %3 tells why."},
+    {L"Message54", L"Scheduled backup not completed"},
 };
 
 constexpr Line kForm1[] = {

@@ -20,11 +20,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   const bool has_argument = argc > 1;
   LocalFree(argv);
 
+  const bool unattended = has_argument && first == L"/auto";
   mailstow::MainForm form(instance);
-  if (!form.FormCreate()) return 1;
+  if (!form.FormCreate(unattended)) return 1;
   form.CreateDialogs();
 
-  if (has_argument && first == L"/auto") return form.RunUnattended();
+  if (unattended) return form.RunUnattended();
   if (has_argument && first == L"/uninst") {
     form.RunUninstall();
     return 0;

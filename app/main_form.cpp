@@ -31,7 +31,7 @@ MainForm::~MainForm() {
   if (underlined_font_ != nullptr) DeleteObject(underlined_font_);
 }
 
-bool MainForm::FormCreate() {
+bool MainForm::FormCreate(bool unattended) {
   program_folder_ = ProgramFolder();
   // 6. Bind the archiver library before anything is read or written.
   if (!archiver_.Load(program_folder_)) {
@@ -41,7 +41,7 @@ bool MainForm::FormCreate() {
   form1_ = std::make_unique<FormWindow>(*FindForm(L"Form1"));
   form1_->Create(instance_, nullptr, kApplicationTitle, true);
   job_ = std::make_unique<FormWizardJob>(*form1_);
-  prompts_.set_owner(form1_->hwnd());
+  boxes_.set_owner(form1_->hwnd());
   form1_->on_message = [this](UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
     return HandleMessage(message, wparam, lparam, result);
   };
@@ -92,7 +92,7 @@ bool MainForm::FormCreate() {
     // 14. The key closes here.
   }
   // 16 comes before any report, so that the staging folder is set whatever happens next.
-  staging_folder_ = program_folder_ + L"Temp";
+  staging_folder_ = program_folder_ + (unattended ? L"Temp\\Auto" : L"Temp");
   CreateFolderTree(staging_folder_);
   for (const std::wstring& name : wrong_types) {
     prompts_.Show(PromptKind::kError, PromptButtons::kOk, InvalidDataTypeMessage(name));
@@ -145,7 +145,7 @@ void MainForm::CreateDialogs() {
   }
   password_prompt_ = std::make_unique<PasswordPrompt>(
       *form2_, prompts_, [this](std::wstring_view key) { return Message(key); });
-  prompts_.set_password_asker([this] { return password_prompt_->Ask(form1_->hwnd()); });
+  boxes_.set_password_asker([this] { return password_prompt_->Ask(form1_->hwnd()); });
   windows_.what_to_find = WindowVisibility::kAll;
   close_programs_ = std::make_unique<CloseProgramsDialog>(*form5_, windows_);
   auto_backup_dialog_ = std::make_unique<AutoBackupDialog>(
@@ -155,9 +155,9 @@ void MainForm::CreateDialogs() {
 
 void MainForm::ShowAutoBackupDialog() {
   // Boxes raised by the dialog belong to it, so that closing one leaves the wizard disabled.
-  prompts_.set_owner(form4_->hwnd());
+  boxes_.set_owner(form4_->hwnd());
   auto_backup_dialog_->ShowModal(form1_->hwnd(), form1_->Text(L"Button8"));
-  prompts_.set_owner(form1_->hwnd());
+  boxes_.set_owner(form1_->hwnd());
 }
 
 void MainForm::PrepareForArchive(const std::wstring& archive_path) {
@@ -174,6 +174,12 @@ void MainForm::Show() {
   ShowWindow(form1_->hwnd(), SW_SHOW);
   UpdateWindow(form1_->hwnd());
   SetTimer(form1_->hwnd(), kWindowListTimer, 500, nullptr);
+  ShowRunFailureNotice();
+}
+
+void MainForm::ShowRunFailureNotice() {
+  const std::optional<RunFailureNotice> notice = TakeRunFailureNotice();
+  if (notice) prompts_.Show(PromptKind::kWarning, PromptButtons::kOk, RunFailureText(*notice));
 }
 
 void MainForm::FormShow() {

@@ -13,6 +13,7 @@
 #include "ui/form_window.h"
 #include "app/lng_ini_supp.h"
 #include "ui/message_box_prompts.h"
+#include "app/process_prompts.h"
 #include "app/msg_ini_supp.h"
 #include "base/settings.h"
 #include "ui/tray_icon.h"
@@ -20,6 +21,7 @@
 #include "app/form_wizard_job.h"
 #include "auto/auto_backup_dialog.h"
 #include "auto/auto_clients.h"
+#include "auto/run_failure_notice.h"
 #include "clients/mail_client_adapter.h"
 #include "engine/archive_job.h"
 #include "engine/io_registry.h"
@@ -41,8 +43,9 @@ class MainForm : public JobHost, public CaptionTarget {
   ~MainForm() override;
 
   // Start-up steps 6-16; false when the archiver library could not be bound (the error box
-  // has been shown and nothing was read or written).
-  bool FormCreate();
+  // has been shown and nothing was read or written). An unattended run stages its files in a
+  // folder of its own, so that a wizard opened meanwhile neither empties nor overwrites them.
+  bool FormCreate(bool unattended);
   // Creates the password prompt, about box, auto-backup and close-programs forms.
   void CreateDialogs();
   // The first command-line argument has named an archive to restore.
@@ -121,9 +124,16 @@ class MainForm : public JobHost, public CaptionTarget {
   bool ClientRunning(const std::vector<std::wstring>& executables);
 
   // The unattended run (unattended_run.cpp).
-  void BackUpUnattended(const AutoClient& client, const AutoClientSelection& selection,
+  // Backs up one client; false when no archive of it was made and kept.
+  bool BackUpUnattended(const AutoClient& client, const AutoClientSelection& selection,
                         const std::wstring& user_prefix, const std::wstring& date);
-  // Waits while Outlook runs, asking the user to close it; false when the run was ended.
+  // Leaves the note for the next wizard start and shows it in a balloon.
+  void ReportUnsuccessfulRun(const RunFailureNotice& notice);
+  std::wstring RunFailureText(const RunFailureNotice& notice);
+  // At a wizard start: the note of an unsuccessful scheduled run, once.
+  void ShowRunFailureNotice();
+  // Waits while Outlook runs, without a dialog; false when the run was ended or Outlook was
+  // still open after the longest wait.
   bool WaitForOutlookToClose();
   // The window shown from the tray was closed: cancel the pack, skip the rest, end.
   void EndUnattendedRun();
@@ -138,11 +148,12 @@ class MainForm : public JobHost, public CaptionTarget {
   std::unique_ptr<FormWindow> form1_;
   std::unique_ptr<FormWindow> form2_, form3_, form4_, form5_;
   std::unique_ptr<FormWizardJob> job_;
-  MessageBoxPrompts prompts_;
+  RunLog log_;
+  MessageBoxPrompts boxes_;
+  ProcessPrompts prompts_{boxes_, log_};
   LngINISupp captions_;
   MsgINISupp messages_;
   ArchiverBinding archiver_;
-  RunLog log_;
   std::unique_ptr<TIORegistry> registry_;
   std::unique_ptr<ArchiveJob> archive_;
   std::unique_ptr<AdapterContext> adapter_context_;

@@ -12,8 +12,14 @@
 #include "auto/archive_rotation.h"
 #include "auto/auto_selection_store.h"
 #include "auto/rotation_files.h"
+#include "auto/run_failure_notice.h"
+#include "base/date_time_value.h"
+#include "base/message_arguments.h"
+#include "auto/scheduled_archives.h"
+#include "base/text_case.h"
 #include "engine/archive_job.h"
 #include "engine/job_rules.h"
+#include "guard/window_list.h"
 
 namespace mailstow {
 namespace {
@@ -21,15 +27,50 @@ namespace {
 // One run at a time: runs share the staging folder, the log and the archive paths.
 constexpr wchar_t kRunMutexName[] = L"Local\\MailstowUnattendedBackup";
 constexpr wchar_t kExplorerKeyPath[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer";
-constexpr DWORD kOutlookWaitMs = 300000;
+constexpr ULONGLONG kOutlookWaitLimitMs = 30ULL * 60000;
+constexpr ULONGLONG kOutlookLookAgainMs = 5000;
+constexpr ULONGLONG kBalloonShownMs = 8000;
 constexpr DWORD kWaitSliceMs = 250;
 constexpr ULONGLONG kFileTimeSlack = 3ULL * 10000000ULL;  // 3 s in 100 ns steps
+constexpr int kMaxArchiveCopies = 99;
+
+bool PathExists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsRegistryDump(const std::wstring& path) {
+  return path.size() > 4 &&
+         EqualsIgnoreCase(std::wstring_view(path).substr(path.size() - 4), L".reg");
+}
 
 std::wstring LogonUserName() {
   RegistryKey key;
   if (!key.Open(HKEY_CURRENT_USER, kExplorerKeyPath, false, KEY_READ)) return {};
   const RegistryRead<std::wstring> name = key.ReadString(L"Logon User Name");
   return name.ok() ? name.value : std::wstring();
+}
+
+// The account name of the user running this process.
+std::wstring AccountName() {
+  wchar_t name[257];
+  DWORD length = 257;
+  return GetUserNameW(name, &length) ? std::wstring(name) : std::wstring();
+}
+
+// A registry date-time value as the user's short date and time.
+std::wstring DateTimeText(double days) {
+  const CivilDateTime civil = FromDays(days);
+  SYSTEMTIME time = {};
+  time.wYear = static_cast<WORD>(civil.year);
+  time.wMonth = static_cast<WORD>(civil.month);
+  time.wDay = static_cast<WORD>(civil.day);
+  time.wHour = static_cast<WORD>(civil.hour);
+  time.wMinute = static_cast<WORD>(civil.minute);
+  wchar_t date[128] = {};
+  wchar_t clock[128] = {};
+  GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, date, 128);
+  GetTimeFormatW(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &time, nullptr, clock, 128);
+  return std::wstring(date) + L" " + clock;
 }
 
 std::wstring TodayText() {
@@ -62,12 +103,14 @@ int MainForm::RunUnattended() {
     return kAnotherRunExitCode;
   }
   unattended_ = true;
+  // Nobody may be there to answer: every question becomes a log line and a failed client.
+  prompts_.set_unattended(true);
   // 1.
   tray_->Show();
   ApplyCaptions();
   messages_.Load();
   // 2.
-  const std::wstring user_prefix = UserPrefixFor(LogonUserName());
+  const std::wstring user_prefix = UserPrefixFor(LogonUserName(), AccountName());
   // 3. The job takes the volume choice from the wizard's controls; the settings' own
   // "MultipleVolumes" and "Volumes" stay as the wizard left them.
   SelectRadio(settings_.auto_multiple_volumes ? L"RadioButton15" : L"RadioButton14");
@@ -79,15 +122,23 @@ int MainForm::RunUnattended() {
   log_.Open(program_folder_ + L"AutoLog.txt");
   // 6.
   const std::wstring date = TodayText();
+  const double started = LocalNowAsDays();
   const auto clients = AutoClients();
+  std::wstring unsuccessful;
   for (size_t i = 0; i < clients.size(); ++i) {
     if (!selections[i].select) continue;
+    const std::wstring name(clients[i].caption);
     if (unattended_exit_) {
-      log_.Line(L"Skipped " + std::wstring(clients[i].caption) + L": the run was ended.");
+      log_.Line(L"Skipped " + name + L": the run was ended.");
       continue;
     }
-    BackUpUnattended(clients[i], selections[i], user_prefix, date);
+    if (!BackUpUnattended(clients[i], selections[i], user_prefix, date) && !unattended_exit_) {
+      unsuccessful += (unsuccessful.empty() ? L"" : L", ") + name;
+    }
   }
+  // A run that the user ended from its window is no news to them; any other failure is told
+  // now in a balloon and again at the next wizard start.
+  if (!unsuccessful.empty()) ReportUnsuccessfulRun({unsuccessful, started});
   // 7.
   tray_->Hide();
   log_.Close();
@@ -95,14 +146,14 @@ int MainForm::RunUnattended() {
   return 0;
 }
 
-void MainForm::BackUpUnattended(const AutoClient& client, const AutoClientSelection& selection,
+bool MainForm::BackUpUnattended(const AutoClient& client, const AutoClientSelection& selection,
                                 const std::wstring& user_prefix, const std::wstring& date) {
   const std::wstring name(client.caption);
   job_->client_index = client.client_index;
   MailClientAdapter* adapter = Adapter();
   if (adapter == nullptr) {
     log_.Line(L"Skipped " + name + L": backing up this client is not available.");
-    return;
+    return false;
   }
   // 6.1 The lists: every identity, the items by the stored flags.
   CheckListBox identities = job_->backup_identities();
@@ -120,15 +171,20 @@ void MainForm::BackUpUnattended(const AutoClient& client, const AutoClientSelect
   // An archive without data would count as a backup and push real ones out by rotation.
   if (identities.Count() == 0) {
     log_.Line(L"Skipped " + name + L": no identity found.");
-    return;
+    return false;
   }
   if (!any_item) {
     log_.Line(L"Skipped " + name + L": no item to back up.");
-    return;
+    return false;
   }
-  // 6.2
-  const std::wstring archive =
-      AutoArchivePath(settings_.backup_dir, user_prefix, client.name_prefix, date);
+  // 6.2 A file of that name that no scheduled run wrote (a wizard backup, another program's
+  // file) is never overwritten: the archive takes the next free copy number instead.
+  ScheduledArchives own = ScheduledArchives::Load();
+  std::wstring archive;
+  for (int copy = 1; copy <= kMaxArchiveCopies; ++copy) {
+    archive = AutoArchivePath(settings_.backup_dir, user_prefix, client.name_prefix, date, copy);
+    if (!PathExists(archive) || own.Contains(archive)) break;
+  }
   job_->set_backup_archive_path(archive);
   form1_->SetText(L"Label17", archive);
   // 6.3
@@ -140,11 +196,13 @@ void MainForm::BackUpUnattended(const AutoClient& client, const AutoClientSelect
   job_->archive_password = password;
   // 6.4
   if (client.client_index == 2 && !WaitForOutlookToClose()) {
-    log_.Line(L"Skipped " + name + L": the run was ended.");
-    return;
+    log_.Line(L"Skipped " + name +
+              (unattended_exit_ ? L": the run was ended." : L": Microsoft Outlook is open."));
+    return false;
   }
   // 6.5
   job_->cancel_requested = 0;
+  prompts_.TakeDeclined();
   // Less the coarsest file-time step (2 s on FAT), so that a quick backup counts as new.
   const ULONGLONG started = SystemNow() - kFileTimeSlack;
   adapter->Backup();
@@ -152,24 +210,30 @@ void MainForm::BackUpUnattended(const AutoClient& client, const AutoClientSelect
   const JobFlags& flags = archive_->flags();
   if (unattended_exit_) {
     log_.Line(L"Backup of " + name + L" cancelled: no old backup deleted.");
-    return;
+    return false;
   }
-  if (flags.job_failed || flags.archive_incomplete || WriteTime(archive) < started ||
+  const bool declined = prompts_.TakeDeclined();
+  if (declined || flags.job_failed || flags.archive_incomplete || WriteTime(archive) < started ||
       !IsFile(archive)) {
     log_.Line(L"Backup of " + name + L" failed: no old backup deleted.");
-    return;
+    return false;
   }
-  // A backup that found none of the client's files (a client still selected but no longer on
-  // this machine) holds only what Mailstow wrote itself. It is not kept, so that it never
-  // counts as a backup and rotation never lets it push out real ones.
+  // A backup that found none of the client's files or registry data (a client still selected
+  // but no longer on this machine) holds only the manifest and side files Mailstow wrote. It is
+  // not kept, so that it never counts as a backup and rotation never lets it push out real
+  // ones. Registry dumps are data.
   const std::vector<JobEntry>& entries = archive_->entries();
   const bool found_data = std::any_of(entries.begin(), entries.end(), [this](const JobEntry& e) {
-    return !InFolder(e.source, staging_folder_);
+    return !InFolder(e.source, staging_folder_) || IsRegistryDump(e.source);
   });
   if (!found_data) {
     DeleteBackup(archive, [this](const std::wstring& line) { log_.Line(line); });
     log_.Line(L"Skipped " + name + L": none of its files found on this machine.");
-    return;
+    return false;
+  }
+  if (!own.Add(archive)) {
+    log_.Line(L"Cannot record " + archive + L" as a scheduled backup: no old backup deleted.");
+    return false;
   }
   RotationRequest rotation;
   rotation.backup_dir = settings_.backup_dir;
@@ -177,23 +241,48 @@ void MainForm::BackUpUnattended(const AutoClient& client, const AutoClientSelect
   rotation.new_archive = archive;
   rotation.mode = settings_.backup_mode;
   rotation.keep = settings_.backup_keep;
+  rotation.written_by_schedule = [&own](const std::wstring& path) { return own.Contains(path); };
   RotateArchives(rotation, [this](const std::wstring& line) { log_.Line(line); });
+  own.ForgetMissing();
+  return true;
+}
+
+void MainForm::ReportUnsuccessfulRun(const RunFailureNotice& notice) {
+  if (!StoreRunFailureNotice(notice)) log_.Line(L"Cannot store the notice of this run's failure.");
+  log_.Flush();
+  tray_->ShowBalloon(Message(L"Message54"), RunFailureText(notice));
+  // The balloon lives as long as the icon: keep both a while.
+  const ULONGLONG end = GetTickCount64() + kBalloonShownMs;
+  while (!unattended_exit_ && GetTickCount64() < end) Delay(kWaitSliceMs);
+}
+
+std::wstring MainForm::RunFailureText(const RunFailureNotice& notice) {
+  return WithArguments(Message(L"Message53"),
+                       {notice.clients, DateTimeText(notice.when), program_folder_});
 }
 
 bool MainForm::WaitForOutlookToClose() {
-  close_programs_->ShowWaitButton(true);
-  form5_->SetVisible(L"Button1", false);
-  while (!unattended_exit_ && ClientRunning({L"outlook.exe"})) {
-    if (close_programs_->result_mark() != 10) continue;
-    const bool icon_shown = tray_->visible();
-    if (icon_shown) tray_->Hide();
-    const ULONGLONG end = GetTickCount64() + kOutlookWaitMs;
-    while (!unattended_exit_ && GetTickCount64() < end) Delay(kWaitSliceMs);
-    if (!tray_->visible()) tray_->Show();
+  // Nobody may be there to answer the close-programs dialog: the run looks again every few
+  // seconds and gives the client up when Outlook is still open after the longest wait.
+  const ULONGLONG end = GetTickCount64() + kOutlookWaitLimitMs;
+  bool waiting = false;
+  for (;;) {
+    windows_.Refresh();
+    if (!AnyWindowOfClient(windows_, L"outlook.exe")) return true;
+    if (!waiting) {
+      log_.Line(L"Waiting for Microsoft Outlook to be closed.");
+      log_.Flush();  // readable while the run waits
+      waiting = true;
+    }
+    if (GetTickCount64() >= end) {
+      log_.Line(L"Microsoft Outlook is still open after " +
+                std::to_wstring(kOutlookWaitLimitMs / 60000) + L" minutes.");
+      return false;
+    }
+    const ULONGLONG next_look = GetTickCount64() + kOutlookLookAgainMs;
+    while (!unattended_exit_ && GetTickCount64() < next_look) Delay(kWaitSliceMs);
+    if (unattended_exit_) return false;
   }
-  form5_->SetVisible(L"Button1", true);
-  close_programs_->ShowWaitButton(false);
-  return !unattended_exit_;
 }
 
 void MainForm::EndUnattendedRun() {

@@ -11,17 +11,20 @@ namespace mailstow {
 // Day, month and year without leading zeros, joined by "-": "6-12-2026".
 std::wstring AutoArchiveDateText(int day, int month, int year);
 
-// backup_dir (ending with "\") + user_prefix + name_prefix + " " + date text + ".ebk".
+// backup_dir (ending with "\") + user_prefix + name_prefix + " " + date text + ".ebk"; a copy
+// number above 1 adds " (copy)" before ".ebk", for a name that another file already holds.
 std::wstring AutoArchivePath(const std::wstring& backup_dir, const std::wstring& user_prefix,
-                             std::wstring_view name_prefix, const std::wstring& date_text);
+                             std::wstring_view name_prefix, const std::wstring& date_text,
+                             int copy = 1);
 
-// "Logon User Name" followed by a space; empty when the name is empty.
-std::wstring UserPrefixFor(const std::wstring& logon_user_name);
+// The user's part of archive names: "Logon User Name" when Windows records one, else the
+// account name, followed by a space; empty when both are empty.
+std::wstring UserPrefixFor(const std::wstring& logon_user_name, const std::wstring& account_name);
 
-// Whether a file name belongs to the archives of a client: it begins with the prefix
-// (user prefix + client's name prefix) and ends with ".ebk", both compared without regard
-// to case.
-bool IsRotationCandidate(std::wstring_view file_name, std::wstring_view prefix);
+// Whether a file name has exactly the form that AutoArchivePath gives for the prefix (user
+// prefix + client's name prefix): the prefix, " ", a date text without leading zeros, an
+// optional copy number " (n)" and ".ebk", compared case-sensitively.
+bool IsGeneratedArchiveName(std::wstring_view file_name, std::wstring_view prefix);
 
 // Whether a file name is a volume part of a split archive: the archive's name with ".ebk"
 // replaced by ".z" and two or more digits, compared without regard to case.

@@ -328,12 +328,12 @@ bool AutoBackupDialog::Ok() {
   key.WriteBool(L"AutoBackup", settings_.auto_backup);
   if (settings_.auto_backup) {
     RegisterStowclockAtLogon(program_folder_);
-    if (RunningStowclocks().empty() && !StartStowclock(program_folder_)) {
+    if (RunningStowclocks(program_folder_).empty() && !StartStowclock(program_folder_)) {
       prompts_.Show(PromptKind::kError, PromptButtons::kOk, message_(L"Message19"));
     }
   } else {
     UnregisterStowclockAtLogon();
-    if (!StopStowclocks()) {
+    if (!StopStowclocks(program_folder_)) {
       prompts_.Show(PromptKind::kError, PromptButtons::kOk, message_(L"Message20"));
     }
   }

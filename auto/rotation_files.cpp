@@ -65,8 +65,9 @@ std::vector<std::wstring> RotateArchives(const RotationRequest& request,
   const std::vector<FolderEntry> files = FilesIn(request.backup_dir);
   std::vector<ArchiveFile> candidates;
   for (const FolderEntry& file : files) {
-    if (IsRotationCandidate(file.name, request.prefix)) {
-      candidates.push_back({request.backup_dir + file.name, file.write_time});
+    const std::wstring path = request.backup_dir + file.name;
+    if (IsGeneratedArchiveName(file.name, request.prefix) && request.written_by_schedule(path)) {
+      candidates.push_back({path, file.write_time});
     }
   }
   std::vector<std::wstring> deleted;

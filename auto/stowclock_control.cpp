@@ -1,5 +1,7 @@
 #include "auto/stowclock_control.h"
 
+#include <iterator>
+
 #include "base/registry_key.h"
 #include "base/text_case.h"
 #include "guard/process_list.h"
@@ -7,19 +9,48 @@
 
 namespace mailstow {
 
-std::vector<DWORD> RunningStowclocks() {
+namespace {
+
+// The session of a process; false when it cannot be told.
+bool SessionOf(DWORD process_id, DWORD* session) {
+  return ProcessIdToSessionId(process_id, session) != FALSE;
+}
+
+// The full path of a process's executable; empty when it cannot be read (a process of
+// another user may not be opened at all).
+std::wstring ImagePathOf(DWORD process_id) {
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id);
+  if (process == nullptr) return {};
+  wchar_t path[MAX_PATH * 4];
+  DWORD length = static_cast<DWORD>(std::size(path));
+  const bool read = QueryFullProcessImageNameW(process, 0, path, &length) != FALSE;
+  CloseHandle(process);
+  return read ? std::wstring(path, length) : std::wstring();
+}
+
+}  // namespace
+
+std::vector<DWORD> RunningStowclocks(const std::wstring& program_folder) {
+  DWORD own_session = 0;
+  if (!SessionOf(GetCurrentProcessId(), &own_session)) return {};
+  const std::wstring program = program_folder + kStowclockProgram;
   ProcessList processes;
   processes.Refresh();
   std::vector<DWORD> found;
   for (const ProcessInfo& process : processes.entries()) {
-    if (EqualsIgnoreCase(process.name, kStowclockProgram)) found.push_back(process.process_id);
+    if (!EqualsIgnoreCase(process.name, kStowclockProgram)) continue;
+    DWORD session = 0;
+    if (!SessionOf(process.process_id, &session) || session != own_session) continue;
+    if (EqualsIgnoreCase(ImagePathOf(process.process_id), program)) {
+      found.push_back(process.process_id);
+    }
   }
   return found;
 }
 
-bool StopStowclocks() {
+bool StopStowclocks(const std::wstring& program_folder) {
   bool all_ended = true;
-  for (const DWORD id : RunningStowclocks()) {
+  for (const DWORD id : RunningStowclocks(program_folder)) {
     if (!EndProcess(id)) all_ended = false;
   }
   return all_ended;

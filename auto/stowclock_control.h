@@ -14,12 +14,15 @@ inline constexpr wchar_t kStowclockProgram[] = L"Stowclock.exe";
 inline constexpr wchar_t kStowclockRunValue[] = L"Stowclock";
 inline constexpr wchar_t kRunKeyPath[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
-// The identifiers of every running process whose executable is named Stowclock.exe, in any
-// letter case.
-std::vector<DWORD> RunningStowclocks();
+// The identifiers of the running processes of this program folder's Stowclock in the current
+// session: the executable's full path is program_folder + "Stowclock.exe" (in any letter
+// case). Another user's Stowclock (fast user switching) and a program of the same name
+// elsewhere are not ours to find or end.
+std::vector<DWORD> RunningStowclocks(const std::wstring& program_folder);
 
-// Ends every running Stowclock and waits for each. False when one could not be ended.
-bool StopStowclocks();
+// Ends this program folder's Stowclock of the current session and waits for each. False when
+// one could not be ended.
+bool StopStowclocks(const std::wstring& program_folder);
 
 // Starts program_folder + "Stowclock.exe" in its own folder. False when it could not start.
 bool StartStowclock(const std::wstring& program_folder);

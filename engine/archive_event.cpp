@@ -123,18 +123,18 @@ int ArchiveJob::NextVolume(unsigned char* info) {
   const std::wstring text = host_.Message(L"Message36") + L" " +
                             std::to_wstring(GetInt(info, sqx::callback::kDiskNumber));
   const int media = GetInt(info, sqx::callback::kMediaKind);
-  if (media == 2 || media == 11) {
-    if (host_.prompts().Show(PromptKind::kConfirmation, PromptButtons::kOkCancel, text) ==
-        PromptAnswer::kOk) {
-      return 1;
-    }
-    flags_.volume_cancelled = true;
-    return 0;
-  }
+  // Bytes the next part needs when writing; 0 when reading, where the reader itself asks
+  // again for a volume that is still missing.
   const auto needed = static_cast<uint32_t>(GetInt(info, sqx::callback::kAmount));
   const std::wstring volume = GetName(info, sqx::callback::kSecondName);
+  // Every request can be cancelled: a volume that cannot be found must not hold the run.
   for (;;) {
-    host_.prompts().Show(PromptKind::kConfirmation, PromptButtons::kOk, text);
+    if (host_.prompts().Show(PromptKind::kConfirmation, PromptButtons::kOkCancel, text) !=
+        PromptAnswer::kOk) {
+      flags_.volume_cancelled = true;
+      return 0;
+    }
+    if (media == 2 || media == 11 || needed == 0) return 1;
     ULARGE_INTEGER free_bytes = {};
     const std::wstring root = volume.size() >= 2 ? volume.substr(0, 2) + L"\\" : volume;
     if (GetDiskFreeSpaceExW(root.c_str(), &free_bytes, nullptr, nullptr) &&

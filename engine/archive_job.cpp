@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "base/ansi_text.h"
+#include "base/message_arguments.h"
 #include "engine/job_rules.h"
 #include "engine/option_record.h"
 
@@ -139,10 +140,7 @@ void ArchiveJob::SkipMissingSources() {
 }
 
 std::wstring ArchiveJob::MessageWith(const wchar_t* key, const std::wstring& value) {
-  std::wstring text = host_.Message(key);
-  const size_t at = text.find(L"%1");
-  if (at != std::wstring::npos) text.replace(at, 2, value);
-  return text;
+  return WithArguments(host_.Message(key), {value});
 }
 
 void ArchiveJob::LogResult(int status) {

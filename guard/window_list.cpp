@@ -91,4 +91,11 @@ bool WindowList::Refresh() {
   return true;
 }
 
+bool AnyWindowOfClient(const WindowList& windows, std::wstring_view client_executable) {
+  for (const WinInfo& entry : windows.entries()) {
+    if (WindowBelongsToClient(entry.executable, entry.caption, client_executable)) return true;
+  }
+  return false;
+}
+
 }  // namespace mailstow

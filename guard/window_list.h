@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace mailstow {
@@ -40,6 +41,10 @@ class WindowList {
   std::vector<HWND> handles_;
   std::vector<WinInfo> entries_;
 };
+
+// Whether a listed window belongs to the client's executable, as the close-programs dialog
+// counts them.
+bool AnyWindowOfClient(const WindowList& windows, std::wstring_view client_executable);
 
 // The executable of a process as the process snapshot names it; empty when not found.
 std::wstring ExecutableOfProcess(DWORD process_id);

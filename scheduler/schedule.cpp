@@ -55,8 +55,7 @@ ScheduleDecision EvaluateMonths(double last, double now, int period, int anchor_
   const std::optional<double> first_due = AddCalendarMonths(last, period, anchor_day);
   if (!first_due || now < *first_due) return {};
   const long long elapsed = WholeMonthsElapsed(last, now, anchor_day);
-  const std::optional<double> next =
-      AddCalendarMonths(last, elapsed / period * period, anchor_day);
+  const std::optional<double> next = AddCalendarMonths(last, elapsed / period * period, anchor_day);
   if (!next) return {};
   return {true, *next};
 }

@@ -32,6 +32,16 @@ void TrayIcon::Hide() {
   visible_ = false;
 }
 
+void TrayIcon::ShowBalloon(const std::wstring& title, const std::wstring& text) {
+  if (!visible_) Show();
+  NOTIFYICONDATAW data = IconData(owner_, hint_);
+  data.uFlags |= NIF_INFO;
+  data.dwInfoFlags = NIIF_WARNING;
+  lstrcpynW(data.szInfoTitle, title.c_str(), ARRAYSIZE(data.szInfoTitle));
+  lstrcpynW(data.szInfo, text.c_str(), ARRAYSIZE(data.szInfo));
+  Shell_NotifyIconW(NIM_MODIFY, &data);
+}
+
 bool TrayIcon::HandleCallback(LPARAM lparam) {
   if (LOWORD(lparam) == WM_LBUTTONDBLCLK) {
     mark_ = 10;

@@ -17,6 +17,8 @@ class TrayIcon {
 
   void Show();
   void Hide();
+  // A notification balloon at the icon (shown when it is not).
+  void ShowBalloon(const std::wstring& title, const std::wstring& text);
   bool visible() const { return visible_; }
   int mark() const { return mark_; }
 

@@ -64,10 +64,14 @@ TEST(ArchiveRotationTest, EqualTimesAreOrderedByName) {
 
 TEST(ArchiveRotationTest, NamesAndPatterns) {
   EXPECT_EQ(AutoArchiveDateText(6, 12, 2026), L"6-12-2026");
-  EXPECT_EQ(AutoArchivePath(L"D:\\Backups\\", UserPrefixFor(L"Ann"), L"FavoritesBackup",
+  EXPECT_EQ(AutoArchivePath(L"D:\\Backups\\", UserPrefixFor(L"Ann", L"ann.k"), L"FavoritesBackup",
                             AutoArchiveDateText(1, 2, 2027)),
             L"D:\\Backups\\Ann FavoritesBackup 1-2-2027.ebk");
-  EXPECT_EQ(UserPrefixFor(L""), L"");
+  EXPECT_EQ(AutoArchivePath(L"D:\\", L"", L"Mailstow", L"1-2-2027", 3),
+            L"D:\\Mailstow 1-2-2027 (3).ebk");
+  // Without a logon name the account name keeps two users' archives apart.
+  EXPECT_EQ(UserPrefixFor(L"", L"ann.k"), L"ann.k ");
+  EXPECT_EQ(UserPrefixFor(L"", L""), L"");
 
   struct Candidate {
     const wchar_t* file;
@@ -75,15 +79,33 @@ TEST(ArchiveRotationTest, NamesAndPatterns) {
   };
   const Candidate candidates[] = {
       {L"Ann OExpressBackup 6-12-2026.ebk", true},
-      {L"ann oexpressbackup 6-12-2026.EBK", true},
+      {L"Ann OExpressBackup 31-1-1999.ebk", true},
+      {L"Ann OExpressBackup 6-12-2026 (2).ebk", true},
+      {L"Ann OExpressBackup 6-12-2026 (17).ebk", true},
+      // Other letter cases, leading zeros, impossible dates, words added: not generated.
+      {L"ann oexpressbackup 6-12-2026.EBK", false},
+      {L"Ann OExpressBackup 6-12-2026.EBK", false},
+      {L"Ann OExpressBackup 06-12-2026.ebk", false},
+      {L"Ann OExpressBackup 6-012-2026.ebk", false},
+      {L"Ann OExpressBackup 32-1-2026.ebk", false},
+      {L"Ann OExpressBackup 6-13-2026.ebk", false},
+      {L"Ann OExpressBackup 6-12-20260.ebk", false},
+      {L"Ann OExpressBackup 6-12-226.ebk", false},
+      {L"Ann OExpressBackup 6-12-2026 (1).ebk", false},
+      {L"Ann OExpressBackup 6-12-2026 (02).ebk", false},
+      {L"Ann OExpressBackup 6-12-2026 ().ebk", false},
+      {L"Ann OExpressBackup 6-12-2026 - before reinstall.ebk", false},
+      {L"Ann OExpressBackup - before reinstall.ebk", false},
       {L"Ann OExpressBackup 6-12-2026.ebk.tmp", false},
       {L"Ann OExpressBackup 6-12-2026.z01", false},
+      {L"Ann OExpressBackup.ebk", false},
+      {L"Ann OExpressBackup .ebk", false},
       {L"Bob OExpressBackup 6-12-2026.ebk", false},
       {L"Ann FavoritesBackup 6-12-2026.ebk", false},
-      {L"Ann OExpressBackup.ebk", true},
+      {L"OExpressBackup 6-12-2026.ebk", false},
   };
   for (const Candidate& c : candidates) {
-    EXPECT_EQ(IsRotationCandidate(c.file, L"Ann OExpressBackup"), c.matches) << c.file;
+    EXPECT_EQ(IsGeneratedArchiveName(c.file, L"Ann OExpressBackup"), c.matches) << c.file;
   }
 
   const Candidate parts[] = {

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <thread>
 
+#include "base/ansi_text.h"
 #include "base/date_time_value.h"
 #include "tests/moment_at.h"
 #include "ui/form_layout.h"
@@ -15,6 +16,7 @@
 #include "tests/e2e/archive_access.h"
 #include "tests/e2e/outlook_express_machine.h"
 #include "tests/e2e/wizard_session.h"
+#include "tools/machine_world.h"
 
 namespace mailstow::e2e {
 namespace {
@@ -22,6 +24,7 @@ namespace {
 constexpr wchar_t kSettings[] = L"Software\\Corvane\\Mailstow";
 constexpr wchar_t kAutoBackup[] = L"Software\\Corvane\\Mailstow\\AutoBackup";
 constexpr wchar_t kBackups[] = L"C:\\AutoBackups\\";
+constexpr wchar_t kExplorer[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer";
 
 struct StoredValue {
   DWORD type = REG_NONE;
@@ -100,7 +103,9 @@ std::wstring FavoritesFolder() {
 class AutoBackupTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    StopStowclocks();
+    EndProcessesNamed(L"Stowclock.exe");
+    // A run started by an earlier test (the dialog's "Run now") may still show its balloon.
+    EndProcessesNamed(L"Mailstow.exe");
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Corvane");
     RegistryKey run;
     if (run.Open(HKEY_CURRENT_USER, kRunKeyPath, false)) run.DeleteValue(kStowclockRunValue);
@@ -108,13 +113,16 @@ class AutoBackupTest : public ::testing::Test {
                                    {L"Mailstow.exe", L"English.lng", L"Sqx.dll", L"Stowclock.exe"});
     RemoveTree(L"C:\\AutoBackups");
     CreateDirectoryW(L"C:\\AutoBackups", nullptr);
+    RegistryKey explorer;
+    ASSERT_TRUE(explorer.Open(HKEY_CURRENT_USER, kExplorer, true));
+    explorer.WriteString(L"Logon User Name", L"Tess");
     const std::wstring favorites = FavoritesFolder();
     ASSERT_FALSE(favorites.empty());
     RemoveTree(favorites);
     CreateDirectoryW(favorites.c_str(), nullptr);
     WriteFileBytes(favorites + L"\\Home.url", "[InternetShortcut]\r\nURL=http://home.example/\r\n");
   }
-  void TearDown() override { StopStowclocks(); }
+  void TearDown() override { EndProcessesNamed(L"Stowclock.exe"); }
 
   // Settings of an unattended run into C:\AutoBackups with the clients selected.
   void StoreAutoSettings(int mode, int keep, std::initializer_list<const wchar_t*> clients) {
@@ -133,6 +141,15 @@ class AutoBackupTest : public ::testing::Test {
         selection.WriteBool(flag, true);
       }
     }
+  }
+
+  // Puts archives on the list of those that scheduled runs wrote.
+  void RecordScheduled(const std::vector<std::wstring>& paths) {
+    std::wstring list;
+    for (const std::wstring& path : paths) list += (list.empty() ? L"" : L"|") + path;
+    RegistryKey key;
+    ASSERT_TRUE(key.Open(HKEY_CURRENT_USER, kSettings, true));
+    key.WriteString(L"ScheduledArchives", list);
   }
 
   // Runs Mailstow "/auto" to its end; its exit code.
@@ -157,6 +174,12 @@ TEST_F(AutoBackupTest, DialogStoresSelectionsAndScheduleAndStartsAndStopsStowclo
     key.WriteDateTime(L"BackupDate", MomentAt(2027, 3, 15));
     key.WriteDateTime(L"BackupTime", MomentAt(2026, 1, 1, 9, 0));
   }
+  // A program of the same name from another folder runs: it is not this Stowclock, so ours is
+  // still started, and turning automatic backup off leaves the other one alone.
+  const std::wstring other = PrepareProgramFolder(L"auto-decoy", {});
+  CopyInto(DistFolder() + L"Stowclock.exe", other, L"stowclock.exe");
+  Program decoy;
+  ASSERT_TRUE(decoy.Start(other + L"stowclock.exe", L""));
   WizardSession wizard;
   ASSERT_TRUE(wizard.Start(folder_));
   wizard.Press(L"Button8");
@@ -240,7 +263,7 @@ TEST_F(AutoBackupTest, DialogStoresSelectionsAndScheduleAndStartsAndStopsStowclo
   const StoredValue run = ReadValue(HKEY_CURRENT_USER, kRunKeyPath, kStowclockRunValue);
   EXPECT_EQ(run.type, static_cast<DWORD>(REG_SZ));
   EXPECT_EQ(run.text(), L"\"" + folder_ + L"Stowclock.exe\"");
-  EXPECT_EQ(RunningStowclocks().size(), 1u);
+  EXPECT_EQ(RunningStowclocks(folder_).size(), 1u);
 
   // Reopened, the dialog shows what was stored; automatic backup off stops Stowclock.
   wizard.Press(L"Button8");
@@ -253,7 +276,7 @@ TEST_F(AutoBackupTest, DialogStoresSelectionsAndScheduleAndStartsAndStopsStowclo
   // "Run now" starts an unattended run of the stored selection at once.
   Click(DialogControl(dialog, L"Button4"));
   const std::wstring favorites_archive =
-      L"C:\\AutoBackups\\Scheduled\\FavoritesBackup " + Today() + L".ebk";
+      L"C:\\AutoBackups\\Scheduled\\Tess FavoritesBackup " + Today() + L".ebk";
   for (int i = 0;
        i < 600 && FileBytes(folder_ + L"AutoLog.txt").find("Error code") == std::string::npos;
        ++i) {
@@ -280,7 +303,9 @@ TEST_F(AutoBackupTest, DialogStoresSelectionsAndScheduleAndStartsAndStopsStowclo
   EXPECT_TRUE(wizard.NoBox());
   EXPECT_EQ(
       ReadValue(HKEY_CURRENT_USER, std::wstring(kAutoBackup) + L"\\Eudora", L"Select").dword(), 1u);
-  EXPECT_TRUE(RunningStowclocks().empty());
+  EXPECT_TRUE(RunningStowclocks(folder_).empty());
+  EXPECT_EQ(decoy.WaitForExit(0s), static_cast<DWORD>(STILL_ACTIVE));
+  decoy.Kill();
   EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, kRunKeyPath, kStowclockRunValue).present());
   EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kSettings, L"AutoBackup").dword(), 0u);
   // "Run now" put the start day to today.
@@ -290,39 +315,98 @@ TEST_F(AutoBackupTest, DialogStoresSelectionsAndScheduleAndStartsAndStopsStowclo
   wizard.Close();
 }
 
-TEST_F(AutoBackupTest, RotationKeepsTheNewestByModeAndDeletesSplitArchivesWhole) {
+// The backup folder is shared with the wizard's own backups, look-alikes and another user's
+// archives: rotation deletes only what this user's scheduled runs wrote, and a file that holds
+// today's name but was not written by a scheduled run is never overwritten.
+TEST_F(AutoBackupTest, RotationDeletesOnlyThisUsersScheduledArchives) {
   StoreAutoSettings(2, 3, {L"Favorites"});
+  std::vector<std::wstring> scheduled;
   for (int i = 1; i <= 5; ++i) {
-    PlaceOldArchive(L"FavoritesBackup " + std::to_wstring(i) + L"-1-2020.ebk", 20 - i);
+    const std::wstring name = L"Tess FavoritesBackup " + std::to_wstring(i) + L"-1-2020.ebk";
+    PlaceOldArchive(name, 20 - i);
+    scheduled.push_back(kBackups + name);
   }
   // The oldest was split: its volume parts go with it.
-  PlaceOldArchive(L"FavoritesBackup 1-1-2020.z01", 19);
-  PlaceOldArchive(L"FavoritesBackup 1-1-2020.z02", 19);
-  PlaceOldArchive(L"OExpressBackup 1-1-2020.ebk", 30);
-  PlaceOldArchive(L"Notes.txt", 30);
+  PlaceOldArchive(L"Tess FavoritesBackup 1-1-2020.z01", 19);
+  PlaceOldArchive(L"Tess FavoritesBackup 1-1-2020.z02", 19);
+  RecordScheduled(scheduled);
+  const std::vector<std::wstring> foreign = {
+      L"Tess FavoritesBackup 2-2-2020.ebk",   // a wizard backup that looks generated
+      L"tess favoritesbackup 3-2-2020.ebk",   // another letter case
+      L"Tess FavoritesBackup 06-2-2020.ebk",  // a leading zero
+      L"Tess FavoritesBackup - before reinstall.ebk",
+      L"FavoritesBackup 4-2-2020.ebk",  // the wizard's name without a user part
+      L"Bob FavoritesBackup 1-1-2020.ebk",
+      L"Tess OExpressBackup 1-1-2020.ebk",
+      L"Notes.txt",
+  };
+  for (const std::wstring& name : foreign) PlaceOldArchive(name, 40);
+  // A wizard backup made today under exactly the scheduled name.
+  const std::wstring today = L"Tess FavoritesBackup " + Today() + L".ebk";
+  PlaceOldArchive(today, 0);
+  const std::wstring second_copy = L"Tess FavoritesBackup " + Today() + L" (2).ebk";
 
   ASSERT_EQ(RunAuto(), 0u);
-  const std::wstring today = L"FavoritesBackup " + Today() + L".ebk";
-  EXPECT_EQ(Sorted(ListFolder(kBackups)),
-            Sorted({L"FavoritesBackup 3-1-2020.ebk", L"FavoritesBackup 4-1-2020.ebk",
-                    L"FavoritesBackup 5-1-2020.ebk", today, L"OExpressBackup 1-1-2020.ebk",
-                    L"Notes.txt"}));
-  EXPECT_FALSE(ArchiveMembers(kBackups + today).empty());
+  std::vector<std::wstring> expected = foreign;
+  expected.insert(expected.end(),
+                  {L"Tess FavoritesBackup 3-1-2020.ebk", L"Tess FavoritesBackup 4-1-2020.ebk",
+                   L"Tess FavoritesBackup 5-1-2020.ebk", today, second_copy});
+  EXPECT_EQ(Sorted(ListFolder(kBackups)), Sorted(expected));
+  EXPECT_EQ(FileBytes(kBackups + today), "old archive " + ToAnsi(today));
+  EXPECT_FALSE(ArchiveMembers(kBackups + second_copy).empty());
+  for (const std::wstring& name : foreign) {
+    EXPECT_EQ(FileBytes(kBackups + name), "old archive " + ToAnsi(name)) << ToAnsi(name);
+  }
   const std::string log = FileBytes(folder_ + L"AutoLog.txt");
-  EXPECT_NE(log.find("Destination file: C:\\AutoBackups\\FavoritesBackup "), std::string::npos);
+  EXPECT_NE(log.find(ToAnsi(L"Destination file: " + std::wstring(kBackups) + second_copy)),
+            std::string::npos)
+      << log;
   EXPECT_NE(log.find("Error code: 0"), std::string::npos);
+  // The list forgets what rotation deleted and holds the new archive.
+  const std::wstring list = ReadValue(HKEY_CURRENT_USER, kSettings, L"ScheduledArchives").text();
+  EXPECT_EQ(list.find(L"1-1-2020"), std::wstring::npos) << ToAnsi(list);
+  EXPECT_NE(list.find(second_copy), std::wstring::npos) << ToAnsi(list);
 
-  // Keep 0 keeps all, even after a second run of the same day.
+  // A second run of the day replaces its own archive; keep 0 keeps all.
   StoreAutoSettings(2, 0, {L"Favorites"});
   ASSERT_EQ(RunAuto(), 0u);
-  EXPECT_EQ(ListFolder(kBackups).size(), 6u);
+  EXPECT_EQ(Sorted(ListFolder(kBackups)), Sorted(expected));
 
-  // Overwrite: the newest older archive goes, the rest stays.
+  // Overwrite: the newest older scheduled archive goes, nothing else.
   StoreAutoSettings(1, 0, {L"Favorites"});
   ASSERT_EQ(RunAuto(), 0u);
-  EXPECT_EQ(Sorted(ListFolder(kBackups)),
-            Sorted({L"FavoritesBackup 3-1-2020.ebk", L"FavoritesBackup 4-1-2020.ebk", today,
-                    L"OExpressBackup 1-1-2020.ebk", L"Notes.txt"}));
+  std::erase(expected, std::wstring(L"Tess FavoritesBackup 5-1-2020.ebk"));
+  EXPECT_EQ(Sorted(ListFolder(kBackups)), Sorted(expected));
+}
+
+// Without "Logon User Name" the account name keeps users apart; a selection of registry
+// items only is a backup like any other.
+TEST_F(AutoBackupTest, AccountNamePrefixAndRegistryOnlyBackupIsKept) {
+  SnapshotSpec scope;
+  ASSERT_TRUE(InstallOutlookExpressWorld(&scope));
+  RegistryKey explorer;
+  ASSERT_TRUE(explorer.Open(HKEY_CURRENT_USER, kExplorer, true));
+  explorer.DeleteValue(L"Logon User Name");
+  wchar_t account[257];
+  DWORD length = 257;
+  ASSERT_TRUE(GetUserNameW(account, &length));
+  StoreAutoSettings(2, 3, {L"Outlook Express"});
+  RegistryKey selection;
+  ASSERT_TRUE(
+      selection.Open(HKEY_CURRENT_USER, std::wstring(kAutoBackup) + L"\\Outlook Express", true));
+  for (const wchar_t* file_item : {L"Mail", L"Address Book", L"Stationery"}) {
+    selection.WriteBool(file_item, false);
+  }
+  ASSERT_EQ(RunAuto(), 0u);
+  const std::wstring archive =
+      kBackups + (std::wstring(account) + L" OExpressBackup " + Today() + L".ebk");
+  const std::string log = FileBytes(folder_ + L"AutoLog.txt");
+  ASSERT_TRUE(FileExists(archive)) << log;
+  const std::vector<std::wstring> members = ArchiveMembers(archive);
+  EXPECT_TRUE(std::any_of(members.begin(), members.end(), [](const std::wstring& m) {
+    return m.ends_with(L".reg");
+  })) << log;
+  EXPECT_EQ(log.find("Skipped"), std::string::npos) << log;
 }
 
 TEST_F(AutoBackupTest, NothingSelectedLeavesOnlyTheDateLineAndUnavailableClientsAreSkipped) {
@@ -345,28 +429,33 @@ TEST_F(AutoBackupTest, NothingSelectedLeavesOnlyTheDateLineAndUnavailableClients
   EXPECT_NE(log.find("Skipped Pegasus Mail"), std::string::npos) << log;
 }
 
-TEST_F(AutoBackupTest, UninstallEndsEveryStowclockAndDeletesItsFile) {
+TEST_F(AutoBackupTest, UninstallEndsOnlyThisFoldersStowclockAndDeletesItsFile) {
   // Nothing running: no box holds the cleanup up, and the program file goes.
   Program quiet;
   ASSERT_TRUE(quiet.Start(folder_ + L"Mailstow.exe", L"/uninst"));
   EXPECT_EQ(quiet.WaitForExit(30s), 0u);
   EXPECT_FALSE(FileExists(folder_ + L"Stowclock.exe"));
 
-  // Two running, one of them named in lower case: both are ended.
+  // This folder's Stowclock and a same-named program of another folder run: only ours is
+  // ended, without a box.
   CopyInto(DistFolder() + L"Stowclock.exe", folder_, L"Stowclock.exe");
   const std::wstring other = PrepareProgramFolder(L"auto-other", {});
   CopyInto(DistFolder() + L"Stowclock.exe", other, L"stowclock.exe");
-  Program first;
-  Program second;
-  ASSERT_TRUE(first.Start(folder_ + L"Stowclock.exe", L""));
-  ASSERT_TRUE(second.Start(other + L"stowclock.exe", L""));
-  for (int i = 0; i < 50 && RunningStowclocks().size() < 2; ++i) std::this_thread::sleep_for(100ms);
-  ASSERT_EQ(RunningStowclocks().size(), 2u);
+  Program ours;
+  Program foreign;
+  ASSERT_TRUE(ours.Start(folder_ + L"Stowclock.exe", L""));
+  ASSERT_TRUE(foreign.Start(other + L"stowclock.exe", L""));
+  for (int i = 0; i < 50 && RunningStowclocks(other).empty(); ++i) {
+    std::this_thread::sleep_for(100ms);
+  }
+  ASSERT_EQ(RunningStowclocks(folder_), std::vector<DWORD>{ours.pid()});
+  ASSERT_EQ(RunningStowclocks(other), std::vector<DWORD>{foreign.pid()});
   Program cleanup;
   ASSERT_TRUE(cleanup.Start(folder_ + L"Mailstow.exe", L"/uninst"));
   EXPECT_EQ(cleanup.WaitForExit(30s), 0u);
-  EXPECT_NE(first.WaitForExit(5s), static_cast<DWORD>(STILL_ACTIVE));
-  EXPECT_NE(second.WaitForExit(5s), static_cast<DWORD>(STILL_ACTIVE));
+  EXPECT_NE(ours.WaitForExit(5s), static_cast<DWORD>(STILL_ACTIVE));
+  EXPECT_EQ(foreign.WaitForExit(0s), static_cast<DWORD>(STILL_ACTIVE));
+  foreign.Kill();
   EXPECT_FALSE(FileExists(folder_ + L"Stowclock.exe"));
 }
 
@@ -392,55 +481,116 @@ HWND WizardWindowOf(DWORD process_id) {
   return search.found;
 }
 
-TEST_F(AutoBackupTest, FailedPackSecondRunAndClosedWindowDeleteNothing) {
+// A run that fails shows no box: each question becomes a log line, the client counts as failed
+// and deletes nothing, a balloon tells at once, and the next wizard start tells once.
+TEST_F(AutoBackupTest, FailedRunAsksNothingDeletesNothingAndIsToldAtTheNextStart) {
   SnapshotSpec scope;
   ASSERT_TRUE(InstallOutlookExpressWorld(&scope));
   StoreAutoSettings(1, 0, {L"Outlook Express", L"Favorites"});
-  PlaceOldArchive(L"OExpressBackup 1-1-2020.ebk", 5);
-  PlaceOldArchive(L"FavoritesBackup 1-1-2020.ebk", 5);
-  // A folder holds the name of today's Outlook Express archive: the pack fails with its
-  // error box, where the run waits.
-  const std::wstring blocked = kBackups + (L"OExpressBackup " + Today() + L".ebk");
-  CreateDirectoryW(blocked.c_str(), nullptr);
+  PlaceOldArchive(L"Tess OExpressBackup 1-1-2020.ebk", 5);
+  PlaceOldArchive(L"Tess FavoritesBackup 1-1-2020.ebk", 5);
+  // Today's Outlook Express archive of an earlier scheduled run is held open by another
+  // program: the pack cannot replace it.
+  const std::wstring held = kBackups + (L"Tess OExpressBackup " + Today() + L".ebk");
+  PlaceOldArchive(L"Tess OExpressBackup " + Today() + L".ebk", 0);
+  RecordScheduled({kBackups + std::wstring(L"Tess OExpressBackup 1-1-2020.ebk"),
+                   kBackups + std::wstring(L"Tess FavoritesBackup 1-1-2020.ebk"), held});
+  HANDLE holder = CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
 
-  for (const bool close_window : {false, true}) {
-    SCOPED_TRACE(close_window ? "window closed" : "box answered");
-    Program first;
-    ASSERT_TRUE(first.Start(folder_ + L"Mailstow.exe", L"/auto"));
-    const HWND box = first.WaitForWindow(L"#32770", 60s);
-    ASSERT_NE(box, nullptr);
-    const std::string log_before = FileBytes(folder_ + L"AutoLog.txt");
+  // While another run holds the run lock, a run ends at once and touches nothing.
+  HANDLE lock = CreateMutexW(nullptr, FALSE, L"Local\\MailstowUnattendedBackup");
+  EXPECT_EQ(RunAuto(), 2u);
+  EXPECT_FALSE(FileExists(folder_ + L"AutoLog.txt"));
+  CloseHandle(lock);
 
-    // A second run meanwhile ends at once and touches nothing.
-    Program second;
-    ASSERT_TRUE(second.Start(folder_ + L"Mailstow.exe", L"/auto"));
-    EXPECT_EQ(second.WaitForExit(30s), 2u);
-    EXPECT_EQ(FileBytes(folder_ + L"AutoLog.txt"), log_before);
-
-    if (close_window) {
-      // Shown from the tray icon, then closed.
-      const HWND form = WizardWindowOf(first.pid());
-      ASSERT_NE(form, nullptr);
-      PostMessageW(form, WM_APP + 41, 1, WM_LBUTTONDBLCLK);
-      for (int i = 0; i < 100 && !IsShown(form); ++i) std::this_thread::sleep_for(50ms);
-      EXPECT_TRUE(IsShown(form));
-      PostMessageW(form, WM_CLOSE, 0, 0);
-      for (int i = 0; i < 100 && IsShown(form); ++i) std::this_thread::sleep_for(50ms);
-      EXPECT_FALSE(IsShown(form));
-    }
-    PressButton(box, L"OK");
-    EXPECT_EQ(first.WaitForExit(60s), 0u);
-    const std::string log = FileBytes(folder_ + L"AutoLog.txt");
-    EXPECT_NE(log.find("Backup of Microsoft Outlook Express"), std::string::npos) << log;
-    // Only the closed window keeps the Favorites from being backed up.
-    EXPECT_EQ(FileExists(kBackups + (L"FavoritesBackup " + Today() + L".ebk")), !close_window);
-    EXPECT_EQ(log.find("Skipped Internet Explorer Favorites") != std::string::npos, close_window);
-    EXPECT_EQ(FileBytes(kBackups + std::wstring(L"OExpressBackup 1-1-2020.ebk")),
-              "old archive OExpressBackup 1-1-2020.ebk");
-    EXPECT_NE(GetFileAttributesW(blocked.c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
-    DeleteFileW((kBackups + (L"FavoritesBackup " + Today() + L".ebk")).c_str());
-    PlaceOldArchive(L"FavoritesBackup 1-1-2020.ebk", 5);
+  Program run;
+  ASSERT_TRUE(run.Start(folder_ + L"Mailstow.exe", L"/auto"));
+  bool box_seen = false;
+  DWORD exit_code = STILL_ACTIVE;
+  for (int i = 0; i < 900 && exit_code == STILL_ACTIVE; ++i) {
+    box_seen = box_seen || !run.TopLevelWindows(L"#32770").empty();
+    exit_code = run.WaitForExit(100ms);
   }
+  CloseHandle(holder);
+  EXPECT_EQ(exit_code, 0u);
+  EXPECT_FALSE(box_seen);
+  const std::string log = FileBytes(folder_ + L"AutoLog.txt");
+  EXPECT_NE(log.find("Not asked in an unattended run: "), std::string::npos) << log;
+  EXPECT_NE(log.find("Backup of Microsoft Outlook Express failed"), std::string::npos) << log;
+  EXPECT_EQ(FileBytes(kBackups + std::wstring(L"Tess OExpressBackup 1-1-2020.ebk")),
+            "old archive Tess OExpressBackup 1-1-2020.ebk");
+  EXPECT_EQ(FileBytes(held), "old archive " + ToAnsi(L"Tess OExpressBackup " + Today() + L".ebk"));
+  // The Favorites went on: backed up, and by mode 1 their older archive rotated away.
+  EXPECT_FALSE(ArchiveMembers(kBackups + (L"Tess FavoritesBackup " + Today() + L".ebk")).empty());
+  EXPECT_FALSE(FileExists(kBackups + std::wstring(L"Tess FavoritesBackup 1-1-2020.ebk")));
+  EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kSettings, L"AutoBackupFailed").text(),
+            L"Microsoft Outlook Express");
+
+  // The next wizard start tells once, naming the client and the log.
+  WizardSession wizard;
+  ASSERT_TRUE(wizard.Start(folder_));
+  HWND box = wizard.WaitForBox();
+  ASSERT_NE(box, nullptr);
+  const std::wstring told = MessageBoxText(box);
+  EXPECT_NE(told.find(L"The scheduled backup of Microsoft Outlook Express from "),
+            std::wstring::npos)
+      << ToAnsi(told);
+  EXPECT_NE(told.find(L"did not complete. AutoLog.txt in " + folder_ + L" tells why."),
+            std::wstring::npos)
+      << ToAnsi(told);
+  PressButton(box, L"OK");
+  wizard.Close();
+  ASSERT_TRUE(wizard.Start(folder_));
+  EXPECT_TRUE(wizard.NoBox());
+  wizard.Close();
+  EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, kSettings, L"AutoBackupFailed").present());
+}
+
+// Outlook open: the run waits without a dialog; the window shown from the tray and closed ends
+// the run, which then skips the rest, deletes nothing and leaves no failure note.
+TEST_F(AutoBackupTest, OpenOutlookIsWaitedForWithoutADialogAndClosingTheWindowEndsTheRun) {
+  WorldRequest request;
+  request.seed = 8;
+  request.scale = 0.01;
+  request.clients = {L"Outlook"};
+  SnapshotSpec scope;
+  std::wstring error;
+  ASSERT_TRUE(InstallMachineWorld(request, &scope, &error)) << ToAnsi(error);
+  StoreAutoSettings(1, 0, {L"Microsoft Outlook", L"Favorites"});
+  PlaceOldArchive(L"Tess FavoritesBackup 1-1-2020.ebk", 5);
+  RecordScheduled({kBackups + std::wstring(L"Tess FavoritesBackup 1-1-2020.ebk")});
+  const std::wstring client_folder = PrepareProgramFolder(L"auto-outlook", {});
+  CopyInto(DistFolder() + L"..\\tests\\guard\\fake_client.exe", client_folder, L"outlook.exe");
+  Program outlook;
+  ASSERT_TRUE(outlook.Start(client_folder + L"outlook.exe", L""));
+  ASSERT_NE(outlook.WaitForWindow(L"FakeClient"), nullptr);
+
+  Program run;
+  ASSERT_TRUE(run.Start(folder_ + L"Mailstow.exe", L"/auto"));
+  for (int i = 0; i < 300 && FileBytes(folder_ + L"AutoLog.txt").find("Waiting for Microsoft") ==
+                                 std::string::npos;
+       ++i) {
+    std::this_thread::sleep_for(100ms);
+  }
+  ASSERT_NE(FileBytes(folder_ + L"AutoLog.txt").find("Waiting for Microsoft Outlook"),
+            std::string::npos);
+  EXPECT_TRUE(run.TopLevelWindows(L"#32770").empty());
+  EXPECT_EQ(run.WaitForExit(0s), static_cast<DWORD>(STILL_ACTIVE));
+  // Shown from the tray icon, then closed.
+  const HWND form = WizardWindowOf(run.pid());
+  ASSERT_NE(form, nullptr);
+  PostMessageW(form, WM_APP + 41, 1, WM_LBUTTONDBLCLK);
+  for (int i = 0; i < 100 && !IsShown(form); ++i) std::this_thread::sleep_for(50ms);
+  EXPECT_TRUE(IsShown(form));
+  PostMessageW(form, WM_CLOSE, 0, 0);
+  EXPECT_EQ(run.WaitForExit(60s), 0u);
+  const std::string log = FileBytes(folder_ + L"AutoLog.txt");
+  EXPECT_NE(log.find("Skipped Microsoft Outlook: the run was ended."), std::string::npos) << log;
+  EXPECT_NE(log.find("Skipped Internet Explorer Favorites: the run was ended."), std::string::npos)
+      << log;
+  EXPECT_EQ(Sorted(ListFolder(kBackups)), Sorted({L"Tess FavoritesBackup 1-1-2020.ebk"}));
+  EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, kSettings, L"AutoBackupFailed").present());
 }
 
 }  // namespace

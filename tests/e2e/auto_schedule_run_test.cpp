@@ -31,7 +31,7 @@ bool MailstowRunning() {
 }
 
 TEST(AutoScheduleRunTest, StowclockStartsAnUnattendedRunThatBacksUpEverySelectedClient) {
-  StopStowclocks();
+  EndProcessesNamed(L"Stowclock.exe");
   RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Corvane");
   SnapshotSpec scope;
   ASSERT_TRUE(InstallOutlookExpressWorld(&scope));
@@ -74,6 +74,12 @@ TEST(AutoScheduleRunTest, StowclockStartsAnUnattendedRunThatBacksUpEverySelected
     }
   }
   CreateDirectoryW(L"C:\\ScheduledBackups", nullptr);
+  {
+    RegistryKey explorer;
+    ASSERT_TRUE(explorer.Open(HKEY_CURRENT_USER,
+                              L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer", true));
+    explorer.WriteString(L"Logon User Name", L"Sam");
+  }
 
   Program stowclock;
   ASSERT_TRUE(stowclock.Start(folder + L"Stowclock.exe", L""));
@@ -84,8 +90,8 @@ TEST(AutoScheduleRunTest, StowclockStartsAnUnattendedRunThatBacksUpEverySelected
     return now;
   }();
   const std::wstring date = AutoArchiveDateText(started.wDay, started.wMonth, started.wYear);
-  const std::wstring oe_archive = kBackups + (L"OExpressBackup " + date + L".ebk");
-  const std::wstring favorites_archive = kBackups + (L"FavoritesBackup " + date + L".ebk");
+  const std::wstring oe_archive = kBackups + (L"Sam OExpressBackup " + date + L".ebk");
+  const std::wstring favorites_archive = kBackups + (L"Sam FavoritesBackup " + date + L".ebk");
   const auto deadline = std::chrono::steady_clock::now() + 150s;
   while (std::chrono::steady_clock::now() < deadline &&
          !(FileExists(favorites_archive) && !MailstowRunning())) {

@@ -1,5 +1,7 @@
 #include "driver.h"
 
+#include <tlhelp32.h>
+
 #include <cstdlib>
 #include <thread>
 
@@ -328,6 +330,23 @@ bool ListEntryEnabled(HWND list, int index) {
 void ListToggle(HWND list, int index) {
   SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
   SendMessageW(list, WM_KEYDOWN, VK_SPACE, 0);
+}
+
+void EndProcessesNamed(const std::wstring& executable_name) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return;
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32FirstW(snapshot, &entry); more;
+       more = Process32NextW(snapshot, &entry)) {
+    if (_wcsicmp(entry.szExeFile, executable_name.c_str()) != 0) continue;
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
+    if (process == nullptr) continue;
+    TerminateProcess(process, 1);
+    WaitForSingleObject(process, 5000);
+    CloseHandle(process);
+  }
+  CloseHandle(snapshot);
 }
 
 }  // namespace mailstow::e2e

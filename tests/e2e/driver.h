@@ -54,6 +54,10 @@ class Program {
   PROCESS_INFORMATION info_ = {};
 };
 
+// Ends every process whose executable file is named so (in any letter case and folder): a
+// test's clean slate.
+void EndProcessesNamed(const std::wstring& executable_name);
+
 std::wstring WindowText(HWND window);
 std::wstring ClassName(HWND window);
 // The text of a message box: its longest static text.
