@@ -380,8 +380,9 @@ TEST_F(AutoBackupTest, RotationDeletesOnlyThisUsersScheduledArchives) {
 }
 
 // Without "Logon User Name" the account name keeps users apart; a selection of registry
-// items only is a backup like any other.
-TEST_F(AutoBackupTest, AccountNamePrefixAndRegistryOnlyBackupIsKept) {
+// items only is a backup like any other; the run stages in a folder of its own, which a wizard
+// started and closed meanwhile leaves alone.
+TEST_F(AutoBackupTest, AccountNamePrefixRegistryOnlyBackupAndAStagingFolderOfItsOwn) {
   SnapshotSpec scope;
   ASSERT_TRUE(InstallOutlookExpressWorld(&scope));
   RegistryKey explorer;
@@ -407,6 +408,14 @@ TEST_F(AutoBackupTest, AccountNamePrefixAndRegistryOnlyBackupIsKept) {
     return m.ends_with(L".reg");
   })) << log;
   EXPECT_EQ(log.find("Skipped"), std::string::npos) << log;
+
+  const std::wstring run_manifest = folder_ + L"Temp\\Auto\\infobak.ini";
+  EXPECT_TRUE(FileExists(run_manifest));
+  EXPECT_FALSE(FileExists(folder_ + L"Temp\\infobak.ini"));
+  WizardSession wizard;
+  ASSERT_TRUE(wizard.Start(folder_));
+  wizard.Close();
+  EXPECT_TRUE(FileExists(run_manifest));
 }
 
 TEST_F(AutoBackupTest, NothingSelectedLeavesOnlyTheDateLineAndUnavailableClientsAreSkipped) {

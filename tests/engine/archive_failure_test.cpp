@@ -227,6 +227,28 @@ TEST_F(StandInFailureTest, FullDiskAndWriteProtectionAreReportedOnBothSides) {
                           L"Error code: 9964", L"Error code: 2926", L"Error code: 2926"}));
 }
 
+// A volume that cannot be found must not hold the user: on every kind of drive each request
+// offers Cancel, which ends the extraction as cancelled; without a free-space check (reading
+// needs none) on a CD-ROM, where it once asked again for ever.
+TEST_F(StandInFailureTest, EveryNextVolumeRequestCanBeCancelled) {
+  for (const int media : {DRIVE_REMOVABLE, DRIVE_CDROM, DRIVE_FIXED, DRIVE_REMOTE}) {
+    SCOPED_TRACE(media);
+    SetEnvironmentVariableW(L"MAILSTOW_STANDIN_VOLUME_MEDIA", std::to_wstring(media).c_str());
+    host_.shown.clear();
+    host_.answers = {PromptAnswer::kOk, PromptAnswer::kCancel};
+    EXPECT_EQ(UnpackOne(root_ + L"\\t\\"), sqx::kStatusAborted);
+    ASSERT_EQ(host_.shown.size(), 2u);
+    for (const ShownPrompt& prompt : host_.shown) {
+      EXPECT_EQ(prompt.buttons, PromptButtons::kOkCancel);
+      EXPECT_EQ(prompt.text, L"Insert next volume! Disk number 2");
+    }
+    EXPECT_TRUE(job_->flags().volume_cancelled);
+    EXPECT_TRUE(host_.answers.empty());
+    job_->ClearUnpackFailures();
+  }
+  SetEnvironmentVariableW(L"MAILSTOW_STANDIN_VOLUME_MEDIA", nullptr);
+}
+
 TEST_F(WriteFailureTest, MissingSourcesAreLeftOutAndAVanishingOneFailsThePack) {
   const std::wstring log_path = root_ + L"\\Log.txt";
   ASSERT_TRUE(log_.Open(log_path));

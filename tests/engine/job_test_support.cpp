@@ -27,7 +27,10 @@ std::wstring RecordingJobHost::Message(std::wstring_view key) {
 PromptAnswer RecordingJobHost::Show(PromptKind kind, PromptButtons buttons,
                                     const std::wstring& text) {
   shown.push_back({kind, buttons, text});
-  return PromptAnswer::kOk;
+  if (answers.empty()) return PromptAnswer::kOk;
+  const PromptAnswer answer = answers.front();
+  answers.pop_front();
+  return answer;
 }
 
 std::optional<std::wstring> RecordingJobHost::AskPassword() {

@@ -49,6 +49,8 @@ class RecordingJobHost : public JobHost, public UserPrompts {
   std::deque<std::optional<std::wstring>> password_answers;
   int password_prompts = 0;
   std::vector<ShownPrompt> shown;
+  // Answers to the boxes in turn; OK when none is queued.
+  std::deque<PromptAnswer> answers;
   std::vector<int> backup_progress;
   std::vector<int> restore_progress;
   int backup_page_returns = 0;
