@@ -54,6 +54,10 @@ constexpr Line kMessages[] = {
     {L"Message53",
      L"The scheduled backup of %1 from %2 did not complete. AutoLog.txt in %3 tells why."},
     {L"Message54", L"Scheduled backup not completed"},
+    {L"Message55",
+     L"This part of the backup file was not restored, because it would put data outside the "
+     L"E-mail Client's folders: %1"},
+    {L"Message56", L"The registry data of this backup file could not be written completely: %1"},
 };
 
 constexpr Line kForm1[] = {

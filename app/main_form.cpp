@@ -92,7 +92,7 @@ bool MainForm::FormCreate(bool unattended) {
     // 14. The key closes here.
   }
   // 16 comes before any report, so that the staging folder is set whatever happens next.
-  staging_folder_ = program_folder_ + (unattended ? L"Temp\\Auto" : L"Temp");
+  staging_folder_ = program_folder_ + (unattended ? L"AutoTemp" : L"Temp");
   CreateFolderTree(staging_folder_);
   for (const std::wstring& name : wrong_types) {
     prompts_.Show(PromptKind::kError, PromptButtons::kOk, InvalidDataTypeMessage(name));

@@ -132,9 +132,10 @@ int MainForm::RunUnattended() {
       log_.Line(L"Skipped " + name + L": the run was ended.");
       continue;
     }
-    if (!BackUpUnattended(clients[i], selections[i], user_prefix, date) && !unattended_exit_) {
+    const bool backed_up = BackUpUnattended(clients[i], selections[i], user_prefix, date);
+    EmptyFolderTree(staging_folder_);
+    if (!backed_up && !unattended_exit_)
       unsuccessful += (unsuccessful.empty() ? L"" : L", ") + name;
-    }
   }
   // A run that the user ended from its window is no news to them; any other failure is told
   // now in a balloon and again at the next wizard start.

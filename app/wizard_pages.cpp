@@ -7,6 +7,7 @@
 #include "base/client_table.h"
 #include "base/folders.h"
 #include "app/main_form.h"
+#include "clients/adapter_values.h"
 #include "engine/archive_opening.h"
 
 namespace mailstow {
@@ -245,7 +246,8 @@ bool MainForm::NextOnRestoreTargetPage() {
     return prompts_.Show(PromptKind::kConfirmation, PromptButtons::kYesNo, Message(L"Message4")) ==
            PromptAnswer::kYes;
   }
-  if (folder.empty()) {
+  // A relative text would resolve against whatever the working folder happens to be.
+  if (folder.empty() || !IsAbsoluteLocalPath(WithoutTrailingBackslash(folder))) {
     prompts_.Show(PromptKind::kError, PromptButtons::kOk, Message(L"Message6"));
     return false;
   }

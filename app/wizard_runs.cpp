@@ -6,6 +6,7 @@
 
 #include "base/archive_names.h"
 #include "base/client_table.h"
+#include "base/folders.h"
 #include "app/main_form.h"
 #include "ui/small_dialogs.h"
 
@@ -23,6 +24,7 @@ void MainForm::StartBackupRun() {
   Delay(100);
   Adapter()->Backup();
   log_.Close();
+  EmptyFolderTree(staging_folder_);
   form1_->SetEnabled(L"Button3", true);
   form1_->ShowPage(8);
   form1_->SetText(L"Label35", job_->backup_archive_path());
@@ -93,6 +95,7 @@ void MainForm::StartRestoreRun() {
     Adapter()->RestoreToFolder();
   }
   log_.Close();
+  EmptyFolderTree(staging_folder_);
   form1_->SetEnabled(L"Button3", true);
   Delay(300);
   form1_->ShowPage(14);

@@ -65,6 +65,31 @@ void EmptyStagingFolder(const std::wstring& folder) {
   }
 }
 
+void EmptyFolderTree(const std::wstring& folder) {
+  if (folder.empty()) return;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  std::vector<std::pair<std::wstring, bool>> entries;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    entries.emplace_back(folder + L"\\" + name,
+                         (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+                             (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  for (const auto& [path, is_folder] : entries) {
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (is_folder) {
+      EmptyFolderTree(path);
+      RemoveDirectoryW(path.c_str());
+    } else if (!DeleteFileW(path.c_str())) {
+      RemoveDirectoryW(path.c_str());  // a link to a folder: the link goes, not its target
+    }
+  }
+}
+
 bool IsFolder(const std::wstring& path) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;

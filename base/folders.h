@@ -21,5 +21,9 @@ bool CreateFolderTree(const std::wstring& folder);
 // Deletes every file directly in the folder whose attributes are at most read-only, hidden
 // and archive; sub-folders and system files are left alone.
 void EmptyStagingFolder(const std::wstring& folder);
+// Deletes everything below a folder, files and sub-folders of any attributes, and keeps the
+// folder itself: the staging folder after a run, so that no account dump or password-bearing
+// file stays behind.
+void EmptyFolderTree(const std::wstring& folder);
 
 }  // namespace mailstow

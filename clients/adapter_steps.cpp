@@ -8,11 +8,14 @@
 #include "base/file_search.h"
 #include "base/folders.h"
 #include "base/ini_file.h"
+#include "base/message_arguments.h"
 #include "base/settings.h"
 #include "base/text_case.h"
 #include "base/wizard_job.h"
 #include "clients/adapter_values.h"
 #include "engine/archive_job.h"
+#include "engine/io_registry.h"
+#include "engine/job_host.h"
 #include "engine/job_rules.h"
 #include "engine/run_log.h"
 #include "sqx/sqx_api.h"
@@ -228,7 +231,29 @@ std::optional<std::wstring> OtherRestoreFolder(AdapterContext& context) {
   const std::wstring folder = WithoutTrailingBackslash(context.job.other_folder());
   if (IsAbsoluteLocalPath(folder) && CreateFolderTree(folder)) return folder;
   context.log.Line(L"Folder cannot be used: " + folder);
+  context.archive.RecordRestoreProblem(context.host.Message(L"Message6") + L" " + folder);
   return std::nullopt;
+}
+
+void RefuseRestoreValue(AdapterContext& context, const std::wstring& what) {
+  context.log.Line(L"Refused: " + what);
+  context.archive.RecordRestoreProblem(WithArguments(context.host.Message(L"Message55"), {what}));
+}
+
+bool InsideClientFolders(const std::wstring& folder, const std::vector<std::wstring>& own_folders) {
+  const std::wstring candidate = WithoutTrailingBackslash(folder);
+  if (!IsAbsoluteLocalPath(candidate)) return false;
+  return std::any_of(own_folders.begin(), own_folders.end(), [&](const std::wstring& own) {
+    const std::wstring base = WithoutTrailingBackslash(own);
+    return IsAbsoluteLocalPath(base) && (SameName(candidate, base) || InFolder(candidate, base));
+  });
+}
+
+void ImportRestoredDump(AdapterContext& context, const std::wstring& path,
+                        const std::vector<RegistryBranch>& allowed, const std::wstring& name) {
+  if (context.registry.ImportFile(path, allowed)) return;
+  context.log.Line(L"Registry dump imported in part: " + name);
+  context.archive.RecordRestoreProblem(WithArguments(context.host.Message(L"Message56"), {name}));
 }
 
 std::vector<std::wstring> MembersDirectlyIn(const std::vector<std::wstring>& names,

@@ -11,6 +11,7 @@
 #include "base/ini_text.h"
 #include "base/tick_list.h"
 #include "clients/mail_client_adapter.h"
+#include "engine/registry_branches.h"
 
 namespace mailstow {
 
@@ -87,9 +88,27 @@ std::optional<IniText> ExtractStagedIni(AdapterContext& context, const std::wstr
 std::vector<std::wstring> FoldersHoldingFiles(AdapterContext& context, const std::wstring& start,
                                               const std::wstring& extension);
 
-// The restore-location field as a folder without a final "\", created when missing; nullopt,
-// and logged, when it is not an absolute local folder or cannot be created.
+// The restore-location field as a folder without a final "\", created when missing: the one
+// check of every adapter's restore into another folder. nullopt, logged and recorded as a
+// restore problem, when it is not an absolute local folder or cannot be created.
 std::optional<std::wstring> OtherRestoreFolder(AdapterContext& context);
+
+// A part of the archive that this restore leaves out because a value from the archive would
+// put data where it does not belong: logged ("Refused: <what>") and recorded, so that the
+// restore ends as not completed with a box naming the first one.
+void RefuseRestoreValue(AdapterContext& context, const std::wstring& what);
+
+// Whether a folder named by the archive lies at or below one of the client's own folders on
+// this machine (or the restore folder the user chose): the one rule for every folder that an
+// archive's manifest, map, note or settings file names. Texts that are not absolute local
+// paths never pass.
+bool InsideClientFolders(const std::wstring& folder, const std::vector<std::wstring>& own_folders);
+
+// Imports a registry dump of the archive, writing only inside the allowed branches; a dump
+// that could not be written completely (a key the user may not write, a line that cannot be
+// read) is logged and recorded, so that the restore ends as not completed.
+void ImportRestoredDump(AdapterContext& context, const std::wstring& path,
+                        const std::vector<RegistryBranch>& allowed, const std::wstring& name);
 
 // The stored names that lie directly in an archive folder, not in a folder below it.
 std::vector<std::wstring> MembersDirectlyIn(const std::vector<std::wstring>& names,

@@ -108,8 +108,9 @@ class EudoraAdapter : public MailClientAdapter {
 
   void RestoreToFolder() override {
     BeginRestore(context_, {});
-    const std::wstring base = WithTrailingBackslash(context_.job.other_folder());
-    CreateFolderTree(base);
+    const std::optional<std::wstring> chosen = OtherRestoreFolder(context_);
+    if (!chosen) return;
+    const std::wstring base = WithTrailingBackslash(*chosen);
     RestoreInto(base, base + L"Mail\\");
     context_.host.SetRestoreProgress(100);
   }

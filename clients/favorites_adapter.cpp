@@ -117,7 +117,9 @@ class FavoritesAdapter : public MailClientAdapter {
     archive.UnpackJob(context_.job.restore_archive_path());
     archive.ReadArchiveNames(context_.job.restore_archive_path());
     archive.ReleaseFileList();
-    RestoreTree(context_.job.other_folder());
+    if (const std::optional<std::wstring> chosen = OtherRestoreFolder(context_)) {
+      RestoreTree(WithTrailingBackslash(*chosen));
+    }
   }
 
  private:

@@ -234,8 +234,9 @@ class IncrediMailAdapter : public MailClientAdapter {
 
   void RestoreToFolder() override {
     BeginRestore(context_, {});
-    const std::wstring folder = WithTrailingBackslash(context_.job.other_folder());
-    CreateFolderTree(folder);
+    const std::optional<std::wstring> chosen = OtherRestoreFolder(context_);
+    if (!chosen) return;
+    const std::wstring folder = WithTrailingBackslash(*chosen);
     ForEachTickedIdentity([&](const std::wstring& name, const std::wstring& key) {
       // The dumps go into a folder named after the identity, made safe for a file name.
       const std::wstring dumps = folder + SafeFolderName(name) + L"\\";
@@ -364,9 +365,7 @@ class IncrediMailAdapter : public MailClientAdapter {
       context_.log.Line(L"Registry dump not restored, it could not be rewritten: " + member);
       return;
     }
-    if (!context_.registry.ImportFile(path, allowed)) {
-      context_.log.Line(L"Registry dump imported in part: " + member);
-    }
+    ImportRestoredDump(context_, path, allowed, member);
   }
 
   AdapterContext& context_;

@@ -155,11 +155,9 @@ class MozillaAdapter : public MailClientAdapter {
 
   void RestoreToFolder() override {
     BeginRestore(context_, {});
-    const std::wstring folder = WithoutTrailingBackslash(context_.job.other_folder());
-    if (folder.empty()) {
-      context_.log.Line(L"Nothing restored: no folder was chosen");
-      return;
-    }
+    const std::optional<std::wstring> chosen = OtherRestoreFolder(context_);
+    if (!chosen) return;
+    const std::wstring folder = *chosen;
     RestoreProfiles(folder + L"\\Profiles\\", folder + L"\\");
   }
 

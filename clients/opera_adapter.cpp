@@ -11,6 +11,7 @@
 #include "base/wizard_job.h"
 #include "clients/adapter_steps.h"
 #include "clients/adapter_values.h"
+#include "sqx/sqx_api.h"
 #include "clients/opera_accounts.h"
 #include "engine/archive_job.h"
 #include "engine/run_log.h"
@@ -245,7 +246,7 @@ class OperaAdapter : public MailClientAdapter {
       if (RestoreTicked(kFilters)) ExtractNames(context_, {name + L"\\filters.dat"}, account);
       if (RestoreTicked(kSignatureFile)) {
         if (direct) {
-          RestoreSignature(name);
+          RestoreSignature(name, mail, program);
         } else {
           ExtractFolder(context_, name + L"\\Signatures", account);
         }
@@ -277,8 +278,11 @@ class OperaAdapter : public MailClientAdapter {
     if (!members.empty()) ExtractNames(context_, members, folder);
   }
 
-  // The signature file back into the folder the note names.
-  void RestoreSignature(const std::wstring& name) {
+  // The signature file back into the folder the note names when that folder is one of Opera's
+  // own here (the mail or program folder); otherwise into the account's folder, with the
+  // account's setting pointed at it, so that no folder an archive names receives a file.
+  void RestoreSignature(const std::wstring& name, const std::wstring& mail,
+                        const std::wstring& program) {
     const std::optional<IniText> note =
         ExtractStagedIni(context_, name + L"\\signatures.ini", name);
     if (!note) {
@@ -287,12 +291,24 @@ class OperaAdapter : public MailClientAdapter {
     }
     const std::wstring folder = note->ReadString(L"Directory", L"Dir", L"");
     const std::wstring file = note->ReadString(L"Files", L"File", L"");
-    if (!IsAbsoluteLocalPath(folder) || !IsPlainName(file)) {
-      context_.log.Line(L"Signature not restored, its folder or name is not usable: " + folder +
-                        file);
+    if (!IsPlainName(file)) {
+      context_.log.Line(L"Signature not restored, its name is not usable: " + folder + file);
       return;
     }
-    ExtractNames(context_, {name + L"\\Signatures\\" + file}, WithTrailingBackslash(folder));
+    if (InsideClientFolders(folder, {mail, program})) {
+      ExtractNames(context_, {name + L"\\Signatures\\" + file}, WithTrailingBackslash(folder));
+      return;
+    }
+    const std::wstring account = mail + L"\\" + name + L"\\";
+    if (ExtractNames(context_, {name + L"\\Signatures\\" + file}, account) != sqx::kStatusOk)
+      return;
+    context_.log.Line(L"Signature restored into " + account + L", not into " + folder +
+                      L" named by the backup: " + file);
+    const std::wstring settings = account + L"Account.ini";
+    if (FileExists(settings)) {
+      WritePrivateProfileStringW(L"OUTGOING", L"SignatureFile", (account + file).c_str(),
+                                 settings.c_str());
+    }
   }
 
   AdapterContext& context_;

@@ -208,16 +208,19 @@ class OutlookAdapter : public MailClientAdapter {
           Import(dump.file, {{TRootKeys::rkHKEY_CURRENT_USER, dump.key_path}});
         }
       }
+      // Taken before the archive's profile replaces this machine's one.
+      const std::vector<std::wstring> own_folders = OwnFolders(app_data, local);
       const bool profile_restored = RestoreProfile(move);
       ExtractOutlookFolder(L"local", local);
       ExtractOutlookFolder(L"app", app_data);
       if (others_ok) {
         for (const auto& [key, folder] : OthersFolders()) {
-          if (!IsAbsoluteLocalPath(folder)) {
-            context_.log.Line(L"Personal folders not restored, the folder is not valid: " + folder);
+          const std::wstring target = IsAbsoluteLocalPath(folder) ? move.Apply(folder) : folder;
+          if (!InsideClientFolders(target, own_folders)) {
+            RefuseRestoreValue(context_, L"personal folders into " + target);
             continue;
           }
-          ExtractFolder(context_, L"Others\\" + key, WithTrailingBackslash(move.Apply(folder)));
+          ExtractFolder(context_, L"Others\\" + key, WithTrailingBackslash(target));
         }
       }
       std::vector<std::wstring> signature_folders;
@@ -241,8 +244,9 @@ class OutlookAdapter : public MailClientAdapter {
 
   void RestoreToFolder() override {
     const bool others_ok = BeginOwnRestore();
-    const std::wstring folder = WithTrailingBackslash(context_.job.other_folder());
-    CreateFolderTree(folder);
+    const std::optional<std::wstring> chosen = OtherRestoreFolder(context_);
+    if (!chosen) return;
+    const std::wstring folder = WithTrailingBackslash(*chosen);
     const TickList& identities = context_.job.restore_identities();
     if (identities.Count() > 0 && identities.IsTicked(0)) {
       ExtractNames(context_, {L"setting.reg", L"accounts1.reg", L"accounts2.reg"}, folder);
@@ -275,6 +279,21 @@ class OutlookAdapter : public MailClientAdapter {
       context_.log.Line(L"Registry dump written in part: " + std::wstring(file));
     }
     AddFileIfExists(context_, staging_ + file, L"", staging_);
+  }
+
+  // Where this machine's Outlook keeps its files: its own data folders and the folders of the
+  // personal-folders files that its current profile uses.
+  std::vector<std::wstring> OwnFolders(const std::wstring& app_data, const std::wstring& local) {
+    std::vector<std::wstring> own;
+    if (!local.empty()) own.push_back(local + kOutlookFolder);
+    if (!app_data.empty()) own.push_back(app_data + kOutlookFolder);
+    if (const std::optional<Profile> profile = FindProfile()) {
+      for (const std::wstring& service : SubKeys(HKEY_CURRENT_USER, profile->Path())) {
+        const std::wstring folder = FolderOf(ReadPathValue(profile->Path() + L"\\" + service).text);
+        if (!folder.empty()) own.push_back(folder);
+      }
+    }
+    return own;
   }
 
   // Adds the profile's personal-folders files that the local Outlook folder does not hold,
@@ -362,9 +381,7 @@ class OutlookAdapter : public MailClientAdapter {
   }
 
   void Import(const std::wstring& file, const std::vector<RegistryBranch>& allowed) {
-    if (!context_.registry.ImportFile(staging_ + file, allowed)) {
-      context_.log.Line(L"Registry dump imported in part: " + file);
-    }
+    ImportRestoredDump(context_, staging_ + file, allowed, file);
   }
 
   // Replaces the backed-up profile, under both locations, by the archive's one; the other

@@ -227,8 +227,9 @@ class OutlookExpressAdapter : public MailClientAdapter {
 
   void RestoreToFolder() override {
     BeginRestore(context_, {L"others.ini"});
-    const std::wstring folder = WithTrailingBackslash(context_.job.other_folder());
-    CreateFolderTree(folder);
+    const std::optional<std::wstring> chosen = OtherRestoreFolder(context_);
+    if (!chosen) return;
+    const std::wstring folder = WithTrailingBackslash(*chosen);
     const std::vector<std::wstring> keys =
         SectionValues(ReadStagingIni(context_, L"infobak.ini"), L"Directory");
     const TickList& identities = context_.job.restore_identities();
@@ -309,9 +310,7 @@ class OutlookExpressAdapter : public MailClientAdapter {
                    const std::vector<RegistryBranch>& allowed) {
     for (const std::wstring& file : files) {
       const std::wstring path = context_.staging_folder + L"\\" + file;
-      if (FileExists(path) && !context_.registry.ImportFile(path, allowed)) {
-        context_.log.Line(L"Registry dump imported in part: " + file);
-      }
+      if (FileExists(path)) ImportRestoredDump(context_, path, allowed, file);
     }
   }
 

@@ -168,10 +168,9 @@ class PegasusMailAdapter : public MailClientAdapter {
     } else {
       MergeUserList(staging + kUserList, base, restored);
       // The dump may write the user-mode key and nothing else.
-      if (FileExists(staging + kUserDump) &&
-          !context_.registry.ImportFile(staging + kUserDump,
-                                        {{TRootKeys::rkHKEY_LOCAL_MACHINE, kUserModeKey}})) {
-        context_.log.Line(L"Registry dump imported in part: " + std::wstring(kUserDump));
+      if (FileExists(staging + kUserDump)) {
+        ImportRestoredDump(context_, staging + kUserDump,
+                           {{TRootKeys::rkHKEY_LOCAL_MACHINE, kUserModeKey}}, kUserDump);
       }
     }
     context_.host.SetRestoreProgress(100);
@@ -179,8 +178,9 @@ class PegasusMailAdapter : public MailClientAdapter {
 
   void RestoreToFolder() override {
     BeginRestore(context_, {});
-    const std::wstring folder = WithTrailingBackslash(context_.job.other_folder());
-    CreateFolderTree(folder);
+    const std::optional<std::wstring> chosen = OtherRestoreFolder(context_);
+    if (!chosen) return;
+    const std::wstring folder = WithTrailingBackslash(*chosen);
     for (const std::wstring& name : TickedUsers())
       ExtractFolder(context_, name, folder + name + L"\\");
     ExtractNames(context_, {kUserList, kUserDump}, folder);

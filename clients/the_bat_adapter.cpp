@@ -143,24 +143,33 @@ class TheBatAdapter : public MailClientAdapter {
       const std::wstring name = identities.Text(j);
       const std::wstring dir =
           static_cast<size_t>(j) < directories.size() ? directories[static_cast<size_t>(j)] : L"";
-      // A user with a folder of its own comes back into that folder, where the backup read
-      // it and the client looks; the others into the working directory + its name.
-      std::wstring folder;
-      if (dir == kDefaultDirectory) {
-        if (!working.empty() && IsPlainName(name))
-          folder = WithTrailingBackslash(working) + name + L"\\";
-      } else if (IsAbsoluteLocalPath(dir)) {
-        folder = WithTrailingBackslash(dir);
-      }
-      if (folder.empty() || !IsPlainName(name)) {
-        context_.log.Line(L"User not restored, its name or folder is not valid: " + name);
+      if (!IsPlainName(name)) {
+        context_.log.Line(L"User not restored, its name is not valid: " + name);
         continue;
+      }
+      // A user this machine knows comes back into the folder the client uses for it now; a new
+      // one into the working directory + its name. A folder the archive names is never used.
+      const std::optional<std::wstring> current = CurrentDirectory(name);
+      const std::wstring own = current ? *current : L"";
+      std::wstring folder;
+      if (!own.empty()) {
+        folder = WithTrailingBackslash(own);
+      } else if (!working.empty()) {
+        folder = WithTrailingBackslash(working) + name + L"\\";
+      }
+      if (folder.empty()) {
+        context_.log.Line(L"User not restored, it has no folder on this machine: " + name);
+        continue;
+      }
+      if (dir != kDefaultDirectory && !SameName(WithTrailingBackslash(dir), folder)) {
+        context_.log.Line(L"User " + name + L" restored into " + folder + L", not into " + dir +
+                          L" named by the backup");
       }
       if (!RestoreUser(name, folder)) {
         context_.log.Line(L"User not registered, its files did not come back intact: " + name);
         continue;
       }
-      RegisterUser(name, dir == kDefaultDirectory ? L"" : dir);
+      if (!current) RegisterUser(name, L"");
     }
     if (RestoreItem(kAddressBook)) {
       if (working.empty()) {
@@ -174,8 +183,9 @@ class TheBatAdapter : public MailClientAdapter {
 
   void RestoreToFolder() override {
     BeginRestore(context_, {});
-    const std::wstring folder = WithTrailingBackslash(context_.job.other_folder());
-    CreateFolderTree(folder);
+    const std::optional<std::wstring> chosen = OtherRestoreFolder(context_);
+    if (!chosen) return;
+    const std::wstring folder = WithTrailingBackslash(*chosen);
     const TickList& identities = context_.job.restore_identities();
     for (int j = 0; j < identities.Count(); ++j) {
       if (!identities.IsTicked(j)) continue;
@@ -264,6 +274,19 @@ class TheBatAdapter : public MailClientAdapter {
     if (RestoreItem(kAccounts)) run(MembersOf(name, kAccountFiles), folder);
     if (RestoreItem(kFilters)) run(MembersOf(name, kFilterFiles), folder);
     return intact;
+  }
+
+  // The folder the client uses now for a user it knows ("" for the working directory + the
+  // name); nullopt for a user new to this machine.
+  std::optional<std::wstring> CurrentDirectory(const std::wstring& name) {
+    RegistryKey depot;
+    if (!depot.Open(HKEY_CURRENT_USER, kUsersDepot, false, KEY_READ)) return std::nullopt;
+    const int count = std::max(depot.ReadInteger(L"Count").value, 0);
+    for (int n = 1; n <= count; ++n) {
+      if (depot.ReadString(L"User #" + std::to_wstring(n)).value != name) continue;
+      return depot.ReadString(L"Dir #" + std::to_wstring(n)).value;
+    }
+    return std::nullopt;
   }
 
   // Points every depot entry of that name at the folder, or appends the user when the

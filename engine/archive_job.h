@@ -39,6 +39,9 @@ struct UnpackFailure {
   int status = 0;
   std::wstring member;    // the damaged member when the archiver named one
   bool reported = false;  // a message box was shown for it already
+  // A part of the restore that the client's own steps left undone (a refused value, a
+  // registry dump that could not be written): the text its box shows.
+  std::wstring message;
 };
 
 // What the log block of a backup shows besides the entries.
@@ -77,6 +80,11 @@ class ArchiveJob {
   // The extraction runs that failed since the last clear; a stopped run is no failure.
   const std::vector<UnpackFailure>& unpack_failures() const { return unpack_failures_; }
   void ClearUnpackFailures() { unpack_failures_.clear(); }
+  // Records a part of the restore that was not restored, with the text of its box: the
+  // restore then ends as not completed, as for a damaged member.
+  void RecordRestoreProblem(std::wstring message) {
+    unpack_failures_.push_back({0, L"", false, std::move(message)});
+  }
   // At the end of a restore: shows the message box of the first failure not yet reported.
   // True when the restore failed.
   bool ReportUnpackFailures();

@@ -57,7 +57,8 @@ int ArchiveJob::Extract(const std::wstring& archive_path, bool with_log) {
   }
   if (!damaged_member_.empty()) log_.Line(L"Damaged member: " + damaged_member_);
   // Without a member named, what failed is the archive as a whole.
-  UnpackFailure failure{status, damaged_member_.empty() ? archive_path : damaged_member_, false};
+  UnpackFailure failure{status, damaged_member_.empty() ? archive_path : damaged_member_, false,
+                        L""};
   if (ReportWriteFailure(status)) {
     host_.ReturnToRestoreLocationPage();
     flags_.job_failed = true;
@@ -71,7 +72,9 @@ bool ArchiveJob::ReportUnpackFailures() {
   for (const UnpackFailure& failure : unpack_failures_) {
     if (failure.reported) continue;
     std::wstring text;
-    if (failure.status == sqx::kStatusWrongPassword) {
+    if (!failure.message.empty()) {
+      text = failure.message;
+    } else if (failure.status == sqx::kStatusWrongPassword) {
       text = host_.Message(L"Message2");
     } else if (failure.status == sqx::kStatusNotAnArchive) {
       // A checksum, authentication code or header that failed: the archive opened, so the

@@ -398,6 +398,8 @@ TEST_F(AutoBackupTest, AccountNamePrefixRegistryOnlyBackupAndAStagingFolderOfIts
   for (const wchar_t* file_item : {L"Mail", L"Address Book", L"Stationery"}) {
     selection.WriteBool(file_item, false);
   }
+  CreateDirectoryW((folder_ + L"Temp").c_str(), nullptr);
+  WriteFileBytes(folder_ + L"Temp\\infobak.ini", "the wizard's manifest");
   ASSERT_EQ(RunAuto(), 0u);
   const std::wstring archive =
       kBackups + (std::wstring(account) + L" OExpressBackup " + Today() + L".ebk");
@@ -409,13 +411,16 @@ TEST_F(AutoBackupTest, AccountNamePrefixRegistryOnlyBackupAndAStagingFolderOfIts
   })) << log;
   EXPECT_EQ(log.find("Skipped"), std::string::npos) << log;
 
-  const std::wstring run_manifest = folder_ + L"Temp\\Auto\\infobak.ini";
-  EXPECT_TRUE(FileExists(run_manifest));
-  EXPECT_FALSE(FileExists(folder_ + L"Temp\\infobak.ini"));
+  // The wizard's staged manifest was neither read nor overwritten by the run, and the run left
+  // nothing staged behind.
+  EXPECT_EQ(FileBytes(folder_ + L"Temp\\infobak.ini"), "the wizard's manifest");
+  EXPECT_TRUE(ListFolder(folder_ + L"AutoTemp").empty());
+  // A wizard started and closed meanwhile empties only its own staging folder.
+  WriteFileBytes(folder_ + L"AutoTemp\\infobak.ini", "the run's manifest");
   WizardSession wizard;
   ASSERT_TRUE(wizard.Start(folder_));
   wizard.Close();
-  EXPECT_TRUE(FileExists(run_manifest));
+  EXPECT_EQ(FileBytes(folder_ + L"AutoTemp\\infobak.ini"), "the run's manifest");
 }
 
 TEST_F(AutoBackupTest, NothingSelectedLeavesOnlyTheDateLineAndUnavailableClientsAreSkipped) {
