@@ -12,6 +12,7 @@
 
 #include "base/folders.h"
 #include "base/registry_key.h"
+#include "tests/e2e/driver.h"
 #include "tests/e2e/archive_access.h"
 #include "tests/e2e/client_round_trip.h"
 #include "tools/utf_text.h"
@@ -55,11 +56,11 @@ struct TreeCase {
 
 void PrintTo(const TreeCase& c, std::ostream* out) { *out << c.name; }
 
-// Every identity the client would skip made valid, and the first two given one display name.
-void TwinIncrediMailIdentities() {
+// The identity keys in registry order.
+std::vector<std::wstring> ImIdentityKeys() {
   std::vector<std::wstring> keys;
   RegistryKey list;
-  ASSERT_TRUE(list.Open(HKEY_CURRENT_USER, kImIdentities, false, KEY_READ));
+  if (!list.Open(HKEY_CURRENT_USER, kImIdentities, false, KEY_READ)) return keys;
   wchar_t name[256];
   for (DWORD i = 0;; ++i) {
     DWORD length = 256;
@@ -69,13 +70,20 @@ void TwinIncrediMailIdentities() {
     }
     keys.push_back(name);
   }
-  ASSERT_GE(keys.size(), 2u);
+  return keys;
+}
+
+// Every identity the client would skip made valid, so that all of them are backed up, and the
+// first `twins` given one display name.
+void ValidateImIdentities(size_t twins) {
+  const std::vector<std::wstring> keys = ImIdentityKeys();
+  ASSERT_GE(keys.size(), twins);
   for (size_t i = 0; i < keys.size(); ++i) {
     RegistryKey identity;
     ASSERT_TRUE(
         identity.Open(HKEY_CURRENT_USER, std::wstring(kImIdentities) + L"\\" + keys[i], true));
     identity.WriteInteger(L"IsValid", 1);
-    if (i < 2) identity.WriteString(L"Identity", kTwinName);
+    if (i < twins) identity.WriteString(L"Identity", kTwinName);
   }
 }
 
@@ -113,7 +121,7 @@ const TreeCase kCases[] = {
      {{3, L"Stationery\\Letter\\Images\\flower.jpg"},
       {-1, L"Zwilling\\identity.reg"},
       {-1, L"Zwilling (2)\\identity.reg"}},
-     TwinIncrediMailIdentities,
+     [] { ValidateImIdentities(2); },
      {kImIdentities}},
     {"PocoMail",
      L"PocoMail",
@@ -154,20 +162,6 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
       WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
       written == bytes.size();
   return CloseHandle(file) && ok;
-}
-
-std::string FileBytes(const std::wstring& path) {
-  std::string bytes;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return bytes;
-  char buffer[65536];
-  DWORD read = 0;
-  while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
-    bytes.append(buffer, read);
-  }
-  CloseHandle(file);
-  return bytes;
 }
 
 bool EndsWithIgnoringCase(const std::wstring& text, const std::wstring& end) {
@@ -271,10 +265,45 @@ TEST_P(FolderTreesTest, EveryFolderBelowANamedFolderComesBackIntoItsPlace) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Clients, FolderTreesTest, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<TreeCase>& info) {
-                           return std::string(info.param.name);
-                         });
+// An IncrediMail archive of the layout before identities of one display name were told apart
+// (no [DumpFolders]: every identity's dumps lie under its display name) still restores.
+using EarlierArchiveTest = FolderTreesTest;
+
+TEST_P(EarlierArchiveTest, AnIncrediMailArchiveWithoutDumpFoldersRestoresEveryIdentity) {
+  ASSERT_TRUE(InstallClientWorld(GetParam().client, 25, 0.01, &scope_));
+  ASSERT_NO_FATAL_FAILURE(ValidateImIdentities(0));
+  const Snapshot before = TakeSnapshot(scope_);
+  const std::wstring archive = L"C:\\Backups\\im.ebk";
+  Backup(archive);
+  std::vector<PackedMember> earlier;
+  for (const std::wstring& name : ArchiveMembers(archive)) {
+    PackedMember member{name, {}};
+    if (!ReadArchiveMember(archive, name, &member.bytes)) continue;  // a folder's own entry
+    if (name == L"infobak.ini") {
+      const size_t start = member.bytes.find("[DumpFolders]");
+      ASSERT_NE(start, std::string::npos);
+      const size_t end = member.bytes.find("\r\n[", start);
+      member.bytes.erase(start, end == std::string::npos ? std::string::npos : end + 2 - start);
+    }
+    earlier.push_back(std::move(member));
+  }
+  const std::wstring earlier_archive = L"C:\\Backups\\earlier.ebk";
+  ASSERT_TRUE(PackMembers(earlier_archive, earlier));
+  EXPECT_TRUE(ArchiveIni(earlier_archive, L"infobak.ini").KeyNames(L"DumpFolders").empty());
+
+  // Lost: every identity's keys and folders.
+  ASSERT_TRUE(DeleteRegistryTree(HKEY_CURRENT_USER, kImIdentities));
+  RemoveTree(scope_.folders.front() + L"\\Identities");
+  OpenForRestore(earlier_archive, listed_);
+  RestoreDirectly();
+  EXPECT_EQ(Joined(Differences(before, TakeSnapshot(scope_))), "");
+}
+
+std::string CaseName(const ::testing::TestParamInfo<TreeCase>& info) { return info.param.name; }
+
+INSTANTIATE_TEST_SUITE_P(Clients, EarlierArchiveTest, ::testing::Values(kCases[2]), CaseName);
+
+INSTANTIATE_TEST_SUITE_P(Clients, FolderTreesTest, ::testing::ValuesIn(kCases), CaseName);
 
 }  // namespace
 }  // namespace mailstow::e2e
