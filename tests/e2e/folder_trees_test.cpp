@@ -292,7 +292,9 @@ TEST_P(EarlierArchiveTest, AnIncrediMailArchiveWithoutDumpFoldersRestoresEveryId
   EXPECT_TRUE(ArchiveIni(earlier_archive, L"infobak.ini").KeyNames(L"DumpFolders").empty());
 
   // Lost: every identity's keys and folders.
-  ASSERT_TRUE(DeleteRegistryTree(HKEY_CURRENT_USER, kImIdentities));
+  for (const std::wstring& key : ImIdentityKeys()) {
+    ASSERT_TRUE(DeleteRegistryTree(HKEY_CURRENT_USER, std::wstring(kImIdentities) + L"\\" + key));
+  }
   RemoveTree(scope_.folders.front() + L"\\Identities");
   OpenForRestore(earlier_archive, listed_);
   RestoreDirectly();
