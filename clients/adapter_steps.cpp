@@ -75,7 +75,7 @@ int ExtractNames(AdapterContext& context, const std::vector<std::wstring>& names
 void ExtractFolder(AdapterContext& context, const std::wstring& archive_folder,
                    const std::wstring& target_folder, bool keep_folders) {
   context.archive.PrepareExtract(keep_folders);
-  context.archive.SelectByPrefix(archive_folder, target_folder);
+  context.archive.SelectByPrefix(archive_folder, target_folder, !keep_folders);
   context.archive.UnpackJob(context.job.restore_archive_path());
   context.archive.ReleaseFileList();
 }

@@ -28,7 +28,10 @@ void BeginRestore(AdapterContext& context, const std::vector<std::wstring>& side
 // the archiver's status. Members that the archive does not hold are not an error.
 int ExtractNames(AdapterContext& context, const std::vector<std::wstring>& names,
                  const std::wstring& target_folder);
-// One extraction run of every member below an archive folder into a target folder.
+// One extraction run of every member below an archive folder into a target folder: each
+// member lands in the target folder under its path below the archive folder, inner folders
+// included. With keep_folders the member's whole stored name is kept below the target folder
+// instead (the runs that restore folders named by a directory map).
 void ExtractFolder(AdapterContext& context, const std::wstring& archive_folder,
                    const std::wstring& target_folder, bool keep_folders = false);
 

@@ -98,27 +98,6 @@ bool AddFileIfExists(AdapterContext& context, const std::wstring& path, const st
   return true;
 }
 
-bool AddFolderFiles(AdapterContext& context, const std::wstring& folder,
-                    const std::wstring& archive_folder, const std::wstring& strip_prefix) {
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) {
-    context.log.Line(L"Not found: " + folder);
-    return false;
-  }
-  do {
-    const std::wstring name = found.cFileName;
-    if (name == L"." || name == L"..") continue;
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      context.log.Line(L"Sub-folder not backed up: " + folder + L"\\" + name);
-    } else {
-      context.archive.AddJobEntry(folder + L"\\" + name, archive_folder, strip_prefix);
-    }
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
-  return true;
-}
-
 bool SameName(const std::wstring& a, const std::wstring& b) {
   return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
                               static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
@@ -126,12 +105,12 @@ bool SameName(const std::wstring& a, const std::wstring& b) {
 
 bool AddFolderIfExists(AdapterContext& context, const std::wstring& folder,
                        const std::wstring& archive_folder, const std::wstring& strip_prefix,
-                       const std::wstring& extension) {
+                       const std::wstring& extension, const ArchiveJob::LeaveOut& leave_out) {
   if (!FolderExists(folder)) {
     context.log.Line(L"Not found: " + folder);
     return false;
   }
-  context.archive.AddFolderEntries(folder, archive_folder, strip_prefix, extension);
+  context.archive.AddFolderEntries(folder, archive_folder, strip_prefix, extension, leave_out);
   return true;
 }
 

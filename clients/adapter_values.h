@@ -11,6 +11,7 @@
 #include "base/ini_text.h"
 #include "clients/folder_tokens.h"
 #include "clients/mail_client_adapter.h"
+#include "engine/archive_job.h"
 
 namespace mailstow {
 
@@ -46,20 +47,16 @@ std::vector<std::wstring> SectionValues(const IniText& ini, const std::wstring& 
 bool AddFileIfExists(AdapterContext& context, const std::wstring& path, const std::wstring& folder,
                      const std::wstring& strip_prefix);
 
-// Adds every file directly in a folder to the backup job. Sub-folders are not packed: each
-// one is named in the run log ("Sub-folder not backed up: <path>"). False when the folder is
-// missing (logged as "Not found: <path>").
-bool AddFolderFiles(AdapterContext& context, const std::wstring& folder,
-                    const std::wstring& archive_folder, const std::wstring& strip_prefix);
-
 // Equal texts without regard to letter case, as the file system compares names.
 bool SameName(const std::wstring& a, const std::wstring& b);
 
-// Adds every entry directly in a folder to the backup job (AddFolderEntries) when the folder
-// exists; otherwise the run log names it ("Not found: <path>"). True when it exists.
+// Adds a folder's entries to the backup job (AddFolderEntries: with the extension "*" the
+// whole folder, everything below it included) when the folder exists; otherwise the run log
+// names it ("Not found: <path>"). True when it exists.
 bool AddFolderIfExists(AdapterContext& context, const std::wstring& folder,
                        const std::wstring& archive_folder, const std::wstring& strip_prefix,
-                       const std::wstring& extension);
+                       const std::wstring& extension,
+                       const ArchiveJob::LeaveOut& leave_out = nullptr);
 
 // Names in the run log a ticked item that this machine does not have ("Item not found:
 // <item>"); such an item is left out of the archive and does not fail the backup.

@@ -25,6 +25,8 @@ constexpr int kClientIndex = 5;
 constexpr wchar_t kProgramKey[] = L"\\SOFTWARE\\incredimail";
 constexpr wchar_t kIdentitiesKey[] = L"\\SOFTWARE\\incredimail\\identities";
 constexpr wchar_t kContentKey[] = L"SOFTWARE\\incredimail\\content";
+// Manifest section naming each identity's archive folder of dumps, in [Identities] order.
+constexpr wchar_t kDumpFolders[] = L"DumpFolders";
 
 enum Item { kAccounts, kMailFolders, kRules, kAddressBook, kStationery, kItemCount };
 constexpr std::array<const wchar_t*, kItemCount> kItemNames = {
@@ -94,6 +96,21 @@ bool Ticked(const TickList& items, Item item) {
   return items.Count() > item && items.IsTicked(item);
 }
 
+// The archive folder for an identity's dumps: its display name, or when an identity backed up
+// before has taken that name (the archive compares names without regard to case) the name
+// with the first free number " (2)", " (3)", ... after it.
+std::wstring UniqueDumpFolder(const std::wstring& name, const std::vector<std::wstring>& taken) {
+  const auto is_taken = [&taken](const std::wstring& folder) {
+    return std::any_of(taken.begin(), taken.end(),
+                       [&folder](const std::wstring& used) { return SameName(used, folder); });
+  };
+  std::wstring folder = name;
+  for (int number = 2; is_taken(folder); ++number) {
+    folder = name + L" (" + std::to_wstring(number) + L")";
+  }
+  return folder;
+}
+
 bool ReadBytes(const std::wstring& path, std::string* bytes) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -147,6 +164,7 @@ class IncrediMailAdapter : public MailClientAdapter {
 
     std::vector<std::wstring> names;
     std::vector<std::wstring> keys;
+    std::vector<std::wstring> dump_folders;
     for (int n = 0; n < identities.Count(); ++n) {
       if (!identities.IsTicked(n)) continue;
       const std::wstring name = identities.Text(n);
@@ -166,20 +184,13 @@ class IncrediMailAdapter : public MailClientAdapter {
         context_.log.Line(L"Not found: identity " + name);
         continue;
       }
-      // The archive keeps an identity's dumps under its display name: one identity per name
-      // (the others of that name are logged below).
-      if (std::find(names.begin(), names.end(), name) != names.end()) continue;
-      BackupIdentity(variant, identities_folder, name, key, names.size(), items);
+      // The same identity ticked twice (a stale list) is backed up once.
+      if (std::find(keys.begin(), keys.end(), key) != keys.end()) continue;
+      const std::wstring dump_folder = UniqueDumpFolder(name, dump_folders);
+      BackupIdentity(variant, identities_folder, dump_folder, key, names.size(), items);
       names.push_back(name);
       keys.push_back(key);
-    }
-    for (size_t i = 0; i < names.size(); ++i) {
-      for (const Identity& identity : valid) {
-        if (identity.name == names[i] && identity.key != keys[i]) {
-          context_.log.Line(L"Identity not backed up, another identity of its name was: " +
-                            identity.name + L" (" + identity.key + L")");
-        }
-      }
+      dump_folders.push_back(dump_folder);
     }
     if (Ticked(items, kStationery)) BackupStationery(variant);
 
@@ -187,6 +198,9 @@ class IncrediMailAdapter : public MailClientAdapter {
     IniWriter manifest = ManifestFor(kClientKey, names, TickedTexts(items));
     for (size_t i = 0; i < keys.size(); ++i) {
       manifest.Set(L"Directory", L"Item" + std::to_wstring(i + 1), keys[i]);
+    }
+    for (size_t i = 0; i < dump_folders.size(); ++i) {
+      manifest.Set(kDumpFolders, L"Item" + std::to_wstring(i + 1), dump_folders[i]);
     }
     manifest.Save(staging + L"infobak.ini");
     context_.archive.AddJobEntry(staging + L"infobak.ini", L"", staging);
@@ -202,24 +216,25 @@ class IncrediMailAdapter : public MailClientAdapter {
     const Variant& variant = MachineVariant();
     BeginRestore(context_, {});
     const std::wstring identities_folder = IdentitiesFolder(variant);
-    ForEachTickedIdentity([&](const std::wstring& name, const std::wstring& key) {
-      const std::vector<RegistryBranch> allowed = {
-          {variant.root_key, std::wstring(kIdentitiesKey) + L"\\" + key}};
-      RestoreDump(variant, name + L"\\identity.reg", allowed);
-      if (RestoreItem(kAccounts)) RestoreDump(variant, name + L"\\account.reg", allowed);
-      if (RestoreItem(kRules)) RestoreDump(variant, name + L"\\rules.reg", allowed);
-      const bool files =
-          RestoreItem(kMailFolders) || RestoreItem(kRules) || RestoreItem(kAddressBook);
-      if (files && identities_folder.empty()) {
-        context_.log.Line(
-            L"Files of identity not restored, the IncrediMail application folder "
-            L"(\"ApplicationPath\") is not set: " +
-            name);
-        return;
-      }
-      RestoreIdentityFiles(name, key, identities_folder + L"\\" + key + L"\\",
-                           identities_folder + L"\\" + key + L"\\");
-    });
+    ForEachTickedIdentity(
+        [&](const std::wstring& name, const std::wstring& key, const std::wstring& dumps) {
+          const std::vector<RegistryBranch> allowed = {
+              {variant.root_key, std::wstring(kIdentitiesKey) + L"\\" + key}};
+          RestoreDump(variant, dumps + L"\\identity.reg", allowed);
+          if (RestoreItem(kAccounts)) RestoreDump(variant, dumps + L"\\account.reg", allowed);
+          if (RestoreItem(kRules)) RestoreDump(variant, dumps + L"\\rules.reg", allowed);
+          const bool files =
+              RestoreItem(kMailFolders) || RestoreItem(kRules) || RestoreItem(kAddressBook);
+          if (files && identities_folder.empty()) {
+            context_.log.Line(
+                L"Files of identity not restored, the IncrediMail application folder "
+                L"(\"ApplicationPath\") is not set: " +
+                name);
+            return;
+          }
+          RestoreIdentityFiles(dumps, key, identities_folder + L"\\" + key + L"\\",
+                               identities_folder + L"\\" + key + L"\\");
+        });
     if (RestoreItem(kStationery)) {
       const std::wstring base = StationeryBase(variant);
       if (base.empty()) {
@@ -237,14 +252,16 @@ class IncrediMailAdapter : public MailClientAdapter {
     const std::optional<std::wstring> chosen = OtherRestoreFolder(context_);
     if (!chosen) return;
     const std::wstring folder = WithTrailingBackslash(*chosen);
-    ForEachTickedIdentity([&](const std::wstring& name, const std::wstring& key) {
-      // The dumps go into a folder named after the identity, made safe for a file name.
-      const std::wstring dumps = folder + SafeFolderName(name) + L"\\";
-      ExtractNames(context_, {name + L"\\identity.reg"}, dumps);
-      if (RestoreItem(kAccounts)) ExtractNames(context_, {name + L"\\account.reg"}, dumps);
-      if (RestoreItem(kRules)) ExtractNames(context_, {name + L"\\rules.reg"}, dumps);
-      RestoreIdentityFiles(name, key, folder + key + L"\\", dumps);
-    });
+    ForEachTickedIdentity(
+        [&](const std::wstring&, const std::wstring& key, const std::wstring& stored) {
+          // The dumps go into a folder named after their archive folder (the display name, made
+          // unique), made safe for a file name.
+          const std::wstring dumps = folder + SafeFolderName(stored) + L"\\";
+          ExtractNames(context_, {stored + L"\\identity.reg"}, dumps);
+          if (RestoreItem(kAccounts)) ExtractNames(context_, {stored + L"\\account.reg"}, dumps);
+          if (RestoreItem(kRules)) ExtractNames(context_, {stored + L"\\rules.reg"}, dumps);
+          RestoreIdentityFiles(stored, key, folder + key + L"\\", dumps);
+        });
     if (RestoreItem(kStationery)) {
       RestoreStationeryFolders(folder + L"Stationery\\");
       ExtractNames(context_, {L"stationery.reg"}, folder);
@@ -256,7 +273,7 @@ class IncrediMailAdapter : public MailClientAdapter {
   bool RestoreItem(Item item) const { return Ticked(context_.job.restore_items(), item); }
 
   // Dumps the identity's branches under a staging folder of its own (display names need not
-  // be valid folder names) and stores them under its display name; adds its folders.
+  // be valid folder names) and stores them under its dump folder; adds its folders.
   void BackupIdentity(const Variant& variant, const std::wstring& identities_folder,
                       const std::wstring& name, const std::wstring& key, size_t ordinal,
                       const TickList& items) {
@@ -274,10 +291,13 @@ class IncrediMailAdapter : public MailClientAdapter {
     if (Ticked(items, kAccounts)) dump(L"account.reg", branch + L"\\accounts", true);
     const std::wstring folder = identities_folder + L"\\" + key;
     if (Ticked(items, kMailFolders) && !identities_folder.empty()) {
-      AddFolderIfExists(context_, folder + L"\\Message Store", L"", identities_folder + L"\\",
-                        L"*");
-      AddFolderIfExists(context_, folder + L"\\Message Store\\Attachments", key,
-                        folder + L"\\Message Store\\", L"*");
+      // The attachments are stored under their own archive folder, not a second time below
+      // the message store.
+      const std::wstring attachments = folder + L"\\Message Store\\Attachments";
+      AddFolderIfExists(
+          context_, folder + L"\\Message Store", L"", identities_folder + L"\\", L"*",
+          [&attachments](const std::wstring& path) { return SameName(path, attachments); });
+      AddFolderIfExists(context_, attachments, key, folder + L"\\Message Store\\", L"*");
     }
     if (Ticked(items, kRules)) {
       dump(L"rules.reg", branch + L"\\rules", true);
@@ -307,13 +327,16 @@ class IncrediMailAdapter : public MailClientAdapter {
     AddFileIfExists(context_, staging + L"stationery.reg", L"", staging);
   }
 
-  // Calls restore(display name, identity key) for every ticked identity of the restore list,
-  // the key taken from the same line of the manifest's [Directory]. A key that cannot name a
-  // folder inside the identities folder is logged and its identity skipped.
+  // Calls restore(display name, identity key, dump folder) for every ticked identity of the
+  // restore list, the key and the dump folder taken from the same line of the manifest's
+  // [Directory] and [DumpFolders] (archives without the latter keep the dumps under the
+  // display name). A key that cannot name a folder inside the identities folder is logged and
+  // its identity skipped.
   template <typename Restore>
   void ForEachTickedIdentity(Restore restore) {
-    const std::vector<std::wstring> keys =
-        SectionValues(ReadStagingIni(context_, L"infobak.ini"), L"Directory");
+    const IniText manifest = ReadStagingIni(context_, L"infobak.ini");
+    const std::vector<std::wstring> keys = SectionValues(manifest, L"Directory");
+    const std::vector<std::wstring> dump_folders = SectionValues(manifest, kDumpFolders);
     const TickList& identities = context_.job.restore_identities();
     for (int j = 0; j < identities.Count(); ++j) {
       if (!identities.IsTicked(j)) continue;
@@ -324,19 +347,20 @@ class IncrediMailAdapter : public MailClientAdapter {
         context_.log.Line(L"Identity not restored, its identity key is not valid: " + name);
         continue;
       }
-      restore(name, key);
+      const size_t line = static_cast<size_t>(j);
+      restore(name, key, line < dump_folders.size() ? dump_folders[line] : name);
     }
   }
 
   // The identity's message store, attachments and address book into its folder, and its
-  // rule order file into the rules target.
-  void RestoreIdentityFiles(const std::wstring& name, const std::wstring& key,
+  // rule order file (stored beside its dumps) into the rules target.
+  void RestoreIdentityFiles(const std::wstring& dumps, const std::wstring& key,
                             const std::wstring& folder, const std::wstring& rules) {
     if (RestoreItem(kMailFolders)) {
       ExtractFolder(context_, key + L"\\Message Store", folder + L"Message Store\\");
       ExtractFolder(context_, key + L"\\Attachments", folder + L"Message Store\\Attachments\\");
     }
-    if (RestoreItem(kRules)) ExtractNames(context_, {name + L"\\RuleOrder.dat"}, rules);
+    if (RestoreItem(kRules)) ExtractNames(context_, {dumps + L"\\RuleOrder.dat"}, rules);
     if (RestoreItem(kAddressBook)) {
       ExtractFolder(context_, key + L"\\AddressBook", folder + L"AddressBook\\");
     }

@@ -162,15 +162,15 @@ class MozillaAdapter : public MailClientAdapter {
   }
 
  private:
-  // Adds every entry of each folder of the profile's mail tree, the folder map that lets the
-  // restore find those folders again, and the profile files.
+  // Adds the profile's whole mail tree, the folder map that lets the restore find its folders
+  // again, and the profile files.
   void BackupProfile(const std::wstring& folder, const std::wstring& name,
                      const std::wstring& base) {
     const std::wstring mail = folder + L"\\Mail";
-    if (!FolderExists(mail)) context_.log.Line(L"Not found: " + mail);
-    // Folders holding entries, each once, in the order the depth-first search finds them.
-    std::vector<std::wstring> tree;
-    std::unordered_set<std::wstring> seen;
+    // Folders holding entries, each once, in the order the depth-first search finds them; the
+    // mail folder itself first, so that its empty sub-folders are restored too.
+    std::vector<std::wstring> tree = {mail + L"\\"};
+    std::unordered_set<std::wstring> seen = {tree.front()};
     FileSearch search;
     search.search_file = mail + L"\\*.*";
     search.recurse_sub_folders = true;
@@ -178,12 +178,15 @@ class MozillaAdapter : public MailClientAdapter {
     search.on_file_find = [&](const std::wstring& found, const std::wstring&) {
       if (seen.insert(found).second) tree.push_back(found);
     };
-    if (FolderExists(mail)) search.Execute();
+    if (AddFolderIfExists(context_, mail, L"", base, L"*")) {
+      search.Execute();
+    } else {
+      tree.clear();
+    }
 
     IniWriter map;
     for (size_t k = 0; k < tree.size(); ++k) {
       const std::wstring path = WithoutTrailingBackslash(tree[k]);
-      context_.archive.AddFolderEntries(path, L"", base, L"*");
       map.Set(L"Directory", L"Dir" + std::to_wstring(k + 1), path.substr(base.size()));
     }
     const std::wstring staging = context_.staging_folder + L"\\";

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <array>
 
 #include "base/folders.h"
@@ -211,11 +212,17 @@ class OperaAdapter : public MailClientAdapter {
     if (app_data.empty()) {
       context_.log.Line(L"Application-data folder not set: nothing backed up");
     } else if (TickedAt(context_.job.backup_identities(), 0)) {
-      context_.archive.AddFolderEntries(version7 + L"\\Mail", L"", version7 + L"\\", L"*");
-      context_.archive.AddFolderEntries(version7 + L"\\Mail\\index", L"", version7 + L"\\Mail\\",
-                                        L"*");
-      context_.archive.AddFolderEntries(version7 + L"\\Mail\\storage", L"", version7 + L"\\Mail\\",
-                                        L"*");
+      // The index and storage trees are stored at the archive root, not a second time below
+      // "Mail".
+      const std::wstring mail = version7 + L"\\Mail";
+      const std::array<std::wstring, 2> own_trees = {mail + L"\\index", mail + L"\\storage"};
+      AddFolderIfExists(context_, mail, L"", version7 + L"\\", L"*", [&](const std::wstring& path) {
+        return std::any_of(own_trees.begin(), own_trees.end(),
+                           [&path](const std::wstring& tree) { return SameName(path, tree); });
+      });
+      for (const std::wstring& tree : own_trees) {
+        AddFolderIfExists(context_, tree, L"", mail + L"\\", L"*");
+      }
     }
     FinishWithManifest(kVersion7ClientKey);
   }

@@ -120,7 +120,7 @@ class PegasusMailAdapter : public MailClientAdapter {
       }
       const std::wstring folder =
           base + L"\\" + (name == kDefaultUser && !has_list ? std::wstring(L"Mail") : name);
-      AddFolderFiles(context_, folder, name, folder + L"\\");
+      AddFolderIfExists(context_, folder, name, folder + L"\\", L"*");
       names.push_back(name);
     }
     const std::wstring staging = context_.staging_folder + L"\\";

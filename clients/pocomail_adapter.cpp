@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <array>
+#include <string_view>
 
 #include "base/folders.h"
 #include "base/ini_file.h"
@@ -23,6 +25,9 @@ constexpr wchar_t kDefaultUser[] = L"Default User";
 constexpr wchar_t kUserKey[] = L"Software\\Poco Systems Inc";
 constexpr wchar_t kUninstallKey[] =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\pocomail2moe_is1";
+
+// The files of a mail sub-folder that the default user's layout stores, in this order.
+constexpr std::array<const wchar_t*, 3> kMailboxExtensions = {L"mbx", L"itx", L"dat"};
 
 enum Item { kAccounts, kMailFolders, kFilters, kSignatures, kAddressBook, kScripts, kItemCount };
 constexpr std::array<const wchar_t*, kItemCount> kItemNames = {
@@ -72,6 +77,23 @@ std::wstring ProgramFolder() {
 std::wstring UsersFolder(const std::wstring& program) {
   const std::wstring configured = SettingsOf(program).users;
   return IsAbsoluteLocalPath(configured) ? configured : program + L"\\users";
+}
+
+// A file that the default user's mail sub-folders store at the archive root: a mailbox, index
+// or data file directly in one of the folders (each ending with "\\").
+bool IsMailboxFile(const std::wstring& path, const std::vector<std::wstring>& folders) {
+  const size_t cut = path.find_last_of(L'\\') + 1;
+  const std::wstring_view name = std::wstring_view(path).substr(cut);
+  const bool mailbox =
+      std::any_of(std::begin(kMailboxExtensions), std::end(kMailboxExtensions),
+                  [&name](const wchar_t* extension) {
+                    const std::wstring suffix = std::wstring(L".") + extension;
+                    return name.size() > suffix.size() &&
+                           EqualsIgnoreCase(name.substr(name.size() - suffix.size()), suffix);
+                  });
+  return mailbox && std::any_of(folders.begin(), folders.end(), [&](const std::wstring& folder) {
+           return EqualsIgnoreCase(std::wstring_view(path).substr(0, cut), folder);
+         });
 }
 
 bool IsDefaultUser(int position, const std::wstring& name) {
@@ -162,16 +184,14 @@ class PocoMailAdapter : public MailClientAdapter {
     return false;
   }
 
-  // Adds every entry directly in base\setting, stored below the archive folder.
+  // Adds the whole folder base\setting, everything below it included, stored below the
+  // archive folder by its path relative to base; leave_out names what other entries store.
   void AddSettingFolder(const std::wstring& base, const std::wstring& setting,
-                        const std::wstring& archive_folder, const wchar_t* what) {
+                        const std::wstring& archive_folder, const wchar_t* what,
+                        const ArchiveJob::LeaveOut& leave_out = nullptr) {
     if (!Usable(setting, base + L"\\poco.ini", what)) return;
-    const std::wstring folder = base + L"\\" + setting;
-    if (!FolderExists(folder)) {
-      context_.log.Line(L"Not found: " + folder);
-      return;
-    }
-    context_.archive.AddFolderEntries(folder, archive_folder, base + L"\\", L"*");
+    AddFolderIfExists(context_, base + L"\\" + setting, archive_folder, base + L"\\", L"*",
+                      leave_out);
   }
 
   // Collects one user's data; base is the folder holding its "poco.ini".
@@ -185,17 +205,21 @@ class PocoMailAdapter : public MailClientAdapter {
     }
     if (Ticked(kMailFolders)) {
       AddSettingFolder(base, settings.attachments, archive_folder, L"AttachPath");
-      AddSettingFolder(base, settings.mail, archive_folder, L"MailPath");
-      AddSettingFolder(base, settings.templates, archive_folder, L"TemplatePath");
-      if (default_user) {
-        BackupMailSubFolders(base, settings.mail);
-      } else if (IsSafeRelativePath(settings.mail)) {
-        // The layout keeps named users flat: say which of their folders stay behind.
+      // The default user's mailboxes in sub-folders are stored at the archive root by their
+      // path below the mail folder; the rest of those sub-folders comes with the mail folder.
+      std::vector<std::wstring> mailbox_folders;
+      if (default_user && IsSafeRelativePath(settings.mail)) {
         const std::wstring mail = base + L"\\" + settings.mail + L"\\";
         for (const std::wstring& folder : FoldersHoldingFiles(context_, mail, L"mbx")) {
-          if (!EqualsIgnoreCase(folder, mail)) context_.log.Line(L"Not backed up: " + folder);
+          if (!EqualsIgnoreCase(folder, mail)) mailbox_folders.push_back(folder);
         }
       }
+      AddSettingFolder(base, settings.mail, archive_folder, L"MailPath",
+                       [&mailbox_folders](const std::wstring& path) {
+                         return IsMailboxFile(path, mailbox_folders);
+                       });
+      AddSettingFolder(base, settings.templates, archive_folder, L"TemplatePath");
+      if (default_user) BackupMailSubFolders(base, settings.mail, mailbox_folders);
     }
     if (Ticked(kFilters)) AddFileIfExists(context_, base + L"\\Filters.ini", archive_folder, strip);
     if (Ticked(kSignatures))
@@ -208,15 +232,15 @@ class PocoMailAdapter : public MailClientAdapter {
 
   // The default user's mail sub-folders: their mailbox files are stored by their path relative
   // to the mail folder, and the directory map numbers the folders, each once.
-  void BackupMailSubFolders(const std::wstring& program, const std::wstring& mail_setting) {
+  void BackupMailSubFolders(const std::wstring& program, const std::wstring& mail_setting,
+                            const std::vector<std::wstring>& mailbox_folders) {
     IniWriter map;
     if (IsSafeRelativePath(mail_setting)) {
       const std::wstring mail = program + L"\\" + mail_setting + L"\\";
       int number = 0;
-      for (const std::wstring& folder : FoldersHoldingFiles(context_, mail, L"mbx")) {
-        if (EqualsIgnoreCase(folder, mail)) continue;
+      for (const std::wstring& folder : mailbox_folders) {
         const std::wstring path = WithoutTrailingBackslash(folder);
-        for (const wchar_t* extension : {L"mbx", L"itx", L"dat"}) {
+        for (const wchar_t* extension : kMailboxExtensions) {
           context_.archive.AddFolderEntries(path, L"", mail, extension);
         }
         map.Set(L"Directory", L"Dir" + std::to_wstring(++number), path.substr(mail.size()));

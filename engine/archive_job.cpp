@@ -78,16 +78,30 @@ void ArchiveJob::AddJobEntry(const std::wstring& source, const std::wstring& fol
 
 void ArchiveJob::AddFolderEntries(const std::wstring& folder_path,
                                   const std::wstring& archive_folder,
-                                  const std::wstring& strip_prefix, const std::wstring& extension) {
+                                  const std::wstring& strip_prefix, const std::wstring& extension,
+                                  const LeaveOut& leave_out) {
   WIN32_FIND_DATAW found;
   HANDLE search = FindFirstFileW((folder_path + L"\\*." + extension).c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return;
+  const bool whole = extension == L"*";
+  std::vector<std::wstring> sub_folders;
   do {
     const std::wstring name = found.cFileName;
     if (name == L"." || name == L"..") continue;
-    AddJobEntry(folder_path + L"\\" + name, archive_folder, strip_prefix);
+    const std::wstring path = folder_path + L"\\" + name;
+    if (leave_out && leave_out(path)) continue;
+    AddJobEntry(path, archive_folder, strip_prefix);
+    // A linked folder is stored as a folder but not followed: it may lead back up the tree.
+    if (whole && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      sub_folders.push_back(path);
+    }
   } while (FindNextFileW(search, &found));
   FindClose(search);
+  // The folder's own entries first, so that its files stay one run of the job list.
+  for (const std::wstring& sub_folder : sub_folders) {
+    AddFolderEntries(sub_folder, archive_folder, strip_prefix, extension, leave_out);
+  }
 }
 
 int ArchiveJob::PackJob(const std::wstring& archive_path, const BackupDescription& description) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -68,9 +69,16 @@ class ArchiveJob {
   // entry before when equal.
   void AddJobEntry(const std::wstring& source, const std::wstring& folder,
                    const std::wstring& strip_prefix);
-  // Adds every file and sub-folder of folder_path matching "*." + extension, without recursion.
+  // Paths below a folder that another entry of the job stores already.
+  using LeaveOut = std::function<bool(const std::wstring& path)>;
+  // Adds every file and sub-folder of folder_path matching "*." + extension. With the
+  // extension "*" the folder is taken whole: each sub-folder is stored as a folder entry
+  // followed by everything below it, all named by their paths after the strip prefix, so that
+  // empty folders come back too. A path for which leave_out answers true is not added (a
+  // folder with everything below it).
   void AddFolderEntries(const std::wstring& folder_path, const std::wstring& archive_folder,
-                        const std::wstring& strip_prefix, const std::wstring& extension);
+                        const std::wstring& strip_prefix, const std::wstring& extension,
+                        const LeaveOut& leave_out = nullptr);
   int PackJob(const std::wstring& archive_path, const BackupDescription& description);
 
   // Restore.
@@ -91,7 +99,11 @@ class ArchiveJob {
   // Extracts the requested entries without writing a log block (used to open an archive).
   int ExtractQuietly(const std::wstring& archive_path);
   void ReadArchiveNames(const std::wstring& archive_path);
-  void SelectByPrefix(const std::wstring& prefix, const std::wstring& target_folder);
+  // Appends every listed name below the archive folder prefix with the target folder; with
+  // inner_folders, each member's folders below the prefix are added to its target folder, so
+  // that a plain extraction puts the tree back below the target.
+  void SelectByPrefix(const std::wstring& prefix, const std::wstring& target_folder,
+                      bool inner_folders = false);
   const std::vector<std::wstring>& archive_names() const { return archive_names_; }
 
   // Frees the archiver's file list of the current job (after PackJob or UnpackJob).

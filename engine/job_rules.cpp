@@ -70,4 +70,18 @@ bool InFolder(std::wstring_view stored_name, std::wstring_view prefix) {
   return stored_name[prefix.size()] == L'\\';
 }
 
+std::optional<std::wstring> TreeTargetFolder(std::wstring_view stored_name,
+                                             std::wstring_view prefix,
+                                             std::wstring_view target_folder) {
+  if (!InFolder(stored_name, prefix)) return std::nullopt;
+  const std::wstring_view rest = stored_name.substr(prefix.size() + 1);
+  if (!StaysInside(rest)) return std::nullopt;
+  std::wstring folder(target_folder);
+  const size_t last = rest.find_last_of(L"\\/");
+  if (last == std::wstring_view::npos) return folder;
+  for (wchar_t c : rest.substr(0, last)) folder += IsSeparator(c) ? L'\\' : c;
+  folder += L'\\';
+  return folder;
+}
+
 }  // namespace mailstow

@@ -34,4 +34,12 @@ bool StaysInside(std::wstring_view relative);
 // backslash, compared without regard to ASCII letter case.
 bool InFolder(std::wstring_view stored_name, std::wstring_view prefix);
 
+// The target folder of a member taken from an archive folder with its inner folders: the
+// target folder (ending with "\\") followed by the folders between the prefix and the member's
+// last component, each with a "\\". Nullopt when the member does not lie in the prefix or its
+// inner folders could leave the target folder.
+std::optional<std::wstring> TreeTargetFolder(std::wstring_view stored_name,
+                                             std::wstring_view prefix,
+                                             std::wstring_view target_folder);
+
 }  // namespace mailstow

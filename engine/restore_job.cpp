@@ -108,9 +108,14 @@ void ArchiveJob::ReadArchiveNames(const std::wstring& archive_path) {
   archiver_.DoneFileList(&pattern);
 }
 
-void ArchiveJob::SelectByPrefix(const std::wstring& prefix, const std::wstring& target_folder) {
+void ArchiveJob::SelectByPrefix(const std::wstring& prefix, const std::wstring& target_folder,
+                                bool inner_folders) {
   for (const std::wstring& name : archive_names_) {
-    if (InFolder(name, prefix)) AddExtractEntry(name, target_folder);
+    if (!inner_folders) {
+      if (InFolder(name, prefix)) AddExtractEntry(name, target_folder);
+    } else if (const auto folder = TreeTargetFolder(name, prefix, target_folder)) {
+      AddExtractEntry(name, *folder);
+    }
   }
 }
 

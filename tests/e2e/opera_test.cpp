@@ -140,15 +140,30 @@ TEST_F(OperaTest, PairedItemsBothWaysQuotedCommandLineAndVersion7Refused) {
   WriteFileText(version7 + L"\\accounts.ini", "[Accounts]\r\nCount=1\r\n");
   WriteFileText(version7 + L"\\index\\0001.idx", "index");
   WriteFileText(version7 + L"\\storage\\2005.mbs", "From: a@example.com\r\n\r\nHello\r\n");
+  CreateDirectoryW((version7 + L"\\storage\\2006").c_str(), nullptr);
+  WriteFileText(version7 + L"\\storage\\2006\\06.mbs", "From: b@example.com\r\n\r\nHi\r\n");
+  CreateDirectoryW((version7 + L"\\imap").c_str(), nullptr);
+  WriteFileText(version7 + L"\\imap\\imap.txt", "imap");
   WriteString(L"Last CommandLine v2", program_ + L"\\Opera.exe");
   const std::wstring archive7 = L"C:\\Backups\\opera7.ebk";
   Backup(archive7);
   members = ArchiveMembers(archive7);
   EXPECT_EQ(ArchiveIni(archive7, L"infobak.ini").ReadString(L"Backup", L"EmailClient", L""),
             L"Opera7");
-  for (const wchar_t* name : {L"Mail\\accounts.ini", L"index\\0001.idx", L"storage\\2005.mbs"}) {
+  // The mail tree whole; index and storage, sub-folders included, at the root only.
+  for (const wchar_t* name : {L"Mail\\accounts.ini", L"Mail\\imap\\imap.txt", L"index\\0001.idx",
+                              L"storage\\2005.mbs", L"storage\\2006\\06.mbs"}) {
     EXPECT_TRUE(Holds(members, name)) << ToUtf8(name);
   }
+  for (const wchar_t* name : {L"Mail\\index\\0001.idx", L"Mail\\storage\\2005.mbs"}) {
+    EXPECT_FALSE(Holds(members, name)) << ToUtf8(name);
+  }
+  // A missing folder is named in the log and the backup still completes.
+  RemoveTree(version7 + L"\\index");
+  Backup(L"C:\\Backups\\opera7 without index.ebk");
+  EXPECT_NE(Log().find(L"Not found: " + version7 + L"\\index"), std::wstring::npos);
+  EXPECT_TRUE(
+      Holds(ArchiveMembers(L"C:\\Backups\\opera7 without index.ebk"), L"storage\\2005.mbs"));
   StartAt(L"RadioButton2");
   wizard_.Type(L"Edit4", archive7);
   wizard_.Next();

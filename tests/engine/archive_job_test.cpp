@@ -62,18 +62,20 @@ TEST_F(ArchiveJobTest, EntriesAreStoredUnderFolderAndSourceLessStripPrefix) {
   job_->AddJobEntry(staging_ + L"\\infobak.ini", L"", staging_ + L"\\");
   job_->AddFolderEntries(folder_s_, L"All", folder_s_ + L"\\", L"*");
   job_->AddFolderEntries(folder_s_, L"Txt", folder_s_ + L"\\", L"txt");
-  ASSERT_EQ(job_->entries().size(), 9u);  // 5 single entries, 3 of "*", 1 of "*.txt"
+  ASSERT_EQ(job_->entries().size(), 11u);  // 5 single entries, 5 of "*", 1 of "*.txt"
   ASSERT_EQ(job_->PackJob(archive_, {}), 0);
   job_->ReleaseFileList();
 
   const Names names = Listed(archive_);
-  ASSERT_EQ(names.size(), 9u);
+  ASSERT_EQ(names.size(), 11u);
   EXPECT_EQ(Names(names.begin(), names.begin() + 5),
             (Names{L"K\\F.txt", L"K\\sub\\G.txt", L"Deep\\er\\S\\F.txt", L"Len\\notes.dat",
                    L"infobak.ini"}));
-  // Directory entries come in the file system's order, sub-folders included, no recursion.
+  // "*" takes the folder whole: every sub-folder with everything below it, the empty one as a
+  // folder entry; a pattern takes only what matches directly in the folder.
   EXPECT_EQ(Sorted(Names(names.begin() + 5, names.end())),
-            (Names{L"All\\F.txt", L"All\\notes.dat", L"All\\sub", L"Txt\\F.txt"}));
+            (Names{L"All\\F.txt", L"All\\notes.dat", L"All\\sub", L"All\\sub\\G.txt",
+                   L"All\\sub\\deeper", L"Txt\\F.txt"}));
 
   // A second pack to the same path replaces the archive.
   Pack(archive_, {{folder_s_ + L"\\notes.dat", L"Again", folder_s_ + L"\\"}});
@@ -245,6 +247,32 @@ TEST_F(ArchiveJobTest, SelectByPrefixTakesWholeFolderNamesInAnyCase) {
   ASSERT_EQ(job_->UnpackJob(archive_), 0);
   job_->ReleaseFileList();
   EXPECT_EQ(TreeOf(target), (Names{L"F.txt", L"G.txt", L"notes.dat"}));
+}
+
+TEST_F(ArchiveJobTest, AWholeFolderComesBackAsATreeBelowItsTarget) {
+  MakeFolder(folder_s_ + L"\\sub\\deeper\\empty");
+  MakeFolder(folder_s_ + L"\\stored elsewhere");
+  WriteBytes(folder_s_ + L"\\sub\\deeper\\image001.png", "picture");
+  WriteBytes(folder_s_ + L"\\stored elsewhere\\x.txt", "left out");
+  job_->PrepareBackup(false, 0);
+  job_->AddFolderEntries(
+      folder_s_, L"Tree", folder_s_ + L"\\", L"*",
+      [this](const std::wstring& path) { return path == folder_s_ + L"\\stored elsewhere"; });
+  ASSERT_EQ(job_->PackJob(archive_, {}), 0);
+  job_->ReleaseFileList();
+  auto expected = TreeOf(folder_s_);
+  std::erase_if(expected, [](const std::wstring& path) { return path.starts_with(L"stored"); });
+
+  // Extracted plainly with the inner folders added to each member's target folder.
+  const std::wstring target = root_ + L"\\tree\\";
+  job_->ReadArchiveNames(archive_);
+  job_->PrepareExtract();
+  job_->SelectByPrefix(L"tree", target, true);
+  EXPECT_EQ(job_->entries().size(), expected.size());
+  ASSERT_EQ(job_->UnpackJob(archive_), 0);
+  job_->ReleaseFileList();
+  EXPECT_EQ(TreeOf(target), expected);
+  EXPECT_EQ(ReadBytes(target + L"sub\\deeper\\image001.png"), "picture");
 }
 
 TEST_F(ArchiveJobTest, PlainExtractionDropsInnerFoldersAndTheOtherVariantKeepsThem) {

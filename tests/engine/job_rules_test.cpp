@@ -44,5 +44,30 @@ TEST(JobRules, FolderPrefixMatchesWholeComponentsInAnyCase) {
   EXPECT_FALSE(InFolder(L"Main", L"Main"));
 }
 
+TEST(JobRules, TreeTargetsKeepTheInnerFoldersBelowTheArchiveFolder) {
+  struct Case {
+    const wchar_t* stored;
+    const wchar_t* prefix;
+    std::optional<std::wstring> target;
+  };
+  const Case cases[] = {
+      // Directly in the archive folder: the target folder itself.
+      {L"Signatures\\Work.htm", L"Signatures", L"D:\\Sig\\"},
+      {L"signatures\\Work_files\\image001.png", L"Signatures", L"D:\\Sig\\Work_files\\"},
+      // A folder entry lands in its parent, which the plain extraction joins with its name.
+      {L"K\\Archive\\2019", L"K", L"D:\\Sig\\Archive\\"},
+      {L"Others\\Dir1\\Sub\\a/b\\c.pst", L"Others\\Dir1", L"D:\\Sig\\Sub\\a\\b\\"},
+      // Not in the folder, or an inner part that climbs out of the target.
+      {L"SignaturesX\\a.htm", L"Signatures", std::nullopt},
+      {L"Signatures", L"Signatures", std::nullopt},
+      {L"Signatures\\..\\..\\x.dll", L"Signatures", std::nullopt},
+      {L"Signatures\\C:\\x.dll", L"Signatures", std::nullopt},
+      {L"Signatures\\a:stream\\x", L"Signatures", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(TreeTargetFolder(c.stored, c.prefix, L"D:\\Sig\\"), c.target) << c.stored;
+  }
+}
+
 }  // namespace
 }  // namespace mailstow
