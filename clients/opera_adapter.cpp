@@ -239,6 +239,11 @@ class OperaAdapter : public MailClientAdapter {
   // Restores the ticked accounts below mail, the contacts file into program; a direct restore
   // puts the signature file back where it lay, the other one beside the account's files.
   void Restore(const std::wstring& mail, const std::wstring& program, bool direct) {
+    // Opera's own folders here, read before the archive's accounts replace this machine's.
+    std::vector<std::wstring> own_folders = {mail, program};
+    if (direct) {
+      for (const std::wstring& folder : SignatureFoldersNow(mail)) own_folders.push_back(folder);
+    }
     const TickList& identities = context_.job.restore_identities();
     for (int j = 0; j < identities.Count(); ++j) {
       if (!identities.IsTicked(j)) continue;
@@ -253,7 +258,7 @@ class OperaAdapter : public MailClientAdapter {
       if (RestoreTicked(kFilters)) ExtractNames(context_, {name + L"\\filters.dat"}, account);
       if (RestoreTicked(kSignatureFile)) {
         if (direct) {
-          RestoreSignature(name, mail, program);
+          RestoreSignature(name, mail, own_folders);
         } else {
           ExtractFolder(context_, name + L"\\Signatures", account);
         }
@@ -285,11 +290,30 @@ class OperaAdapter : public MailClientAdapter {
     if (!members.empty()) ExtractNames(context_, members, folder);
   }
 
+  // The folders that the accounts of this machine's Opera take their signature files from.
+  std::vector<std::wstring> SignatureFoldersNow(const std::wstring& mail) {
+    std::vector<std::wstring> folders;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((mail + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return folders;
+    do {
+      if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) continue;
+      const std::wstring signature = LoadIniFile(mail + L"\\" + found.cFileName + L"\\Account.ini")
+                                         .value_or(IniText())
+                                         .ReadString(L"OUTGOING", L"SignatureFile", L"");
+      const size_t separator = signature.find_last_of(L'\\');
+      if (separator != std::wstring::npos) folders.push_back(signature.substr(0, separator));
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return folders;
+  }
+
   // The signature file back into the folder the note names when that folder is one of Opera's
-  // own here (the mail or program folder); otherwise into the account's folder, with the
-  // account's setting pointed at it, so that no folder an archive names receives a file.
+  // own here (the mail or program folder, or one its accounts take signatures from now);
+  // otherwise into the account's folder, with the account's setting pointed at it, so that no
+  // other folder an archive names receives a file.
   void RestoreSignature(const std::wstring& name, const std::wstring& mail,
-                        const std::wstring& program) {
+                        const std::vector<std::wstring>& own_folders) {
     const std::optional<IniText> note =
         ExtractStagedIni(context_, name + L"\\signatures.ini", name);
     if (!note) {
@@ -302,7 +326,7 @@ class OperaAdapter : public MailClientAdapter {
       context_.log.Line(L"Signature not restored, its name is not usable: " + folder + file);
       return;
     }
-    if (InsideClientFolders(folder, {mail, program})) {
+    if (InsideClientFolders(folder, own_folders)) {
       ExtractNames(context_, {name + L"\\Signatures\\" + file}, WithTrailingBackslash(folder));
       return;
     }

@@ -119,7 +119,12 @@ void WritePathValue(const std::wstring& key_path, const PathValue& old, const st
 class FolderMove {
  public:
   FolderMove(std::wstring old_app, std::wstring old_local, std::wstring app, std::wstring local)
-      : moves_{{{std::move(old_app), std::move(app)}, {std::move(old_local), std::move(local)}}} {}
+      : moves_{{std::move(old_app), std::move(app)}, {std::move(old_local), std::move(local)}} {}
+
+  // One more folder that moves; the longest matching folder wins.
+  void Add(std::wstring from, std::wstring to) {
+    moves_.emplace_back(std::move(from), std::move(to));
+  }
 
   std::wstring Apply(const std::wstring& path) const {
     std::optional<std::wstring> best;
@@ -135,7 +140,7 @@ class FolderMove {
   }
 
  private:
-  std::array<std::pair<std::wstring, std::wstring>, 2> moves_;
+  std::vector<std::pair<std::wstring, std::wstring>> moves_;
 };
 
 class OutlookAdapter : public MailClientAdapter {
@@ -201,27 +206,23 @@ class OutlookAdapter : public MailClientAdapter {
     const TickList& identities = context_.job.restore_identities();
     if (identities.Count() > 0 && identities.IsTicked(0)) {
       const IniText manifest = ReadStagingIni(context_, L"infobak.ini");
-      const FolderMove move(manifest.ReadString(L"Directory", L"Dir1", L""),
-                            manifest.ReadString(L"Directory", L"Dir2", L""), app_data, local);
+      FolderMove move(manifest.ReadString(L"Directory", L"Dir1", L""),
+                      manifest.ReadString(L"Directory", L"Dir2", L""), app_data, local);
       for (const RegistryDump& dump : kAccountDumps) {
         if (ExtractDump(dump.file)) {
           Import(dump.file, {{TRootKeys::rkHKEY_CURRENT_USER, dump.key_path}});
         }
       }
-      // Taken before the archive's profile replaces this machine's one.
-      const std::vector<std::wstring> own_folders = OwnFolders(app_data, local);
+      // Where each folder of personal-folders files comes back, decided before the archive's
+      // profile replaces this machine's one, so that the profile is pointed there too.
+      const std::vector<std::pair<std::wstring, std::wstring>> others =
+          others_ok ? OthersTargets(move, OwnFolders(app_data, local), local)
+                    : std::vector<std::pair<std::wstring, std::wstring>>{};
       const bool profile_restored = RestoreProfile(move);
       ExtractOutlookFolder(L"local", local);
       ExtractOutlookFolder(L"app", app_data);
-      if (others_ok) {
-        for (const auto& [key, folder] : OthersFolders()) {
-          const std::wstring target = IsAbsoluteLocalPath(folder) ? move.Apply(folder) : folder;
-          if (!InsideClientFolders(target, own_folders)) {
-            RefuseRestoreValue(context_, L"personal folders into " + target);
-            continue;
-          }
-          ExtractFolder(context_, L"Others\\" + key, WithTrailingBackslash(target));
-        }
+      for (const auto& [key, target] : others) {
+        ExtractFolder(context_, L"Others\\" + key, WithTrailingBackslash(target));
       }
       std::vector<std::wstring> signature_folders;
       for (const wchar_t* office : kSignatureKeys) {
@@ -279,6 +280,34 @@ class OutlookAdapter : public MailClientAdapter {
       context_.log.Line(L"Registry dump written in part: " + std::wstring(file));
     }
     AddFileIfExists(context_, staging_ + file, L"", staging_);
+  }
+
+  // The folder each numbered folder of personal-folders files comes back into: where it lay,
+  // when that is one of this machine's Outlook folders; otherwise a folder of its own below the
+  // local Outlook folder, with the profile's files pointed there through the move.
+  std::vector<std::pair<std::wstring, std::wstring>> OthersTargets(
+      FolderMove& move, const std::vector<std::wstring>& own_folders, const std::wstring& local) {
+    std::vector<std::pair<std::wstring, std::wstring>> targets;
+    for (const auto& [key, folder] : OthersFolders()) {
+      if (!IsAbsoluteLocalPath(folder)) {
+        RefuseRestoreValue(context_, L"personal folders into " + folder);
+        continue;
+      }
+      const std::wstring target = move.Apply(folder);
+      if (InsideClientFolders(target, own_folders)) {
+        targets.emplace_back(key, target);
+        continue;
+      }
+      if (local.empty()) {
+        RefuseRestoreValue(context_, L"personal folders into " + target);
+        continue;
+      }
+      const std::wstring own = local + kOutlookFolder + L"\\" + key + L"\\";
+      context_.log.Line(L"Personal folders of " + target + L" restored into " + own);
+      move.Add(WithTrailingBackslash(folder), own);
+      targets.emplace_back(key, own);
+    }
+    return targets;
   }
 
   // Where this machine's Outlook keeps its files: its own data folders and the folders of the
