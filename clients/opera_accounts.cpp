@@ -1,5 +1,6 @@
 #include "clients/opera_accounts.h"
 
+#include <algorithm>
 #include <cwctype>
 
 namespace mailstow {
@@ -39,6 +40,63 @@ std::vector<std::wstring> OperaAccountNames(std::wstring_view text) {
     if (!name.empty()) names.push_back(std::move(name));
   }
   return names;
+}
+
+std::wstring MergedOperaAccountList(std::wstring_view archived, std::wstring_view here) {
+  std::vector<std::wstring> known;
+  for (const std::wstring& name : OperaAccountNames(archived)) known.push_back(Lower(name));
+  // The lines of the accounts part here that name an account the archive lacks.
+  std::vector<std::wstring> added;
+  bool in_accounts = false;
+  for (std::wstring_view text = here; !text.empty();) {
+    const size_t end = text.find(L'\n');
+    std::wstring_view line = text.substr(0, end);
+    text = end == std::wstring_view::npos ? std::wstring_view{} : text.substr(end + 1);
+    if (!line.empty() && line.back() == L'\r') line.remove_suffix(1);
+    if (line.find(L'[') != std::wstring_view::npos) {
+      in_accounts = Lower(line) == L"[accounts]";
+      continue;
+    }
+    const std::wstring name = in_accounts ? Lower(NameOf(line)) : L"";
+    if (name.empty() || std::find(known.begin(), known.end(), name) != known.end()) continue;
+    known.push_back(name);
+    added.emplace_back(line);
+  }
+  if (added.empty()) return std::wstring(archived);
+  const std::wstring_view line_end =
+      archived.find(L"\r\n") != std::wstring_view::npos || archived.empty() ? L"\r\n" : L"\n";
+  std::wstring block;
+  for (const std::wstring& line : added) block += line + std::wstring(line_end);
+  // After the last non-empty line of the archive's first accounts part; a new part at the end
+  // when it has none.
+  std::wstring merged(archived);
+  size_t at = 0;
+  size_t insert_at = std::wstring::npos;
+  bool inside = false;
+  while (at < merged.size()) {
+    const size_t end = merged.find(L'\n', at);
+    const size_t next = end == std::wstring::npos ? merged.size() : end + 1;
+    std::wstring_view line(merged.data() + at, next - at);
+    while (!line.empty() && (line.back() == L'\n' || line.back() == L'\r')) line.remove_suffix(1);
+    if (line.find(L'[') != std::wstring_view::npos) {
+      if (inside) break;
+      inside = Lower(line) == L"[accounts]";
+      if (inside) insert_at = next;
+    } else if (inside && !line.empty()) {
+      insert_at = next;
+    }
+    at = next;
+  }
+  if (insert_at == std::wstring::npos) {
+    if (!merged.empty() && merged.back() != L'\n') merged += line_end;
+    return merged + L"[Accounts]" + std::wstring(line_end) + block;
+  }
+  if (insert_at == merged.size() && !merged.empty() && merged.back() != L'\n') {
+    merged += line_end;
+    insert_at = merged.size();
+  }
+  merged.insert(insert_at, block);
+  return merged;
 }
 
 std::wstring OperaProgramFolder(std::wstring_view command_line) {

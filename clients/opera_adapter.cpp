@@ -264,8 +264,30 @@ class OperaAdapter : public MailClientAdapter {
         }
       }
     }
-    if (RestoreTicked(kAccounts)) ExtractNames(context_, {L"Accounts.ini"}, mail + L"\\");
+    if (RestoreTicked(kAccounts)) RestoreAccountList(mail, direct);
     if (RestoreTicked(kContactsFile)) ExtractNames(context_, {L"Contacts.adr"}, program);
+  }
+
+  // The archive's account list; a direct restore keeps the accounts that the list here names
+  // and the archive does not (made after the backup: their folders are still there).
+  void RestoreAccountList(const std::wstring& mail, bool direct) {
+    const std::wstring list = mail + L"\\Accounts.ini";
+    const std::optional<std::wstring> here = direct ? ReadSystemTextFile(list) : std::nullopt;
+    if (ExtractNames(context_, {L"Accounts.ini"}, mail + L"\\") != sqx::kStatusOk || !here) return;
+    const std::optional<std::wstring> archived = ReadSystemTextFile(list);
+    if (!archived) return;
+    const std::wstring merged = MergedOperaAccountList(*archived, *here);
+    if (merged == *archived) return;
+    // Written beside and then moved over, so that a failed write leaves the archive's list.
+    const std::wstring written = list + L".merged";
+    DeleteFileW(written.c_str());
+    if (!CreateAnsiTextFile(written, merged) ||
+        !MoveFileExW(written.c_str(), list.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+      DeleteFileW(written.c_str());
+      context_.log.Line(L"Account list not merged, it cannot be written: " + list);
+      return;
+    }
+    context_.log.Line(L"Account list merged with the accounts of this machine: " + list);
   }
 
   // Every mailbox of the account folder and of each folder of its map, last to first.

@@ -7,6 +7,34 @@ namespace {
 
 using Names = std::vector<std::wstring>;
 
+// An account made after the backup stays listed after the older archive is restored; the
+// archive's own lines, order and other parts are kept.
+TEST(OperaAccounts, RestoredListKeepsTheAccountsMadeSince) {
+  struct Case {
+    const wchar_t* archived;
+    const wchar_t* here;
+    const wchar_t* merged;
+  };
+  const Case cases[] = {
+      {L"[Accounts]\r\naccount1=1\r\n\r\n[Settings]\r\nNext Id=2\r\n",
+       L"[Accounts]\r\naccount1=1\r\naccount2=1\r\n\r\n[Settings]\r\nNext Id=3\r\n",
+       L"[Accounts]\r\naccount1=1\r\naccount2=1\r\n\r\n[Settings]\r\nNext Id=2\r\n"},
+      // Names compare without regard to case; nothing new, nothing changes.
+      {L"[Accounts]\r\nWork=1\r\n", L"[accounts]\r\nwork=1\r\n", L"[Accounts]\r\nWork=1\r\n"},
+      // No list here, or an empty one: the archive's list as it is.
+      {L"[Accounts]\nmail=1\n", L"", L"[Accounts]\nmail=1\n"},
+      // An archive without an accounts part gets one; its line ends are kept.
+      {L"Opera Preferences version 2.0\n", L"[Accounts]\r\nnew=1\r\n",
+       L"Opera Preferences version 2.0\n[Accounts]\nnew=1\n"},
+      // Only the accounts part here counts, and the last line of the archive may lack its end.
+      {L"[Accounts]\r\na=1", L"[Other]\r\nx=1\r\n[Accounts]\r\nb=1\r\n",
+       L"[Accounts]\r\na=1\r\nb=1\r\n"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(MergedOperaAccountList(c.archived, c.here), c.merged) << c.here;
+  }
+}
+
 TEST(OperaAccounts, NamesComeFromTheAccountsPartOnly) {
   struct Case {
     const wchar_t* text;
