@@ -268,6 +268,17 @@ class PocoMailAdapter : public MailClientAdapter {
     }
   }
 
+  // The first folder setting that is set and does not lie below the user's folder; empty when
+  // every one does.
+  static std::wstring FolderOutsideUser(const PocoSettings& settings) {
+    for (const std::wstring* setting :
+         {&settings.attachments, &settings.mail, &settings.templates, &settings.signatures,
+          &settings.address, &settings.scripts}) {
+      if (!setting->empty() && !IsSafeRelativePath(*setting)) return *setting;
+    }
+    return {};
+  }
+
   // Extracts every member below an archive folder named by a setting into target\setting\.
   void RestoreSettingFolder(const std::wstring& stored, const std::wstring& setting,
                             const std::wstring& target, const wchar_t* what) {
@@ -287,7 +298,15 @@ class PocoMailAdapter : public MailClientAdapter {
     }
     const PocoSettings settings = SettingsFrom(*ini);
     const std::wstring folder = target + L"\\";
-    ExtractNames(context_, {stored + L"poco.ini"}, folder);
+    // A settings file that points the client at folders outside the user's folder never
+    // becomes the live one: the current file stays and the refusal is reported.
+    const std::wstring outside = FolderOutsideUser(settings);
+    if (outside.empty()) {
+      ExtractNames(context_, {stored + L"poco.ini"}, folder);
+    } else {
+      RefuseRestoreValue(context_, L"the settings file " + stored + L"poco.ini of " + name +
+                                       L", which names " + outside);
+    }
     if (RestoreTicked(kAccounts)) ExtractNames(context_, {stored + L"accounts.ini"}, folder);
     if (RestoreTicked(kMailFolders)) {
       RestoreSettingFolder(stored, settings.attachments, target, L"AttachPath");
