@@ -58,6 +58,10 @@ constexpr Line kMessages[] = {
      L"This part of the backup file was not restored, because it would put data outside the "
      L"E-mail Client's folders: %1"},
     {L"Message56", L"The registry data of this backup file could not be written completely: %1"},
+    {L"Message57",
+     L"The profile list of this machine was kept, because it names profiles made after the "
+     L"backup. These restored profiles are not in it and can be added with the E-mail Client's "
+     L"profile manager: %1"},
 };
 
 constexpr Line kForm1[] = {

@@ -11,11 +11,13 @@
 #include "base/file_search.h"
 #include "base/folders.h"
 #include "base/ini_file.h"
+#include "base/message_arguments.h"
 #include "base/wizard_job.h"
 #include "clients/adapter_steps.h"
 #include "clients/adapter_values.h"
 #include "clients/profile_list.h"
 #include "engine/archive_job.h"
+#include "engine/job_host.h"
 #include "engine/job_rules.h"
 #include "engine/run_log.h"
 #include "sqx/sqx_api.h"
@@ -150,7 +152,7 @@ class MozillaAdapter : public MailClientAdapter {
       context_.log.Line(L"Nothing restored: the application-data folder is not set");
       return;
     }
-    RestoreProfiles(ProfileBase(app_data), ClientFolder(app_data));
+    RestoreProfiles(ProfileBase(app_data), ClientFolder(app_data), true);
   }
 
   void RestoreToFolder() override {
@@ -158,7 +160,7 @@ class MozillaAdapter : public MailClientAdapter {
     const std::optional<std::wstring> chosen = OtherRestoreFolder(context_);
     if (!chosen) return;
     const std::wstring folder = *chosen;
-    RestoreProfiles(folder + L"\\Profiles\\", folder + L"\\");
+    RestoreProfiles(folder + L"\\Profiles\\", folder + L"\\", false);
   }
 
  private:
@@ -199,7 +201,8 @@ class MozillaAdapter : public MailClientAdapter {
   }
 
   // Restores the ticked profiles below a profile base and the profile list into its folder.
-  void RestoreProfiles(const std::wstring& base, const std::wstring& list_folder) {
+  void RestoreProfiles(const std::wstring& base, const std::wstring& list_folder,
+                       bool keep_newer_profiles) {
     const std::vector<std::wstring> relatives =
         SectionValues(ReadStagingIni(context_, L"infobak.ini"), L"Directory");
     const TickList& identities = context_.job.restore_identities();
@@ -217,7 +220,61 @@ class MozillaAdapter : public MailClientAdapter {
       for (const wchar_t* file : kProfileFiles) members.push_back(name + L"\\" + file);
       ExtractNames(context_, members, base + relative + L"\\");
     }
-    if (identities.Count() > 0) ExtractNames(context_, {L"Registry.dat"}, list_folder);
+    if (identities.Count() == 0) return;
+    if (keep_newer_profiles) {
+      RestoreProfileList(list_folder);
+    } else {
+      ExtractNames(context_, {L"Registry.dat"}, list_folder);
+    }
+  }
+
+  // The archive's profile list replaces the one here only when that names no profile the
+  // archive lacks; a list naming profiles made after the backup stays, and when it lacks
+  // restored ones the restore says which (the client's profile manager can add them).
+  void RestoreProfileList(const std::wstring& list_folder) {
+    const std::wstring live = list_folder + L"registry.dat";
+    const std::optional<std::string> here = ReadFileBytes(live);
+    if (!here) {
+      ExtractNames(context_, {L"Registry.dat"}, list_folder);
+      return;
+    }
+    const std::wstring staging = context_.staging_folder + L"\\";
+    ClearStagedFiles(context_, {L"Registry.dat"});
+    if (ExtractNames(context_, {L"Registry.dat"}, staging) != sqx::kStatusOk) return;
+    const std::optional<std::string> archived = ReadFileBytes(staging + L"Registry.dat");
+    if (!archived) return;
+    const auto folders_of = [](const std::string& list) {
+      std::vector<std::wstring> folders;
+      for (const std::string& bytes : ScanProfileList(list)) {
+        folders.push_back(WithoutTrailingBackslash(FromAnsi(bytes)));
+      }
+      return folders;
+    };
+    const std::vector<std::wstring> folders_here = folders_of(*here);
+    const std::vector<std::wstring> folders_archived = folders_of(*archived);
+    const auto lacks = [](const std::vector<std::wstring>& list, const std::wstring& folder) {
+      return std::none_of(list.begin(), list.end(),
+                          [&folder](const std::wstring& f) { return SameText(f, folder); });
+    };
+    std::wstring newer;
+    for (const std::wstring& folder : folders_here) {
+      if (lacks(folders_archived, folder)) newer += (newer.empty() ? L"" : L", ") + folder;
+    }
+    if (newer.empty()) {
+      if (!CopyFileW((staging + L"Registry.dat").c_str(), live.c_str(), FALSE)) {
+        context_.log.Line(L"Profile list not restored, it cannot be written: " + live);
+      }
+      return;
+    }
+    context_.log.Line(L"Profile list kept, it names profiles made after the backup: " + newer);
+    std::wstring unlisted;
+    for (const std::wstring& folder : folders_archived) {
+      if (lacks(folders_here, folder)) unlisted += (unlisted.empty() ? L"" : L", ") + folder;
+    }
+    if (unlisted.empty()) return;
+    context_.log.Line(L"Restored profiles that the kept list does not name: " + unlisted);
+    context_.archive.RecordRestoreProblem(
+        WithArguments(context_.host.Message(L"Message57"), {unlisted}));
   }
 
   // Extracts the folders of the profile's map, deepest first, each member once, keeping the
