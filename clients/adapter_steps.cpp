@@ -235,9 +235,14 @@ std::optional<std::wstring> OtherRestoreFolder(AdapterContext& context) {
   return std::nullopt;
 }
 
-void RefuseRestoreValue(AdapterContext& context, const std::wstring& what) {
-  context.log.Line(L"Refused: " + what);
-  context.archive.RecordRestoreProblem(WithArguments(context.host.Message(L"Message55"), {what}));
+void RefuseRestoreValue(AdapterContext& context, const std::wstring& line) {
+  context.log.Line(L"Refused: " + line);
+  context.archive.RecordRestoreProblem(WithArguments(context.host.Message(L"Message55"), {line}));
+}
+
+void ReportDamagedPart(AdapterContext& context, const std::wstring& line) {
+  context.log.Line(line);
+  context.archive.RecordRestoreProblem(WithArguments(context.host.Message(L"Message45"), {line}));
 }
 
 bool InsideClientFolders(const std::wstring& folder, const std::vector<std::wstring>& own_folders) {

@@ -96,10 +96,13 @@ std::vector<std::wstring> FoldersHoldingFiles(AdapterContext& context, const std
 // restore problem, when it is not an absolute local folder or cannot be created.
 std::optional<std::wstring> OtherRestoreFolder(AdapterContext& context);
 
-// A part of the archive that this restore leaves out because a value from the archive would
-// put data where it does not belong: logged ("Refused: <what>") and recorded, so that the
-// restore ends as not completed with a box naming the first one.
-void RefuseRestoreValue(AdapterContext& context, const std::wstring& what);
+// A part of the archive that this restore leaves out because a name or folder the archive
+// gives would put data where it does not belong: logged ("Refused: <line>") and recorded, so
+// that the restore ends as not completed with a box naming the first one.
+void RefuseRestoreValue(AdapterContext& context, const std::wstring& line);
+// A part of the archive that this restore leaves out because what it needs is missing or
+// damaged in the archive: logged and recorded like a damaged member.
+void ReportDamagedPart(AdapterContext& context, const std::wstring& line);
 
 // Whether a folder named by the archive lies at or below one of the client's own folders on
 // this machine (or the restore folder the user chose): the one rule for every folder that an

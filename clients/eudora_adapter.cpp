@@ -180,7 +180,8 @@ class EudoraAdapter : public MailClientAdapter {
   // Every ".fol" folder of the directory map, deepest numbers first, with its inner folders.
   void RestoreMailFolderTree(const std::wstring& base) {
     if (!ExtractToStaging(context_, {kMapFile})) {
-      context_.log.Line(L"Mail folders not restored: the directory map could not be extracted");
+      ReportDamagedPart(context_,
+                        L"Mail folders not restored: the directory map could not be extracted");
       return;
     }
     const IniText map = ReadStagingIni(context_, kMapFile);
@@ -189,7 +190,8 @@ class EudoraAdapter : public MailClientAdapter {
       const std::wstring folder = map.ReadString(L"Directory", L"Dir" + std::to_wstring(k), L"");
       if (folder.empty()) continue;
       if (!IsSafeRelativePath(folder)) {
-        context_.log.Line(L"Mail folder not restored, its path leaves the data folder: " + folder);
+        RefuseRestoreValue(context_,
+                           L"Mail folder not restored, its path leaves the data folder: " + folder);
         continue;
       }
       ExtractFolder(context_, folder, base, true);

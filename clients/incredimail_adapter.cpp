@@ -344,7 +344,8 @@ class IncrediMailAdapter : public MailClientAdapter {
       const std::wstring key =
           static_cast<size_t>(j) < keys.size() ? keys[static_cast<size_t>(j)] : L"";
       if (!IsPlainName(key)) {
-        context_.log.Line(L"Identity not restored, its identity key is not valid: " + name);
+        RefuseRestoreValue(context_,
+                           L"Identity not restored, its identity key is not valid: " + name);
         continue;
       }
       const size_t line = static_cast<size_t>(j);
@@ -377,7 +378,8 @@ class IncrediMailAdapter : public MailClientAdapter {
   void RestoreDump(const Variant& variant, const std::wstring& member,
                    const std::vector<RegistryBranch>& allowed) {
     if (!ExtractToStaging(context_, {member})) {
-      context_.log.Line(L"Registry dump not restored, it could not be extracted: " + member);
+      ReportDamagedPart(context_,
+                        L"Registry dump not restored, it could not be extracted: " + member);
       return;
     }
     const std::wstring path =

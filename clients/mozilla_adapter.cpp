@@ -212,7 +212,8 @@ class MozillaAdapter : public MailClientAdapter {
       const std::wstring relative =
           static_cast<size_t>(j) < relatives.size() ? relatives[static_cast<size_t>(j)] : L"";
       if (!IsPlainName(name) || !IsSafeRelativePath(relative)) {
-        context_.log.Line(L"Profile not restored, its names are not valid folder names: " + name);
+        RefuseRestoreValue(context_,
+                           L"Profile not restored, its names are not valid folder names: " + name);
         continue;
       }
       RestoreMailTree(name, relative, base);
@@ -286,8 +287,8 @@ class MozillaAdapter : public MailClientAdapter {
     const std::wstring staging = context_.staging_folder + L"\\" + name + L"\\";
     if (ExtractNames(context_, {map_member}, staging) != sqx::kStatusOk ||
         !FileExists(staging + L"directory.ini")) {
-      context_.log.Line(L"Mail folders not restored, the folder map is damaged or missing: " +
-                        name);
+      ReportDamagedPart(
+          context_, L"Mail folders not restored, the folder map is damaged or missing: " + name);
       return;
     }
     const std::vector<std::wstring> folders =
@@ -298,7 +299,8 @@ class MozillaAdapter : public MailClientAdapter {
       const std::wstring& folder = folders[k];
       // Only folders of this profile: a map may not write into other profiles or elsewhere.
       if (!IsSafeRelativePath(folder) || !InFolder(folder, relative)) {
-        context_.log.Line(L"Mail folder not restored, not a folder of the profile: " + folder);
+        RefuseRestoreValue(context_,
+                           L"Mail folder not restored, not a folder of the profile: " + folder);
         continue;
       }
       std::vector<std::wstring> members;

@@ -249,7 +249,8 @@ class OperaAdapter : public MailClientAdapter {
       if (!identities.IsTicked(j)) continue;
       const std::wstring name = identities.Text(j);
       if (!IsPlainName(name)) {
-        context_.log.Line(L"Account not restored, its name is not a folder name: " + name);
+        RefuseRestoreValue(context_,
+                           L"Account not restored, its name is not a folder name: " + name);
         continue;
       }
       const std::wstring account = mail + L"\\" + name + L"\\";
@@ -299,8 +300,8 @@ class OperaAdapter : public MailClientAdapter {
     if (!map) context_.log.Line(L"Directory map missing or damaged for account: " + name);
     for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder) {
       if (!IsSafeRelativePath(*folder)) {
-        context_.log.Line(L"Mail folder not restored, not a folder below the mail folder: " +
-                          *folder);
+        RefuseRestoreValue(
+            context_, L"Mail folder not restored, not a folder below the mail folder: " + *folder);
         continue;
       }
       ExtractMembers(MailboxMembers(names, *folder), mail + L"\\" + *folder + L"\\");
@@ -339,13 +340,15 @@ class OperaAdapter : public MailClientAdapter {
     const std::optional<IniText> note =
         ExtractStagedIni(context_, name + L"\\signatures.ini", name);
     if (!note) {
-      context_.log.Line(L"Signature not restored, its note is missing or damaged: " + name);
+      ReportDamagedPart(context_,
+                        L"Signature not restored, its note is missing or damaged: " + name);
       return;
     }
     const std::wstring folder = note->ReadString(L"Directory", L"Dir", L"");
     const std::wstring file = note->ReadString(L"Files", L"File", L"");
     if (!IsPlainName(file)) {
-      context_.log.Line(L"Signature not restored, its name is not usable: " + folder + file);
+      RefuseRestoreValue(context_,
+                         L"Signature not restored, its name is not usable: " + folder + file);
       return;
     }
     if (InsideClientFolders(folder, own_folders)) {

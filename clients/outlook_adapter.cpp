@@ -290,7 +290,8 @@ class OutlookAdapter : public MailClientAdapter {
     std::vector<std::pair<std::wstring, std::wstring>> targets;
     for (const auto& [key, folder] : OthersFolders()) {
       if (!IsAbsoluteLocalPath(folder)) {
-        RefuseRestoreValue(context_, L"personal folders into " + folder);
+        RefuseRestoreValue(context_,
+                           L"Personal folders not restored, the folder is not valid: " + folder);
         continue;
       }
       const std::wstring target = move.Apply(folder);
@@ -299,7 +300,8 @@ class OutlookAdapter : public MailClientAdapter {
         continue;
       }
       if (local.empty()) {
-        RefuseRestoreValue(context_, L"personal folders into " + target);
+        RefuseRestoreValue(context_,
+                           L"Personal folders not restored, no Outlook folder here: " + target);
         continue;
       }
       const std::wstring own = local + kOutlookFolder + L"\\" + key + L"\\";
@@ -370,7 +372,7 @@ class OutlookAdapter : public MailClientAdapter {
     ClearStagedFiles(context_, {L"others.ini"});
     BeginRestore(context_, {});
     if (ExtractNames(context_, {L"others.ini"}, staging_) == sqx::kStatusOk) return true;
-    context_.log.Line(L"Personal folders not restored, their folder list is damaged.");
+    ReportDamagedPart(context_, L"Personal folders not restored, their folder list is damaged.");
     return false;
   }
 
@@ -380,7 +382,8 @@ class OutlookAdapter : public MailClientAdapter {
     const IniText others = ReadStagingIni(context_, L"others.ini");
     for (const std::wstring& key : others.KeyNames(L"Directory")) {
       if (!IsPlainName(key)) {
-        context_.log.Line(L"Personal folders not restored, the name is not valid: " + key);
+        RefuseRestoreValue(context_,
+                           L"Personal folders not restored, the name is not valid: " + key);
         continue;
       }
       folders.emplace_back(key, others.ReadString(L"Directory", key, L""));
@@ -428,7 +431,8 @@ class OutlookAdapter : public MailClientAdapter {
       std::swap(found_in, other);
     }
     if (!name || !IsPlainName(*name)) {
-      context_.log.Line(L"Mail profile not restored, its registry dump names no profile.");
+      ReportDamagedPart(context_,
+                        L"Mail profile not restored, its registry dump names no profile.");
       return false;
     }
     const Profile nt{kNtProfiles, *name};

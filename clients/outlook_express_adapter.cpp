@@ -155,7 +155,8 @@ class OutlookExpressAdapter : public MailClientAdapter {
       const std::wstring name = identities.Text(j);
       const std::wstring key = keys[static_cast<size_t>(j)];
       if (!IsPlainName(key)) {
-        context_.log.Line(L"Identity not restored, its identity key is not valid: " + name);
+        RefuseRestoreValue(context_,
+                           L"Identity not restored, its identity key is not valid: " + name);
         continue;
       }
       const std::wstring root =
@@ -168,11 +169,13 @@ class OutlookExpressAdapter : public MailClientAdapter {
       // The identity's keys are deleted only when its dumps came out of the archive intact:
       // a damaged member would otherwise leave the identity half restored.
       if (ExtractDumps(name, {kIdentityDumps.begin(), kIdentityDumps.end()}) != sqx::kStatusOk) {
-        context_.log.Line(L"Identity not restored, its registry dumps are damaged: " + name);
+        ReportDamagedPart(context_,
+                          L"Identity not restored, its registry dumps are damaged: " + name);
         continue;
       }
       if (!FileExists(staging + L"identity.reg")) {
-        context_.log.Line(L"Identity not restored, its registry dump is missing: " + name);
+        ReportDamagedPart(context_,
+                          L"Identity not restored, its registry dump is missing: " + name);
         continue;
       }
       const std::wstring stored_name =
@@ -239,7 +242,8 @@ class OutlookExpressAdapter : public MailClientAdapter {
       const std::wstring key = keys[static_cast<size_t>(j)];
       // Both become folder names below the chosen folder.
       if (!IsPlainName(key) || !StaysInside(name)) {
-        context_.log.Line(L"Identity not restored, its names are not valid folder names: " + name);
+        RefuseRestoreValue(context_,
+                           L"Identity not restored, its names are not valid folder names: " + name);
         continue;
       }
       const std::wstring dumps = folder + name + L"\\";

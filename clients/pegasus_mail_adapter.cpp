@@ -164,7 +164,8 @@ class PegasusMailAdapter : public MailClientAdapter {
     const std::wstring staging = context_.staging_folder + L"\\";
     ClearStagedFiles(context_, {kUserDump, kUserList});
     if (ExtractNames(context_, {kUserDump, kUserList}, staging) != sqx::kStatusOk) {
-      context_.log.Line(L"User list and user mode not restored: their members are damaged");
+      ReportDamagedPart(context_,
+                        L"User list and user mode not restored: their members are damaged");
     } else {
       MergeUserList(staging + kUserList, base, restored);
       // The dump may write the user-mode key and nothing else.
@@ -212,7 +213,8 @@ class PegasusMailAdapter : public MailClientAdapter {
       if (IsPlainName(name)) {
         users.push_back(name);
       } else {
-        context_.log.Line(L"User not restored, its name is not a valid folder name: " + name);
+        RefuseRestoreValue(context_,
+                           L"User not restored, its name is not a valid folder name: " + name);
       }
     }
     return users;

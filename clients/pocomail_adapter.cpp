@@ -263,7 +263,7 @@ class PocoMailAdapter : public MailClientAdapter {
       } else if (IsPlainName(name)) {
         RestoreIdentity(name, L"users\\" + name + L"\\", users + L"\\" + name, false);
       } else {
-        context_.log.Line(L"User not restored, its name is not a folder name: " + name);
+        RefuseRestoreValue(context_, L"User not restored, its name is not a folder name: " + name);
       }
     }
   }
@@ -293,7 +293,8 @@ class PocoMailAdapter : public MailClientAdapter {
                        const std::wstring& target, bool default_user) {
     const std::optional<IniText> ini = ExtractStagedIni(context_, stored + L"poco.ini");
     if (!ini) {
-      context_.log.Line(L"User not restored, its settings file is missing or damaged: " + name);
+      ReportDamagedPart(context_,
+                        L"User not restored, its settings file is missing or damaged: " + name);
       return;
     }
     const PocoSettings settings = SettingsFrom(*ini);
@@ -304,8 +305,10 @@ class PocoMailAdapter : public MailClientAdapter {
     if (outside.empty()) {
       ExtractNames(context_, {stored + L"poco.ini"}, folder);
     } else {
-      RefuseRestoreValue(context_, L"the settings file " + stored + L"poco.ini of " + name +
-                                       L", which names " + outside);
+      RefuseRestoreValue(context_,
+                         L"Settings file not restored, it names a folder outside the "
+                         L"user's folder: " +
+                             stored + L"poco.ini, " + outside);
     }
     if (RestoreTicked(kAccounts)) ExtractNames(context_, {stored + L"accounts.ini"}, folder);
     if (RestoreTicked(kMailFolders)) {
@@ -331,14 +334,16 @@ class PocoMailAdapter : public MailClientAdapter {
   void RestoreMailSubFolders(const std::wstring& mail) {
     const std::optional<IniText> map = ExtractStagedIni(context_, L"directory.ini");
     if (!map) {
-      context_.log.Line(L"Mail sub-folders not restored, the directory map is missing or damaged");
+      ReportDamagedPart(context_,
+                        L"Mail sub-folders not restored, the directory map is missing or damaged");
       return;
     }
     const std::vector<std::wstring> folders = SectionValues(*map, L"Directory");
     for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder) {
       if (!IsSafeRelativePath(*folder)) {
-        context_.log.Line(L"Mail sub-folder not restored, not a folder below the mail folder: " +
-                          *folder);
+        RefuseRestoreValue(
+            context_,
+            L"Mail sub-folder not restored, not a folder below the mail folder: " + *folder);
         continue;
       }
       ExtractFolder(context_, *folder, mail, true);

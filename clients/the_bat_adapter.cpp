@@ -144,7 +144,7 @@ class TheBatAdapter : public MailClientAdapter {
       const std::wstring dir =
           static_cast<size_t>(j) < directories.size() ? directories[static_cast<size_t>(j)] : L"";
       if (!IsPlainName(name)) {
-        context_.log.Line(L"User not restored, its name is not valid: " + name);
+        RefuseRestoreValue(context_, L"User not restored, its name is not valid: " + name);
         continue;
       }
       // A user this machine knows comes back into the folder the client uses for it now; a new
@@ -166,7 +166,8 @@ class TheBatAdapter : public MailClientAdapter {
                           L" named by the backup");
       }
       if (!RestoreUser(name, folder)) {
-        context_.log.Line(L"User not registered, its files did not come back intact: " + name);
+        ReportDamagedPart(context_,
+                          L"User not registered, its files did not come back intact: " + name);
         continue;
       }
       if (!current) RegisterUser(name, L"");
@@ -191,7 +192,8 @@ class TheBatAdapter : public MailClientAdapter {
       if (!identities.IsTicked(j)) continue;
       const std::wstring name = identities.Text(j);
       if (!IsPlainName(name)) {
-        context_.log.Line(L"User not restored, its name is not a valid folder name: " + name);
+        RefuseRestoreValue(context_,
+                           L"User not restored, its name is not a valid folder name: " + name);
         continue;
       }
       RestoreUser(name, folder + name + L"\\");
@@ -261,8 +263,8 @@ class TheBatAdapter : public MailClientAdapter {
         const std::wstring relative =
             map.ReadString(L"Directory", L"Dir" + std::to_wstring(k), L"");
         if (!relative.empty() && !IsSafeRelativePath(relative)) {
-          context_.log.Line(L"Mail folder not restored, its path leaves the user folder: " +
-                            relative);
+          RefuseRestoreValue(
+              context_, L"Mail folder not restored, its path leaves the user folder: " + relative);
           intact = false;
           continue;
         }
