@@ -13,8 +13,7 @@
 #include "auto/archive_rotation.h"
 #include "auto/stowclock_control.h"
 #include "tests/e2e/archive_access.h"
-#include "tests/e2e/outlook_express_machine.h"
-#include "tests/e2e/wizard_session.h"
+#include "tests/e2e/client_round_trip.h"
 
 namespace mailstow::e2e {
 namespace {
@@ -394,7 +393,7 @@ HWND WizardWindowOf(DWORD process_id) {
 
 TEST_F(AutoBackupTest, FailedPackSecondRunAndClosedWindowDeleteNothing) {
   SnapshotSpec scope;
-  ASSERT_TRUE(InstallOutlookExpressWorld(&scope));
+  ASSERT_TRUE(InstallClientWorld(L"OutlookExpress", 5, 0.01, &scope));
   StoreAutoSettings(1, 0, {L"Outlook Express", L"Favorites"});
   PlaceOldArchive(L"OExpressBackup 1-1-2020.ebk", 5);
   PlaceOldArchive(L"FavoritesBackup 1-1-2020.ebk", 5);
