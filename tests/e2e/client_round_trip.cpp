@@ -215,6 +215,10 @@ void ClientRoundTrip::Restore(const std::wstring& archive, const std::vector<std
   RestoreDirectly();
 }
 
+std::string ClientRoundTrip::ChangesSince(const Snapshot& before) const {
+  return Joined(Differences(before, TakeSnapshot(scope_)));
+}
+
 std::wstring ClientRoundTrip::Log() const {
   return ReadSystemTextFile(folder_ + L"Log.txt").value_or(L"");
 }

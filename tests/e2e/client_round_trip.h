@@ -123,6 +123,9 @@ class ClientRoundTrip : public ::testing::Test {
   // OpenForRestore followed by RestoreDirectly.
   void Restore(const std::wstring& archive, const std::vector<std::wstring>& offered,
                const RestoreChoice& choice = {});
+  // What changed in the world's scope since the snapshot, a difference a line; empty when
+  // nothing did.
+  std::string ChangesSince(const Snapshot& before) const;
   // The current program log.
   std::wstring Log() const;
   // Whether the log holds each of the lines (each ended by a line break when `whole`).

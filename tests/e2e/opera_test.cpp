@@ -65,7 +65,7 @@ TEST_F(OperaTest, EveryAccountRoundTripsAndAnotherFolderGetsTheLayout) {
 
   WipeMail();
   Restore(archive, accounts);
-  EXPECT_EQ(Joined(Differences(before, TakeSnapshot(scope_))), "");
+  EXPECT_EQ(ChangesSince(before), "");
 
   // Another folder: each account's files and its signature in a folder of its name, the
   // sub-folders at their paths below the mail folder, the shared files at the top.

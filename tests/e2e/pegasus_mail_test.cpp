@@ -145,7 +145,7 @@ TEST_F(PegasusMailTest, SingleUserRoundTripAndAnotherFolder) {
   RemoveTree(user_folder);
   ASSERT_TRUE(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kUserModeKey));
   Restore(archive, {L"Default User"});
-  EXPECT_EQ(Joined(Differences(before, TakeSnapshot(scope_))), "");
+  EXPECT_EQ(ChangesSince(before), "");
   EXPECT_FALSE(FileExists(base + L"\\Pmail.usr"));
 
   OpenForRestore(archive, {L"Default User"});

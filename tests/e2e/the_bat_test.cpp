@@ -114,7 +114,7 @@ TEST_F(TheBatTest, BackupWipeDirectRestoreLosesNothingAndAnotherFolderGetsTheLay
   RegDeleteTreeW(HKEY_CURRENT_USER, kDepotKey);
   for (const std::wstring& folder : scope_.folders) RemoveTree(folder);
   Restore(archive, UserNames());
-  EXPECT_EQ(Joined(Differences(before, TakeSnapshot(scope_))), "");
+  EXPECT_EQ(ChangesSince(before), "");
 
   OpenForRestore(archive, UserNames());
   RestoreInto(L"C:\\Restore\\");
