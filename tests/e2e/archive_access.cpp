@@ -107,4 +107,15 @@ bool PackMembers(const std::wstring& archive, const std::vector<PackedMember>& m
   return packed;
 }
 
+::testing::AssertionResult DamageMember(const std::wstring& archive, const std::string& member) {
+  std::string bytes = FileBytes(archive);
+  const size_t at = bytes.find(member);
+  if (at == std::string::npos || bytes.find(member, at + 1) != std::string::npos) {
+    return ::testing::AssertionFailure() << "the member is not stored once as it is";
+  }
+  bytes[at + member.size() / 2] ^= 0x20;
+  if (!WriteBytes(archive, bytes)) return ::testing::AssertionFailure() << "cannot write";
+  return ::testing::AssertionSuccess();
+}
+
 }  // namespace mailstow::e2e

@@ -2,6 +2,8 @@
 // one member's bytes, and archives packed from chosen files under chosen names.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -28,5 +30,9 @@ struct PackedMember {
 // Writes a new archive holding exactly these members, stored without compression so that a
 // test can find and damage a member's bytes. False when the archiver fails.
 bool PackMembers(const std::wstring& archive, const std::vector<PackedMember>& members);
+
+// Flips one byte in the middle of a member's bytes, which the archive (packed by PackMembers)
+// must hold exactly once as they are.
+::testing::AssertionResult DamageMember(const std::wstring& archive, const std::string& member);
 
 }  // namespace mailstow::e2e

@@ -14,9 +14,7 @@
 #include "auto/archive_rotation.h"
 #include "auto/stowclock_control.h"
 #include "tests/e2e/archive_access.h"
-#include "tests/e2e/outlook_express_machine.h"
-#include "tests/e2e/wizard_session.h"
-#include "tools/machine_world.h"
+#include "tests/e2e/client_round_trip.h"
 
 namespace mailstow::e2e {
 namespace {
@@ -67,17 +65,10 @@ std::wstring Today() {
   return AutoArchiveDateText(now.wDay, now.wMonth, now.wYear);
 }
 
-void WriteFileBytes(const std::wstring& path, const std::string& content) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  DWORD written = 0;
-  WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-  CloseHandle(file);
-}
-
 // An older archive of that name, written `days_ago` days before now.
 void PlaceOldArchive(const std::wstring& name, int days_ago) {
   const std::wstring path = kBackups + name;
-  WriteFileBytes(path, "old archive " + std::string(name.begin(), name.end()));
+  WriteBytes(path, "old archive " + std::string(name.begin(), name.end()));
   FILETIME now;
   GetSystemTimeAsFileTime(&now);
   ULARGE_INTEGER time{{now.dwLowDateTime, now.dwHighDateTime}};
@@ -120,7 +111,7 @@ class AutoBackupTest : public ::testing::Test {
     ASSERT_FALSE(favorites.empty());
     RemoveTree(favorites);
     CreateDirectoryW(favorites.c_str(), nullptr);
-    WriteFileBytes(favorites + L"\\Home.url", "[InternetShortcut]\r\nURL=http://home.example/\r\n");
+    WriteBytes(favorites + L"\\Home.url", "[InternetShortcut]\r\nURL=http://home.example/\r\n");
   }
   void TearDown() override { EndProcessesNamed(L"Stowclock.exe"); }
 
@@ -384,7 +375,7 @@ TEST_F(AutoBackupTest, RotationDeletesOnlyThisUsersScheduledArchives) {
 // started and closed meanwhile leaves alone.
 TEST_F(AutoBackupTest, AccountNamePrefixRegistryOnlyBackupAndAStagingFolderOfItsOwn) {
   SnapshotSpec scope;
-  ASSERT_TRUE(InstallOutlookExpressWorld(&scope));
+  ASSERT_TRUE(InstallClientWorld(L"OutlookExpress", 5, 0.01, &scope));
   RegistryKey explorer;
   ASSERT_TRUE(explorer.Open(HKEY_CURRENT_USER, kExplorer, true));
   explorer.DeleteValue(L"Logon User Name");
@@ -399,7 +390,7 @@ TEST_F(AutoBackupTest, AccountNamePrefixRegistryOnlyBackupAndAStagingFolderOfIts
     selection.WriteBool(file_item, false);
   }
   CreateDirectoryW((folder_ + L"Temp").c_str(), nullptr);
-  WriteFileBytes(folder_ + L"Temp\\infobak.ini", "the wizard's manifest");
+  WriteBytes(folder_ + L"Temp\\infobak.ini", "the wizard's manifest");
   ASSERT_EQ(RunAuto(), 0u);
   const std::wstring archive =
       kBackups + (std::wstring(account) + L" OExpressBackup " + Today() + L".ebk");
@@ -416,7 +407,7 @@ TEST_F(AutoBackupTest, AccountNamePrefixRegistryOnlyBackupAndAStagingFolderOfIts
   EXPECT_EQ(FileBytes(folder_ + L"Temp\\infobak.ini"), "the wizard's manifest");
   EXPECT_TRUE(ListFolder(folder_ + L"AutoTemp").empty());
   // A wizard started and closed meanwhile empties only its own staging folder.
-  WriteFileBytes(folder_ + L"AutoTemp\\infobak.ini", "the run's manifest");
+  WriteBytes(folder_ + L"AutoTemp\\infobak.ini", "the run's manifest");
   WizardSession wizard;
   ASSERT_TRUE(wizard.Start(folder_));
   wizard.Close();
@@ -499,7 +490,7 @@ HWND WizardWindowOf(DWORD process_id) {
 // and deletes nothing, a balloon tells at once, and the next wizard start tells once.
 TEST_F(AutoBackupTest, FailedRunAsksNothingDeletesNothingAndIsToldAtTheNextStart) {
   SnapshotSpec scope;
-  ASSERT_TRUE(InstallOutlookExpressWorld(&scope));
+  ASSERT_TRUE(InstallClientWorld(L"OutlookExpress", 5, 0.01, &scope));
   StoreAutoSettings(1, 0, {L"Outlook Express", L"Favorites"});
   PlaceOldArchive(L"Tess OExpressBackup 1-1-2020.ebk", 5);
   PlaceOldArchive(L"Tess FavoritesBackup 1-1-2020.ebk", 5);
@@ -564,13 +555,8 @@ TEST_F(AutoBackupTest, FailedRunAsksNothingDeletesNothingAndIsToldAtTheNextStart
 // Outlook open: the run waits without a dialog; the window shown from the tray and closed ends
 // the run, which then skips the rest, deletes nothing and leaves no failure note.
 TEST_F(AutoBackupTest, OpenOutlookIsWaitedForWithoutADialogAndClosingTheWindowEndsTheRun) {
-  WorldRequest request;
-  request.seed = 8;
-  request.scale = 0.01;
-  request.clients = {L"Outlook"};
   SnapshotSpec scope;
-  std::wstring error;
-  ASSERT_TRUE(InstallMachineWorld(request, &scope, &error)) << ToAnsi(error);
+  ASSERT_TRUE(InstallClientWorld(L"Outlook", 8, 0.01, &scope));
   StoreAutoSettings(1, 0, {L"Microsoft Outlook", L"Favorites"});
   PlaceOldArchive(L"Tess FavoritesBackup 1-1-2020.ebk", 5);
   RecordScheduled({kBackups + std::wstring(L"Tess FavoritesBackup 1-1-2020.ebk")});

@@ -13,8 +13,7 @@
 #include "auto/stowclock_control.h"
 #include "guard/process_list.h"
 #include "tests/e2e/archive_access.h"
-#include "tests/e2e/outlook_express_machine.h"
-#include "tests/e2e/wizard_session.h"
+#include "tests/e2e/client_round_trip.h"
 
 namespace mailstow::e2e {
 namespace {
@@ -34,7 +33,7 @@ TEST(AutoScheduleRunTest, StowclockStartsAnUnattendedRunThatBacksUpEverySelected
   EndProcessesNamed(L"Stowclock.exe");
   RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Corvane");
   SnapshotSpec scope;
-  ASSERT_TRUE(InstallOutlookExpressWorld(&scope));
+  ASSERT_TRUE(InstallClientWorld(L"OutlookExpress", 5, 0.01, &scope));
   const std::wstring favorites = ReadRegistryString(
       HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
       L"Favorites");

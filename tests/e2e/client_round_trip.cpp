@@ -7,8 +7,6 @@
 #include "base/ini_file.h"
 #include "tools/machine_world.h"
 #include "tools/utf_text.h"
-#include "tools/world_installer.h"
-#include "tools/world_removal.h"
 #include "tools/world_snapshot.h"
 
 namespace mailstow::e2e {
@@ -19,34 +17,41 @@ namespace mailstow::e2e {
   request.seed = seed;
   request.scale = scale;
   request.clients = {client};
-  std::vector<ClientWorld> worlds;
   std::wstring error;
-  InstallSummary summary;
-  if (!DescribeMachineWorld(request, &worlds, &error) || !RemoveScope(ScopeOf(worlds), &error) ||
-      !InstallWorld(worlds, &summary, &error)) {
+  if (!InstallMachineWorld(request, scope, &error)) {
     return ::testing::AssertionFailure() << ToUtf8(error);
   }
-  *scope = ScopeOf(worlds);
   return ::testing::AssertionSuccess();
 }
 
-std::map<std::wstring, std::string> TreeOf(const std::wstring& folder) {
-  std::map<std::wstring, std::string> tree;
-  const Snapshot snapshot = TakeSnapshot({{}, {folder}});
-  for (const FileShot& file : snapshot.files) {
-    if (file.path.size() > folder.size() + 1) tree[file.path.substr(folder.size() + 1)] = file.hash;
+namespace {
+
+Tree Below(const std::wstring& folder, bool with_folders) {
+  Tree tree;
+  for (const FileShot& file : TakeSnapshot({{}, {folder}}).files) {
+    if (file.path.size() <= folder.size() + 1 || (file.folder && !with_folders)) continue;
+    tree[file.path.substr(folder.size() + 1)] = file.folder ? "" : file.hash;
   }
   return tree;
 }
 
-std::string Joined(const std::vector<std::wstring>& lines) {
-  std::string text;
-  for (const std::wstring& line : lines) text += ToUtf8(line) + "\n";
-  return text;
+}  // namespace
+
+Tree TreeOf(const std::wstring& folder) { return Below(folder, true); }
+
+Tree FilesBelow(const std::wstring& folder) { return Below(folder, false); }
+
+Tree TreeAround(const std::wstring& folder) {
+  const std::wstring parent = folder.substr(0, folder.find_last_of(L'\\'));
+  const std::wstring own = folder.substr(parent.size() + 1);
+  Tree tree = TreeOf(parent);
+  std::erase_if(tree, [&own](const auto& entry) {
+    return entry.first == own || entry.first.starts_with(own + L"\\");
+  });
+  return tree;
 }
 
-std::string TreeDifferences(const std::map<std::wstring, std::string>& expected,
-                            const std::map<std::wstring, std::string>& actual) {
+std::string TreeDifferences(const Tree& expected, const Tree& actual) {
   std::vector<std::wstring> differing;
   for (const auto& [path, hash] : expected) {
     const auto found = actual.find(path);
@@ -58,85 +63,136 @@ std::string TreeDifferences(const std::map<std::wstring, std::string>& expected,
   return Joined(differing);
 }
 
-std::map<std::wstring, std::string> TreeAround(const std::wstring& folder) {
-  const std::wstring parent = folder.substr(0, folder.find_last_of(L'\\'));
-  const std::wstring own = folder.substr(parent.size() + 1);
-  auto tree = TreeOf(parent);
-  std::erase_if(tree, [&own](const auto& entry) {
-    return entry.first == own || entry.first.starts_with(own + L"\\");
-  });
-  return tree;
+std::set<std::wstring> Listed(const std::wstring& folder) {
+  const std::vector<std::wstring> names = ListFolder(folder);
+  return {names.begin(), names.end()};
+}
+
+bool Holds(const std::vector<std::wstring>& names, const std::wstring& name) {
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+std::string Joined(const std::vector<std::wstring>& lines) {
+  std::string text;
+  for (const std::wstring& line : lines) text += ToUtf8(line) + "\n";
+  return text;
+}
+
+std::vector<std::wstring> SectionValues(const IniText& ini, const wchar_t* section) {
+  std::vector<std::wstring> values;
+  for (const std::wstring& key : ini.KeyNames(section)) {
+    values.push_back(ini.ReadString(section, key, L""));
+  }
+  return values;
+}
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+bool ValueExists(HKEY root, const std::wstring& key, const wchar_t* name) {
+  HKEY opened = nullptr;
+  const REGSAM view = root == HKEY_LOCAL_MACHINE ? KEY_WOW64_32KEY : 0;
+  if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &opened) != ERROR_SUCCESS) return false;
+  const bool found =
+      RegQueryValueExW(opened, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+  RegCloseKey(opened);
+  return found;
 }
 
 void ClientRoundTrip::SetUp() {
   RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Corvane");
-  folder_ = PrepareProgramFolder(program_name_, {L"Mailstow.exe", L"English.lng", L"Sqx.dll"});
+  folder_ =
+      PrepareProgramFolder(client_.program_name, {L"Mailstow.exe", L"English.lng", L"Sqx.dll"});
   RemoveTree(L"C:\\Backups");
   RemoveTree(L"C:\\Restore");
+  if (client_.world != nullptr && client_.seed != 0) {
+    ASSERT_TRUE(InstallWorld(client_.seed, client_.scale));
+  }
+}
+
+::testing::AssertionResult ClientRoundTrip::InstallWorld(uint64_t seed, double scale) {
+  return InstallClientWorld(client_.world, seed, scale, &scope_);
 }
 
 void ClientRoundTrip::StartAt(const wchar_t* action) {
-  wizard_.Close();
-  ASSERT_TRUE(wizard_.Start(folder_));
-  wizard_.Next();
-  wizard_.Press(action);
-  wizard_.Next();
-  ASSERT_TRUE(wizard_.Checked(radio_button_));  // the default mail client, preselected
-  wizard_.Next();
+  ASSERT_TRUE(wizard_.StartAt(folder_, action, client_.radio_button, client_.choose));
 }
 
 namespace {
 
-// Unticks every entry of a list that is not named, unless none are named; returns the texts.
-std::vector<std::wstring> KeepOnly(HWND list, const std::vector<std::wstring>& names) {
-  std::vector<std::wstring> texts;
+// The lists of a lists page before any tick changes.
+ListsShown ListsOf(HWND identities, HWND items) {
+  ListsShown shown{ListTexts(identities), ListTexts(items), {}, IsWindowEnabled(items) != FALSE};
+  for (int i = 0; i < ListCount(items); ++i) shown.items_ticked.push_back(ListTicked(items, i));
+  return shown;
+}
+
+// Unticks every entry of a list that is not named, unless none are named.
+void KeepOnly(HWND list, const std::vector<std::wstring>& names) {
+  if (names.empty()) return;
   for (int i = 0; i < ListCount(list); ++i) {
-    texts.push_back(ListText(list, i));
-    if (!names.empty() && std::find(names.begin(), names.end(), texts.back()) == names.end()) {
+    if (std::find(names.begin(), names.end(), ListText(list, i)) == names.end()) {
       ListToggle(list, i);
     }
   }
-  return texts;
 }
 
 }  // namespace
 
-void ClientRoundTrip::Backup(const std::wstring& archive, const std::vector<std::wstring>& only,
-                             const std::vector<std::wstring>& only_items) {
+void ClientRoundTrip::Backup(const std::wstring& archive, const BackupChoice& choice) {
   StartAt(L"RadioButton1");
   ASSERT_EQ(wizard_.ActivePage(), 4);
-  listed_ = KeepOnly(wizard_.Control(L"CheckListBox1"), only);
-  KeepOnly(wizard_.Control(L"CheckListBox2"), only_items);
-  wizard_.Screenshot(std::wstring(program_name_) + L"_backup_lists");
-  wizard_.Next();
-  ASSERT_EQ(wizard_.ActivePage(), 5);
-  wizard_.FillArchivePage(archive, L"", false);
-  wizard_.Next();
-  ASSERT_EQ(wizard_.ActivePage(), 6);
-  wizard_.Next();
-  ASSERT_TRUE(wizard_.WaitForPage(8));
+  HWND identities = wizard_.Control(L"CheckListBox1");
+  HWND items = wizard_.Control(L"CheckListBox2");
+  shown_ = ListsOf(identities, items);
+  KeepOnly(identities, choice.identities);
+  for (int position : choice.unticked) {
+    ASSERT_LT(position, ListCount(identities));
+    ListToggle(identities, position);
+  }
+  KeepOnly(items, choice.items);
+  wizard_.Screenshot(std::wstring(client_.program_name) + L"_backup_lists");
+  ASSERT_TRUE(wizard_.RunBackup(archive, choice.password, choice.split));
   EXPECT_EQ(wizard_.Text(L"Label14"), L"Backup completed!");
 }
 
 void ClientRoundTrip::OpenForRestore(const std::wstring& archive,
-                                     const std::vector<std::wstring>& offered) {
+                                     const std::vector<std::wstring>& offered,
+                                     const RestoreChoice& choice) {
   StartAt(L"RadioButton2");
   ASSERT_EQ(wizard_.ActivePage(), 9);
   wizard_.Type(L"Edit4", archive);
   wizard_.Next();
+  if (!choice.password.empty()) {
+    ASSERT_TRUE(wizard_.EnterPassword(choice.password));
+    wizard_.WaitForPage(10, 10s);
+  }
   ASSERT_EQ(wizard_.ActivePage(), 10);
-  HWND list = wizard_.Control(L"CheckListBox3");
-  std::vector<std::wstring> listed;
-  for (int i = 0; i < ListCount(list); ++i) listed.push_back(ListText(list, i));
-  EXPECT_EQ(Joined(listed), Joined(offered));
-  wizard_.Screenshot(std::wstring(program_name_) + L"_restore_lists");
+  HWND identities = wizard_.Control(L"CheckListBox3");
+  shown_ = ListsOf(identities, wizard_.Control(L"CheckListBox4"));
+  EXPECT_EQ(Joined(shown_.identities), Joined(offered));
+  for (int position : choice.unticked) {
+    ASSERT_LT(position, ListCount(identities));
+    ListToggle(identities, position);
+  }
+  wizard_.Screenshot(std::wstring(client_.program_name) + L"_restore_lists");
   wizard_.Next();
   ASSERT_EQ(wizard_.ActivePage(), 11);
 }
 
-void ClientRoundTrip::RestoreDirectly() {
+void ClientRoundTrip::ConfirmDirectRestore() {
+  EXPECT_TRUE(wizard_.Checked(L"RadioButton11"));  // the direct restore, preselected
   wizard_.Next();
   EXPECT_TRUE(wizard_.Answer(L"Are you sure?", L"Yes"));
+  ASSERT_EQ(wizard_.ActivePage(), 12);
+}
+
+void ClientRoundTrip::RestoreDirectly() {
+  ConfirmDirectRestore();
   ASSERT_TRUE(wizard_.RunFrom(12, 14));
 }
 
@@ -148,11 +204,36 @@ void ClientRoundTrip::RestoreInto(const std::wstring& folder) {
   if (!exists) {
     EXPECT_TRUE(wizard_.Answer(L"Create directory?", L"Yes"));
   }
+  // The folder is taken with a trailing separator.
+  EXPECT_EQ(wizard_.Text(L"Edit5"), folder.ends_with(L"\\") ? folder : folder + L"\\");
   ASSERT_TRUE(wizard_.RunFrom(12, 14));
+}
+
+void ClientRoundTrip::Restore(const std::wstring& archive, const std::vector<std::wstring>& offered,
+                              const RestoreChoice& choice) {
+  ASSERT_NO_FATAL_FAILURE(OpenForRestore(archive, offered, choice));
+  RestoreDirectly();
+}
+
+std::string ClientRoundTrip::ChangesSince(const Snapshot& before) const {
+  return Joined(Differences(before, TakeSnapshot(scope_)));
 }
 
 std::wstring ClientRoundTrip::Log() const {
   return ReadSystemTextFile(folder_ + L"Log.txt").value_or(L"");
+}
+
+::testing::AssertionResult ClientRoundTrip::LogHolds(const std::vector<std::wstring>& lines,
+                                                     bool whole) const {
+  const std::wstring log = Log();
+  std::vector<std::wstring> missing;
+  for (const std::wstring& line : lines) {
+    if (log.find(whole ? line + L"\r\n" : line) == std::wstring::npos) missing.push_back(line);
+  }
+  if (missing.empty()) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "the log lacks:\n"
+                                       << Joined(missing) << "the log:\n"
+                                       << ToUtf8(log);
 }
 
 }  // namespace mailstow::e2e

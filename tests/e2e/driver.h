@@ -26,6 +26,8 @@ void CopyInto(const std::wstring& source_file, const std::wstring& folder, const
 bool FileExists(const std::wstring& path);
 // A file's bytes; "<missing>" when it cannot be opened.
 std::string FileBytes(const std::wstring& path);
+// Writes the bytes as the whole file, replacing any earlier one; false when it cannot.
+bool WriteBytes(const std::wstring& path, const std::string& bytes);
 std::vector<std::wstring> ListFolder(const std::wstring& folder);
 void RemoveTree(const std::wstring& folder);
 

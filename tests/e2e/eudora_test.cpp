@@ -5,7 +5,7 @@
 
 #include "base/ini_file.h"
 #include "tests/e2e/archive_access.h"
-#include "tests/e2e/client_world.h"
+#include "tests/e2e/client_round_trip.h"
 #include "tests/e2e/outlook_express_machine.h"
 #include "tools/utf_text.h"
 #include "tools/world_snapshot.h"
@@ -16,34 +16,24 @@ namespace {
 constexpr wchar_t kTreeLeaf[] =
     L"Business.fol\\Projects 2006.fol\\Archiv M\u00fcller.fol\\Old Orders.mbx";
 
-bool Contains(const std::vector<std::wstring>& names, const std::wstring& name) {
-  return std::find(names.begin(), names.end(), name) != names.end();
-}
-
-class EudoraTest : public ClientWizardTest {
+class EudoraTest : public ClientRoundTrip {
  protected:
-  EudoraTest() : ClientWizardTest(L"eudora", L"RadioButton5") {}
+  EudoraTest() : ClientRoundTrip({L"RadioButton5", L"eudora", L"Eudora", 9}) {}
 
   void SetUp() override {
-    ClientWizardTest::SetUp();
-    ASSERT_TRUE(InstallClientWorld(L"Eudora", 9, &scope_));
+    ClientRoundTrip::SetUp();
     data_ = ShellFolder(L"AppData") + L"\\Qualcomm\\Eudora Mail";
     ASSERT_TRUE(FileExists(data_ + L"\\" + kTreeLeaf));
     RemoveTree(L"C:\\Escaped.fol");
   }
 
   // Backs up the one identity with every item.
-  void Backup(const std::wstring& archive) {
-    StartAt(L"RadioButton1");
-    ASSERT_EQ(wizard_.ActivePage(), 4);
-    HWND identities = wizard_.Control(L"CheckListBox1");
-    ASSERT_EQ(ListCount(identities), 1);
-    EXPECT_EQ(ListText(identities, 0), L"Default");
-    ASSERT_EQ(ListCount(wizard_.Control(L"CheckListBox2")), 5);
-    BackupFromIdentityPage(archive);
+  void BackupAll(const std::wstring& archive) {
+    Backup(archive);
+    EXPECT_EQ(shown_.identities, std::vector<std::wstring>{L"Default"});
+    EXPECT_EQ(shown_.items.size(), 5u);
   }
 
-  SnapshotSpec scope_;
   std::wstring data_;
 };
 
@@ -51,12 +41,11 @@ TEST_F(EudoraTest, BackupWipeDirectRestoreLosesNothingAndAnotherFolderGetsTheLay
   const Snapshot before = TakeSnapshot(scope_);
   const std::map<std::wstring, std::string> original = FilesBelow(data_);
   const std::wstring archive = L"C:\\Backups\\eudora.ebk";
-  Backup(archive);
+  BackupAll(archive);
 
   // The ".fol" tree is mapped once per folder, although one folder holds two ".pce" files.
-  const std::vector<std::wstring> map =
+  std::vector<std::wstring> sorted_map =
       SectionValues(ArchiveIni(archive, L"directory.ini"), L"Directory");
-  std::vector<std::wstring> sorted_map = map;
   std::sort(sorted_map.begin(), sorted_map.end());
   EXPECT_EQ(sorted_map,
             (std::vector<std::wstring>{L"Business.fol", L"Business.fol\\Projects 2006.fol",
@@ -64,13 +53,12 @@ TEST_F(EudoraTest, BackupWipeDirectRestoreLosesNothingAndAnotherFolderGetsTheLay
                                        L"Family.fol"}));
   const std::vector<std::wstring> members = ArchiveMembers(archive);
   EXPECT_EQ(std::count(members.begin(), members.end(), L"Family.fol\\Holidays.mbx"), 1);
-  EXPECT_TRUE(Contains(members, kTreeLeaf));
-  EXPECT_TRUE(Contains(members, L"Mail\\In.mbx"));
-  EXPECT_FALSE(Contains(members, L"Attach\\Invoice 2006-03.pdf"));
+  EXPECT_TRUE(Holds(members, kTreeLeaf));
+  EXPECT_TRUE(Holds(members, L"Mail\\In.mbx"));
+  EXPECT_FALSE(Holds(members, L"Attach\\Invoice 2006-03.pdf"));
 
   RemoveTree(data_);
-  Restore(archive);
-  EXPECT_EQ(restore_identities_, std::vector<std::wstring>{L"Default"});
+  Restore(archive, {L"Default"});
   // Nothing is lost but the attachments folder, which is not one of the client's items.
   std::vector<std::wstring> differences = Differences(before, TakeSnapshot(scope_));
   const size_t count = differences.size();
@@ -81,7 +69,8 @@ TEST_F(EudoraTest, BackupWipeDirectRestoreLosesNothingAndAnotherFolderGetsTheLay
   EXPECT_EQ(Joined(differences), "");
 
   // Into another folder: the same files, the top mailboxes below "Mail".
-  Restore(archive, L"C:\\Restore\\");
+  OpenForRestore(archive, {L"Default"});
+  RestoreInto(L"C:\\Restore\\");
   std::map<std::wstring, std::string> expected;
   for (const auto& [path, hash] : original) {
     if (path.starts_with(L"Attach\\")) continue;
@@ -100,14 +89,13 @@ TEST_F(EudoraTest, MissingFilesStillGiveAnArchiveAndACraftedMapStaysInsideItsTar
   ASSERT_TRUE(DeleteFileW((data_ + L"\\filters.pce").c_str()));
   ASSERT_TRUE(DeleteFileW((data_ + L"\\nndbase.txt").c_str()));
   const std::wstring archive = L"C:\\Backups\\partial.ebk";
-  Backup(archive);
+  BackupAll(archive);
   const std::vector<std::wstring> members = ArchiveMembers(archive);
-  EXPECT_TRUE(Contains(members, L"nndbase.toc"));
-  EXPECT_TRUE(Contains(members, L"Filters\\Old Filters.pce"));
-  EXPECT_FALSE(Contains(members, L"filters.pce"));
-  const std::wstring log = Log();
-  EXPECT_NE(log.find(L"Not found: " + data_ + L"\\filters.pce"), std::wstring::npos);
-  EXPECT_NE(log.find(L"Not found: " + data_ + L"\\nndbase.txt"), std::wstring::npos);
+  EXPECT_TRUE(Holds(members, L"nndbase.toc"));
+  EXPECT_TRUE(Holds(members, L"Filters\\Old Filters.pce"));
+  EXPECT_FALSE(Holds(members, L"filters.pce"));
+  EXPECT_TRUE(LogHolds(
+      {L"Not found: " + data_ + L"\\filters.pce", L"Not found: " + data_ + L"\\nndbase.txt"}));
 
   // A map whose folders climb out of the data folder or name another drive.
   const std::vector<PackedMember> crafted = {
@@ -121,18 +109,14 @@ TEST_F(EudoraTest, MissingFilesStillGiveAnArchiveAndACraftedMapStaysInsideItsTar
   const std::wstring crafted_archive = L"C:\\Backups\\crafted.ebk";
   ASSERT_TRUE(PackMembers(crafted_archive, crafted));
   RemoveTree(data_);
-  Restore(crafted_archive);
+  Restore(crafted_archive, {L"Default"});
   EXPECT_TRUE(FileExists(data_ + L"\\Good.fol\\Kept.mbx"));
   EXPECT_FALSE(FileExists(L"C:\\Escaped.fol"));
   const std::wstring parent = data_.substr(0, data_.rfind(L'\\'));
   EXPECT_FALSE(FileExists(parent.substr(0, parent.rfind(L'\\')) + L"\\Escaped.fol"));
-  const std::wstring restore_log = Log();
-  for (const wchar_t* value : {L"..\\..\\Escaped.fol", L"C:\\Escaped.fol"}) {
-    EXPECT_NE(restore_log.find(L"Mail folder not restored, its path leaves the data folder: " +
-                               std::wstring(value)),
-              std::wstring::npos)
-        << ToUtf8(value);
-  }
+  EXPECT_TRUE(
+      LogHolds({L"Mail folder not restored, its path leaves the data folder: ..\\..\\Escaped.fol",
+                L"Mail folder not restored, its path leaves the data folder: C:\\Escaped.fol"}));
 }
 
 }  // namespace

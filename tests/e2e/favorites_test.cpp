@@ -9,12 +9,12 @@
 #include <sstream>
 
 #include "base/registry_key.h"
-#include "tests/e2e/wizard_session.h"
+#include "tests/e2e/client_round_trip.h"
 
 namespace mailstow::e2e {
 namespace {
 
-using Tree = std::map<std::wstring, std::string>;  // relative path -> content
+using Contents = std::map<std::wstring, std::string>;  // relative path -> content
 
 std::wstring FavoritesFolder() {
   return ReadRegistryString(
@@ -35,13 +35,13 @@ void WriteTestFile(const std::wstring& path, const std::string& content) {
 }
 
 // Every file below folder, with its content, by path relative to folder.
-Tree ReadTree(const std::wstring& folder, const std::wstring& relative = L"") {
-  Tree tree;
+Contents ReadContents(const std::wstring& folder, const std::wstring& relative = L"") {
+  Contents tree;
   for (const std::wstring& name : ListFolder(folder + L"\\" + relative)) {
     const std::wstring path = relative.empty() ? name : relative + L"\\" + name;
     const DWORD attributes = GetFileAttributesW((folder + L"\\" + path).c_str());
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-      tree.merge(ReadTree(folder, path));
+      tree.merge(ReadContents(folder, path));
     } else {
       tree[path] = FileBytes(folder + L"\\" + path);
     }
@@ -49,8 +49,8 @@ Tree ReadTree(const std::wstring& folder, const std::wstring& relative = L"") {
   return tree;
 }
 
-Tree OnlyUrls(const Tree& tree) {
-  Tree urls;
+Contents OnlyUrls(const Contents& tree) {
+  Contents urls;
   for (const auto& [path, content] : tree) {
     if (path.size() > 4 && _wcsicmp(path.c_str() + path.size() - 4, L".url") == 0)
       urls[path] = content;
@@ -76,10 +76,14 @@ std::vector<std::wstring> LogLines(const std::wstring& path) {
   return lines;
 }
 
-class FavoritesTest : public ::testing::Test {
+class FavoritesTest : public ClientRoundTrip {
  protected:
+  FavoritesTest()
+      : ClientRoundTrip(
+            {.radio_button = L"RadioButton16", .program_name = L"favorites", .choose = true}) {}
+
   void SetUp() override {
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Corvane");
+    ClientRoundTrip::SetUp();
     favorites_ = FavoritesFolder();
     ASSERT_FALSE(favorites_.empty());
     RemoveTree(favorites_);
@@ -91,60 +95,14 @@ class FavoritesTest : public ::testing::Test {
     WriteTestFile(favorites_ + L"\\No Links\\readme.txt", "no favourites here");
     WriteTestFile(favorites_ + L"\\Work\\Projects\\Tracker.url",
                   Shortcut("http://tracker.example/"));
-    original_ = ReadTree(favorites_);
-    folder_ = PrepareProgramFolder(L"favorites", {L"Mailstow.exe", L"English.lng", L"Sqx.dll"});
-    RemoveTree(L"C:\\Backups");
-    RemoveTree(L"C:\\Restore");
-  }
-  void TearDown() override { wizard_.Close(); }
-
-  void StartAt(int action_radio) {
-    wizard_.Close();
-    ASSERT_TRUE(wizard_.Start(folder_));
-    wizard_.Next();
-    wizard_.Press(action_radio == 1 ? L"RadioButton1" : L"RadioButton2");
-    wizard_.Next();
-    wizard_.Press(L"RadioButton16");
-    wizard_.Next();
+    original_ = ReadContents(favorites_);
   }
 
-  // Runs a backup from page 4 to the completion page.
-  void Backup(const std::wstring& archive, const std::wstring& password = L"", bool split = false) {
-    StartAt(1);
-    ASSERT_EQ(wizard_.ActivePage(), 4);
-    wizard_.Next();
-    wizard_.FillArchivePage(archive, password, split);
-    wizard_.Next();
-    ASSERT_EQ(wizard_.ActivePage(), 6);
-    wizard_.Next();
-    wizard_.WaitForPage(8);
-    ASSERT_EQ(wizard_.ActivePage(), 8);
-  }
-
-  // Opens the archive on page 9 (answering the password prompt) and goes to page 11.
-  void OpenForRestore(const std::wstring& archive, const std::wstring& password = L"") {
-    StartAt(2);
-    ASSERT_EQ(wizard_.ActivePage(), 9);
-    wizard_.Type(L"Edit4", archive);
-    wizard_.Next();
-    if (!password.empty()) {
-      ASSERT_TRUE(wizard_.EnterPassword(password));
-      wizard_.WaitForPage(10, 10s);
-    }
-    ASSERT_EQ(wizard_.ActivePage(), 10);
-    EXPECT_EQ(ListText(wizard_.Control(L"CheckListBox3"), 0), L"Default");
-    EXPECT_TRUE(ListTicked(wizard_.Control(L"CheckListBox4"), 0));
-    wizard_.Next();
-    ASSERT_EQ(wizard_.ActivePage(), 11);
-  }
-
-  void RunRestore() { ASSERT_TRUE(wizard_.RunFrom(12, 14)); }
-
-  void RestoreDirectly() {
-    EXPECT_TRUE(wizard_.Checked(L"RadioButton11"));
-    wizard_.Next();
-    EXPECT_TRUE(wizard_.Answer(L"Are you sure?", L"Yes"));
-    RunRestore();
+  // Opens the archive (answering the password prompt) and goes to page 11; the one identity
+  // and its one item are offered ticked.
+  void OpenFavorites(const std::wstring& archive, const std::wstring& password = L"") {
+    OpenForRestore(archive, {L"Default"}, {.password = password});
+    EXPECT_EQ(shown_.items_ticked, std::vector<bool>{true});
   }
 
   void WipeFavorites() {
@@ -153,9 +111,7 @@ class FavoritesTest : public ::testing::Test {
   }
 
   std::wstring favorites_;
-  Tree original_;
-  std::wstring folder_;
-  WizardSession wizard_;
+  Contents original_;
 };
 
 TEST_F(FavoritesTest, BackupThenDirectRestoreBringsBackEveryFavourite) {
@@ -195,9 +151,9 @@ TEST_F(FavoritesTest, BackupThenDirectRestoreBringsBackEveryFavourite) {
   WipeFavorites();
   WriteTestFile(favorites_ + L"\\Links\\notes.txt", "not a favourite");
   WriteTestFile(favorites_ + L"\\No Links\\readme.txt", "no favourites here");
-  OpenForRestore(L"C:\\Backups\\fav.ebk");
+  OpenFavorites(L"C:\\Backups\\fav.ebk");
   RestoreDirectly();
-  EXPECT_EQ(ReadTree(favorites_), original_);
+  EXPECT_EQ(ReadContents(favorites_), original_);
 
   const std::vector<std::wstring> restore_log = LogLines(folder_ + L"Log.txt");
   const std::vector<std::wstring> restore_head = {L"",
@@ -218,11 +174,11 @@ TEST_F(FavoritesTest, BackupThenDirectRestoreBringsBackEveryFavourite) {
 }
 
 TEST_F(FavoritesTest, PasswordProtectedBackupRestoresIntoAnotherFolder) {
-  Backup(L"C:\\Backups\\secret.ebk", L"pa55word");
+  Backup(L"C:\\Backups\\secret.ebk", {.password = L"pa55word"});
   EXPECT_EQ(wizard_.Text(L"Label14"), L"Backup completed!");
 
   // Cancel in the password prompt: no "Incorrect password!" follows and the page stays.
-  StartAt(2);
+  StartAt(L"RadioButton2");
   wizard_.Type(L"Edit4", L"C:\\Backups\\secret.ebk");
   Click(wizard_.Control(L"Button3"));
   HWND prompt = wizard_.OtherForm();
@@ -242,16 +198,11 @@ TEST_F(FavoritesTest, PasswordProtectedBackupRestoresIntoAnotherFolder) {
   ASSERT_TRUE(wizard_.EnterPassword(L"wrong"));
   EXPECT_TRUE(wizard_.Answer(L"Incorrect password!", L"OK"));
   EXPECT_EQ(wizard_.ActivePage(), 9);
-  OpenForRestore(L"C:\\Backups\\secret.ebk", L"pa55word");
-  wizard_.Press(L"RadioButton12");
-  wizard_.Type(L"Edit5", L"C:\\Restore");
-  wizard_.Next();
-  EXPECT_TRUE(wizard_.Answer(L"Create directory?", L"Yes"));
-  EXPECT_EQ(wizard_.Text(L"Edit5"), L"C:\\Restore\\");
-  RunRestore();
+  OpenFavorites(L"C:\\Backups\\secret.ebk", L"pa55word");
+  RestoreInto(L"C:\\Restore");
   wizard_.Screenshot(L"page14");
-  EXPECT_EQ(ReadTree(L"C:\\Restore"), OnlyUrls(original_));
-  EXPECT_EQ(ReadTree(favorites_), original_);  // the direct place untouched
+  EXPECT_EQ(ReadContents(L"C:\\Restore"), OnlyUrls(original_));
+  EXPECT_EQ(ReadContents(favorites_), original_);  // the direct place untouched
 }
 
 TEST_F(FavoritesTest, SplitBackupRestoresTheSame) {
@@ -260,15 +211,15 @@ TEST_F(FavoritesTest, SplitBackupRestoresTheSame) {
   std::string big(3'000'000, '\0');
   for (char& c : big) c = static_cast<char>(random());
   WriteTestFile(favorites_ + L"\\Work\\Large.url", big);
-  original_ = ReadTree(favorites_);
-  Backup(L"C:\\Backups\\split.ebk", L"", true);
+  original_ = ReadContents(favorites_);
+  Backup(L"C:\\Backups\\split.ebk", {.split = true});
   EXPECT_EQ(wizard_.Text(L"Label14"), L"Backup completed!");
   EXPECT_TRUE(FileExists(L"C:\\Backups\\split.z01"));
   EXPECT_TRUE(FileExists(L"C:\\Backups\\split.z02"));
   WipeFavorites();
-  OpenForRestore(L"C:\\Backups\\split.ebk");
+  OpenFavorites(L"C:\\Backups\\split.ebk");
   RestoreDirectly();
-  EXPECT_EQ(OnlyUrls(ReadTree(favorites_)), OnlyUrls(original_));
+  EXPECT_EQ(OnlyUrls(ReadContents(favorites_)), OnlyUrls(original_));
 }
 
 TEST_F(FavoritesTest, ExitDuringALargeBackupShowsTheAbortedPage) {
@@ -281,7 +232,7 @@ TEST_F(FavoritesTest, ExitDuringALargeBackupShowsTheAbortedPage) {
   while (bulk.size() < 16'000'000) bulk += words[random() % 10];
   for (int i = 0; i < 10; ++i)
     WriteTestFile(favorites_ + L"\\Bulk\\Item" + std::to_wstring(i) + L".url", bulk);
-  StartAt(1);
+  StartAt(L"RadioButton1");
   wizard_.Next();
   wizard_.Type(L"Edit1", L"C:\\Backups\\big.ebk");
   wizard_.Next();
@@ -325,7 +276,7 @@ TEST_F(FavoritesTest, AnArchiveThatCannotBeWrittenEndsOnTheFailurePageAndKeepsTh
   folder_ = PrepareProgramFolder(L"favorites_failing", {L"Mailstow.exe", L"English.lng"});
   CopyInto(DistFolder() + L"..\\tests\\engine\\standin\\Sqx.dll", folder_, L"Sqx.dll");
   SetEnvironmentVariableW(L"MAILSTOW_STANDIN_STATUS", L"9991");
-  StartAt(1);
+  StartAt(L"RadioButton1");
   wizard_.Next();
   wizard_.Type(L"Edit1", archive);
   wizard_.Next();
@@ -365,9 +316,9 @@ TEST_F(FavoritesTest, DamagedArchiveEndsTheRestoreOnItsFailurePageAndKeepsNewerF
     for (int k = 0; k < 2000; ++k) text += static_cast<char>('a' + random() % 26);
     WriteTestFile(favorites_ + L"\\Sites\\Site" + std::to_wstring(i) + L".url", text + "\r\n");
   }
-  const Tree backed_up = ReadTree(favorites_);
+  const Contents backed_up = ReadContents(favorites_);
   const std::wstring archive = L"C:\\Backups\\damaged.ebk";
-  Backup(archive, L"pa55word");
+  Backup(archive, {.password = L"pa55word"});
   EXPECT_EQ(wizard_.Text(L"Label14"), L"Backup completed!");
 
   // 4 KiB of zeros well inside the members' data, away from the directory at the end.
@@ -379,17 +330,17 @@ TEST_F(FavoritesTest, DamagedArchiveEndsTheRestoreOnItsFailurePageAndKeepsNewerF
   for (const auto& [path, content] : backed_up) {
     WriteTestFile(favorites_ + L"\\" + path, content + "Changed=later\r\n");
   }
-  const Tree newer = ReadTree(favorites_);
+  const Contents newer = ReadContents(favorites_);
 
   // A wrong password is still told as such, not as damage.
-  StartAt(2);
+  StartAt(L"RadioButton2");
   wizard_.Type(L"Edit4", archive);
   wizard_.Next();
   ASSERT_TRUE(wizard_.EnterPassword(L"wrong"));
   EXPECT_TRUE(wizard_.Answer(L"Incorrect password!", L"OK"));
   EXPECT_EQ(wizard_.ActivePage(), 9);
 
-  OpenForRestore(archive, L"pa55word");
+  OpenFavorites(archive, L"pa55word");
   RestoreDirectly();
   HWND box = wizard_.WaitForBox();
   ASSERT_NE(box, nullptr);
@@ -407,7 +358,7 @@ TEST_F(FavoritesTest, DamagedArchiveEndsTheRestoreOnItsFailurePageAndKeepsNewerF
 
   // Each favourite is whole: as backed up, or as it was before the restore; the damaged
   // one was not touched.
-  const Tree after = ReadTree(favorites_);
+  const Contents after = ReadContents(favorites_);
   ASSERT_EQ(after.size(), newer.size());
   for (const auto& [path, content] : after) {
     EXPECT_TRUE(content == newer.at(path) || content == backed_up.at(path)) << Narrow(path);
@@ -418,6 +369,25 @@ TEST_F(FavoritesTest, DamagedArchiveEndsTheRestoreOnItsFailurePageAndKeepsNewerF
   const std::vector<std::wstring> log = LogLines(folder_ + L"Log.txt");
   EXPECT_NE(std::find(log.begin(), log.end(), L"Damaged member: " + member), log.end());
   EXPECT_NE(std::find(log.begin(), log.end(), L"Error code: 9977"), log.end());
+}
+
+// A restore into another folder takes only an absolute folder: a relative text would resolve
+// against whatever the working folder happens to be.
+TEST_F(FavoritesTest, ARelativeRestoreFolderIsRefusedOnTheLocationPage) {
+  const std::wstring archive = L"C:\\Backups\\favorites.ebk";
+  Backup(archive);
+  StartAt(L"RadioButton2");
+  wizard_.Type(L"Edit4", archive);
+  wizard_.Next();
+  wizard_.Next();
+  ASSERT_EQ(wizard_.ActivePage(), 11);
+  wizard_.Press(L"RadioButton12");
+  for (const wchar_t* folder : {L"Restore", L"..\\Restore", L"\\Restore", L"C:Restore"}) {
+    wizard_.Type(L"Edit5", folder);
+    wizard_.Next();
+    EXPECT_TRUE(wizard_.Answer(L"Invalid Directory!", L"OK")) << ::testing::PrintToString(folder);
+    EXPECT_EQ(wizard_.ActivePage(), 11);
+  }
 }
 
 }  // namespace

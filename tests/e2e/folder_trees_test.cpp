@@ -172,7 +172,7 @@ bool EndsWithIgnoringCase(const std::wstring& text, const std::wstring& end) {
 
 class FolderTreesTest : public ClientRoundTrip, public ::testing::WithParamInterface<TreeCase> {
  protected:
-  FolderTreesTest() : ClientRoundTrip(GetParam().radio_button, GetParam().program_name) {}
+  FolderTreesTest() : ClientRoundTrip({GetParam().radio_button, GetParam().program_name}) {}
 
   // The existing folders of the world's scope and every folder below them whose path ends
   // with the text, each once.
@@ -243,7 +243,7 @@ TEST_P(FolderTreesTest, EveryFolderBelowANamedFolderComesBackIntoItsPlace) {
   // Lost: every named folder, and the keys.
   for (const std::wstring& folder : named) RemoveTree(folder);
   for (const std::wstring& key : c.keys) RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
-  OpenForRestore(archive, listed_);
+  OpenForRestore(archive, shown_.identities);
   RestoreDirectly();
   for (size_t i = 0; i < named.size(); ++i) {
     if (c.dropped != nullptr) trees[i].erase(c.dropped);
@@ -252,7 +252,7 @@ TEST_P(FolderTreesTest, EveryFolderBelowANamedFolderComesBackIntoItsPlace) {
   EXPECT_EQ(Joined(Differences(keys_before, TakeSnapshot(registry))), "");
 
   if (c.other_folder.empty()) return;
-  OpenForRestore(archive, listed_);
+  OpenForRestore(archive, shown_.identities);
   RestoreInto(L"C:\\Restore\\");
   for (const OtherFolderFile& file : c.other_folder) {
     const std::wstring path = std::wstring(L"C:\\Restore\\") + file.path;
@@ -296,7 +296,7 @@ TEST_P(EarlierArchiveTest, AnIncrediMailArchiveWithoutDumpFoldersRestoresEveryId
     ASSERT_TRUE(DeleteRegistryTree(HKEY_CURRENT_USER, std::wstring(kImIdentities) + L"\\" + key));
   }
   RemoveTree(scope_.folders.front() + L"\\Identities");
-  OpenForRestore(earlier_archive, listed_);
+  OpenForRestore(earlier_archive, shown_.identities);
   RestoreDirectly();
   EXPECT_EQ(Joined(Differences(before, TakeSnapshot(scope_))), "");
 }

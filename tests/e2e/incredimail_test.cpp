@@ -11,7 +11,7 @@
 #include "base/ansi_text.h"
 #include "base/registry_key.h"
 #include "tests/e2e/archive_access.h"
-#include "tests/e2e/client_world.h"
+#include "tests/e2e/client_round_trip.h"
 #include "tests/e2e/outlook_express_machine.h"
 #include "tools/utf_text.h"
 #include "tools/world_snapshot.h"
@@ -73,22 +73,16 @@ void CopyToMachine(const std::wstring& path) {
   ASSERT_EQ(RegCopyTreeW(source.handle(), nullptr, target.handle()), ERROR_SUCCESS);
 }
 
-std::string Replaced(std::string text, const std::string& from, const std::string& to) {
-  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
-    text.replace(at, from.size(), to);
-  }
-  return text;
+// The identity names an archive's manifest lists, which a restore offers.
+std::vector<std::wstring> ArchivedNames(const std::wstring& archive) {
+  return SectionValues(ArchiveIni(archive, L"infobak.ini"), L"Identities");
 }
 
-class IncrediMailTest : public ClientWizardTest {
+class IncrediMailTest : public ClientRoundTrip {
  protected:
-  IncrediMailTest() : ClientWizardTest(L"incredimail", L"RadioButton7") {}
-
-  void SetUp() override {
-    ClientWizardTest::SetUp();
-    ASSERT_TRUE(InstallClientWorld(L"IncrediMail", 11, &scope_));
-    data_ = ShellFolder(L"AppData") + L"\\IM";
-  }
+  IncrediMailTest()
+      : ClientRoundTrip({L"RadioButton7", L"incredimail", L"IncrediMail", 11}),
+        data_(ShellFolder(L"AppData") + L"\\IM") {}
 
   // Moves the identities and the content branch to the machine's keys: the machine variant.
   void MakeMachineVariant() {
@@ -99,20 +93,14 @@ class IncrediMailTest : public ClientWizardTest {
 
   // Backs up every item and the offered identities but those at the unticked positions; the
   // list offers the valid identities only.
-  void Backup(const std::wstring& archive, const std::vector<ImIdentity>& machine,
-              const std::vector<int>& unticked = {}) {
-    StartAt(L"RadioButton1");
-    ASSERT_EQ(wizard_.ActivePage(), 4);
-    HWND list = wizard_.Control(L"CheckListBox1");
-    std::vector<std::wstring> offered, valid;
-    for (int i = 0; i < ListCount(list); ++i) offered.push_back(ListText(list, i));
+  void BackupValid(const std::wstring& archive, const std::vector<ImIdentity>& machine,
+                   const std::vector<int>& unticked = {}) {
+    Backup(archive, {.unticked = unticked});
+    std::vector<std::wstring> valid;
     for (const ImIdentity& identity : machine) {
       if (identity.valid) valid.push_back(identity.name);
     }
-    EXPECT_EQ(offered, valid);
-    for (int position : unticked) ListToggle(list, position);
-    wizard_.Screenshot(L"incredimail_identities");
-    BackupFromIdentityPage(archive);
+    EXPECT_EQ(shown_.identities, valid);
   }
 
   // Removes the valid identities' keys and folders, the content branch and the stationery.
@@ -131,9 +119,10 @@ class IncrediMailTest : public ClientWizardTest {
     const std::vector<ImIdentity> machine = Identities(root);
     ASSERT_GE(machine.size(), 5u);
     const Snapshot before = TakeSnapshot(scope_);
-    Backup(archive, machine, unticked);
+    BackupValid(archive, machine, unticked);
     backup_log_ = Log();
     std::vector<ImIdentity> backed_up;
+    std::vector<std::wstring> offered;
     for (const ImIdentity& identity : machine) {
       if (!identity.valid) continue;
       const int position = static_cast<int>(backed_up.size() + skipped_.size());
@@ -141,15 +130,15 @@ class IncrediMailTest : public ClientWizardTest {
         skipped_.push_back(identity);
       } else {
         backed_up.push_back(identity);
+        offered.push_back(identity.name);
       }
     }
     Wipe(root, backed_up);
-    ASSERT_FALSE(Differences(before, TakeSnapshot(scope_)).empty());
-    Restore(archive);
-    EXPECT_EQ(Joined(Differences(before, TakeSnapshot(scope_))), "");
+    ASSERT_NE(ChangesSince(before), "");
+    Restore(archive, offered);
+    EXPECT_EQ(ChangesSince(before), "");
   }
 
-  SnapshotSpec scope_;
   std::vector<ImIdentity> skipped_;  // offered but left unticked by the last round trip
   std::wstring backup_log_;          // the log of the last round trip's backup
   std::wstring data_;
@@ -194,7 +183,8 @@ TEST_F(IncrediMailTest, PerUserRoundTripLosesNothingAndAnotherFolderGetsTheLayou
     EXPECT_EQ(stored, identity.valid) << ToUtf8(identity.name);
   }
 
-  Restore(archive, L"C:\\Restore\\");
+  OpenForRestore(archive, ArchivedNames(archive));
+  RestoreInto(L"C:\\Restore\\");
   for (const ImIdentity& identity : machine) {
     if (!identity.valid || identity.key == twin) continue;
     // A display name that cannot be a folder name gets one with "_" in its place.
@@ -230,7 +220,7 @@ TEST_F(IncrediMailTest, MachineVariantRoundTripsMovesToAPerUserMachineAndRefuses
     ASSERT_TRUE(program.Open(HKEY_CURRENT_USER, kProgramKey, true));
     program.WriteString(L"ApplicationPath", data_);
   }
-  Restore(archive);
+  Restore(archive, ArchivedNames(archive));
   for (const ImIdentity& identity : machine) {
     const std::wstring key = std::wstring(kIdentities) + L"\\" + identity.key;
     EXPECT_FALSE(identity.valid && KeyExistsIn(HKEY_LOCAL_MACHINE, key)) << ToUtf8(identity.name);
@@ -269,7 +259,7 @@ TEST_F(IncrediMailTest, MachineVariantRoundTripsMovesToAPerUserMachineAndRefuses
   }
   const std::wstring crafted_archive = L"C:\\Backups\\crafted.ebk";
   ASSERT_TRUE(PackMembers(crafted_archive, crafted));
-  Restore(crafted_archive);
+  Restore(crafted_archive, ArchivedNames(archive));
   for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
     RegistryKey run;
     EXPECT_FALSE(run.Open(root, kRunKey, false, KEY_READ) && run.ValueExists(L"Planted"));

@@ -11,6 +11,7 @@
 #include "base/registry_key.h"
 #include "tests/e2e/archive_access.h"
 #include "tests/e2e/client_round_trip.h"
+#include "tests/e2e/outlook_express_machine.h"
 #include "tools/utf_text.h"
 #include "tools/world_snapshot.h"
 
@@ -26,24 +27,12 @@ void WriteString(const wchar_t* name, const std::wstring& value) {
   key.WriteString(name, value);
 }
 
-void WriteFileText(const std::wstring& path, const std::string& text) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  DWORD written = 0;
-  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-  CloseHandle(file);
-}
-
-bool Holds(const std::vector<std::wstring>& members, const std::wstring& name) {
-  return std::find(members.begin(), members.end(), name) != members.end();
-}
-
 class OperaTest : public ClientRoundTrip {
  protected:
-  OperaTest() : ClientRoundTrip(L"RadioButton13", L"opera") {}
+  OperaTest() : ClientRoundTrip({L"RadioButton13", L"opera", L"Opera", 9, 0.05}) {}
 
   void SetUp() override {
     ClientRoundTrip::SetUp();
-    ASSERT_TRUE(InstallClientWorld(L"Opera", 9, 0.05, &scope_));
     program_ = scope_.folders.at(0);
     mail_ = program_ + L"\\Mail";
   }
@@ -54,7 +43,6 @@ class OperaTest : public ClientRoundTrip {
     RemoveTree(kSignatures);
   }
 
-  SnapshotSpec scope_;
   std::wstring program_;
   std::wstring mail_;
 };
@@ -64,27 +52,24 @@ TEST_F(OperaTest, EveryAccountRoundTripsAndAnotherFolderGetsTheLayout) {
   const auto mail_tree = TreeOf(mail_);
   const std::wstring archive = L"C:\\Backups\\opera.ebk";
   Backup(archive);
-  EXPECT_EQ(Joined(listed_), Joined({L"account1", L"account2"}));
+  const std::vector<std::wstring> accounts = {L"account1", L"account2"};
+  EXPECT_EQ(Joined(shown_.identities), Joined(accounts));
 
   // Sub-folders are mapped once each, whatever number of mailboxes they hold.
-  const IniText map = ArchiveIni(archive, L"account1\\directory.ini");
-  std::vector<std::wstring> mapped;
-  for (const std::wstring& key : map.KeyNames(L"Directory")) {
-    mapped.push_back(map.ReadString(L"Directory", key, L""));
-  }
+  const std::vector<std::wstring> mapped =
+      SectionValues(ArchiveIni(archive, L"account1\\directory.ini"), L"Directory");
   EXPECT_EQ(Joined(mapped), Joined({L"account1\\Work", L"account1\\Work\\Clients"}));
   const IniText note = ArchiveIni(archive, L"account1\\signatures.ini");
   EXPECT_EQ(note.ReadString(L"Directory", L"Dir", L""), L"C:\\Opera Signatures\\");
   EXPECT_EQ(note.ReadString(L"Files", L"File", L""), L"Anna work.txt");
 
   WipeMail();
-  OpenForRestore(archive, listed_);
-  RestoreDirectly();
-  EXPECT_EQ(Joined(Differences(before, TakeSnapshot(scope_))), "");
+  Restore(archive, accounts);
+  EXPECT_EQ(ChangesSince(before), "");
 
   // Another folder: each account's files and its signature in a folder of its name, the
   // sub-folders at their paths below the mail folder, the shared files at the top.
-  OpenForRestore(archive, listed_);
+  OpenForRestore(archive, accounts);
   RestoreInto(L"C:\\Restore\\");
   auto expected = mail_tree;
   expected[L"Contacts.adr"] = TreeOf(program_).at(L"Contacts.adr");
@@ -101,12 +86,12 @@ TEST_F(OperaTest, PairedItemsBothWaysQuotedCommandLineAndVersion7Refused) {
 
   // "Signatures" takes the contacts file, "Address Book" the signature file.
   const std::wstring with_contacts = L"C:\\Backups\\contacts.ebk";
-  Backup(with_contacts, {}, {L"Signatures"});
+  Backup(with_contacts, {.items = {L"Signatures"}});
   auto members = ArchiveMembers(with_contacts);
   EXPECT_TRUE(Holds(members, L"Contacts.adr"));
   EXPECT_FALSE(Holds(members, L"account1\\signatures.ini"));
   const std::wstring with_signature = L"C:\\Backups\\signature.ebk";
-  Backup(with_signature, {}, {L"Address Book"});
+  Backup(with_signature, {.items = {L"Address Book"}});
   members = ArchiveMembers(with_signature);
   EXPECT_FALSE(Holds(members, L"Contacts.adr"));
   EXPECT_TRUE(Holds(members, L"account1\\signatures.ini"));
@@ -116,34 +101,30 @@ TEST_F(OperaTest, PairedItemsBothWaysQuotedCommandLineAndVersion7Refused) {
   const auto signature_tree = TreeOf(kSignatures);
   RemoveTree(kSignatures);
   DeleteFileW(contacts.c_str());
-  OpenForRestore(with_signature, {L"account1", L"account2"});
-  RestoreDirectly();
+  Restore(with_signature, {L"account1", L"account2"});
   EXPECT_EQ(TreeOf(kSignatures), signature_tree);
   EXPECT_FALSE(FileExists(contacts));
   RemoveTree(kSignatures);
-  OpenForRestore(with_contacts, {L"account1", L"account2"});
-  RestoreDirectly();
+  Restore(with_contacts, {L"account1", L"account2"});
   EXPECT_TRUE(FileExists(contacts));
   EXPECT_FALSE(FileExists(signature));
 
   // The version 7 layout: one mail tree in the application-data folder, its own client key,
   // and this adapter's restore refuses it.
-  const std::wstring app_data = ReadRegistryString(
-      HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-      L"AppData");
+  const std::wstring app_data = ShellFolder(L"AppData");
   const std::wstring version7 = app_data + L"\\Opera\\Opera7\\Mail";
   CreateDirectoryW((app_data + L"\\Opera").c_str(), nullptr);
   CreateDirectoryW((app_data + L"\\Opera\\Opera7").c_str(), nullptr);
   CreateDirectoryW(version7.c_str(), nullptr);
   CreateDirectoryW((version7 + L"\\index").c_str(), nullptr);
   CreateDirectoryW((version7 + L"\\storage").c_str(), nullptr);
-  WriteFileText(version7 + L"\\accounts.ini", "[Accounts]\r\nCount=1\r\n");
-  WriteFileText(version7 + L"\\index\\0001.idx", "index");
-  WriteFileText(version7 + L"\\storage\\2005.mbs", "From: a@example.com\r\n\r\nHello\r\n");
+  WriteBytes(version7 + L"\\accounts.ini", "[Accounts]\r\nCount=1\r\n");
+  WriteBytes(version7 + L"\\index\\0001.idx", "index");
+  WriteBytes(version7 + L"\\storage\\2005.mbs", "From: a@example.com\r\n\r\nHello\r\n");
   CreateDirectoryW((version7 + L"\\storage\\2006").c_str(), nullptr);
-  WriteFileText(version7 + L"\\storage\\2006\\06.mbs", "From: b@example.com\r\n\r\nHi\r\n");
+  WriteBytes(version7 + L"\\storage\\2006\\06.mbs", "From: b@example.com\r\n\r\nHi\r\n");
   CreateDirectoryW((version7 + L"\\imap").c_str(), nullptr);
-  WriteFileText(version7 + L"\\imap\\imap.txt", "imap");
+  WriteBytes(version7 + L"\\imap\\imap.txt", "imap");
   WriteString(L"Last CommandLine v2", program_ + L"\\Opera.exe");
   const std::wstring archive7 = L"C:\\Backups\\opera7.ebk";
   Backup(archive7);
@@ -194,8 +175,7 @@ TEST_F(OperaTest, ACraftedArchiveStaysInsideItsTargets) {
   const std::wstring archive = L"C:\\Backups\\crafted.ebk";
   ASSERT_TRUE(PackMembers(archive, crafted));
   const auto around = TreeAround(program_);
-  OpenForRestore(archive, {L"..\\..\\Escaped", L"account1", L"C:\\Evil"});
-  RestoreDirectly();
+  Restore(archive, {L"..\\..\\Escaped", L"account1", L"C:\\Evil"});
 
   EXPECT_TRUE(FileExists(mail_ + L"\\account1\\Safe\\Safe.mbs"));
   EXPECT_TRUE(FileExists(mail_ + L"\\account1\\Inbox.MBS"));
@@ -203,15 +183,12 @@ TEST_F(OperaTest, ACraftedArchiveStaysInsideItsTargets) {
   EXPECT_FALSE(FileExists(L"C:\\Escaped"));
   EXPECT_FALSE(FileExists(L"C:\\Evil"));
   EXPECT_EQ(TreeAround(program_), around);  // nothing changed beside the program folder
-  const std::wstring log = Log();
-  for (const wchar_t* line :
-       {L"Account not restored, its name is not a folder name: ..\\..\\Escaped",
-        L"Account not restored, its name is not a folder name: C:\\Evil",
-        L"Mail folder not restored, not a folder below the mail folder: ..\\..\\Outside",
-        L"Mail folder not restored, not a folder below the mail folder: C:\\Outside",
-        L"Signature not restored, its folder or name is not usable: ..\\..\\Outside\\a.txt"}) {
-    EXPECT_NE(log.find(line), std::wstring::npos) << ToUtf8(line);
-  }
+  EXPECT_TRUE(LogHolds(
+      {L"Account not restored, its name is not a folder name: ..\\..\\Escaped",
+       L"Account not restored, its name is not a folder name: C:\\Evil",
+       L"Mail folder not restored, not a folder below the mail folder: ..\\..\\Outside",
+       L"Mail folder not restored, not a folder below the mail folder: C:\\Outside",
+       L"Signature not restored, its folder or name is not usable: ..\\..\\Outside\\a.txt"}));
 }
 
 }  // namespace

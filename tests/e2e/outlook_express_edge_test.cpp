@@ -16,11 +16,8 @@
 #include "clients/folder_tokens.h"
 #include "tests/e2e/archive_access.h"
 #include "tests/e2e/outlook_express_machine.h"
-#include "tests/e2e/wizard_session.h"
-#include "tools/machine_world.h"
+#include "tests/e2e/client_round_trip.h"
 #include "tools/utf_text.h"
-#include "tools/world_installer.h"
-#include "tools/world_removal.h"
 #include "tools/world_snapshot.h"
 
 namespace mailstow::e2e {
@@ -61,25 +58,6 @@ std::set<std::wstring> StoredNamesOf(const std::wstring& archive_folder,
   return names;
 }
 
-// The values of an INI section in file order.
-std::vector<std::wstring> SectionValues(const IniText& ini, const wchar_t* section) {
-  std::vector<std::wstring> values;
-  for (const std::wstring& key : ini.KeyNames(section))
-    values.push_back(ini.ReadString(section, key, L""));
-  return values;
-}
-
-bool ValueExists(HKEY root, const std::wstring& key, const wchar_t* name) {
-  // HKLM in the 32-bit view, where the program writes it in every build.
-  HKEY opened = nullptr;
-  const REGSAM view = root == HKEY_LOCAL_MACHINE ? KEY_WOW64_32KEY : 0;
-  if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &opened) != ERROR_SUCCESS) return false;
-  const bool found =
-      RegQueryValueExW(opened, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-  RegCloseKey(opened);
-  return found;
-}
-
 void WriteString(HKEY root, const std::wstring& key, const wchar_t* name,
                  const std::wstring& value) {
   RegistryKey writable;
@@ -87,89 +65,38 @@ void WriteString(HKEY root, const std::wstring& key, const wchar_t* name,
   writable.WriteString(name, value);
 }
 
-void WriteFileText(const std::wstring& path, const std::string& text) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  DWORD written = 0;
-  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-  CloseHandle(file);
-}
-
-std::string Replaced(std::string text, const std::string& from, const std::string& to) {
-  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
-    text.replace(at, from.size(), to);
-  }
-  return text;
-}
-
-class OutlookExpressEdgeTest : public ::testing::Test {
+class OutlookExpressEdgeTest : public ClientRoundTrip {
  protected:
+  OutlookExpressEdgeTest()
+      : ClientRoundTrip({L"RadioButton3", L"outlook_express_edge", L"OutlookExpress", 5}) {}
+
   void SetUp() override {
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Corvane");
     app_data_ = ShellFolder(L"AppData");
     RemoveTree(L"C:\\Profiles");
-    RemoveTree(L"C:\\Backups");
-    ASSERT_TRUE(InstallOutlookExpressWorld(&scope_));
+    ClientRoundTrip::SetUp();
     identities_ = MachineIdentities();
     ASSERT_GE(identities_.size(), 3u);
-    folder_ = PrepareProgramFolder(L"outlook_express_edge",
-                                   {L"Mailstow.exe", L"English.lng", L"Sqx.dll"});
   }
 
   void TearDown() override {
-    wizard_.Close();
+    ClientRoundTrip::TearDown();
     WriteString(HKEY_CURRENT_USER, kShellFolders, L"AppData", app_data_);
     RemoveTree(L"C:\\Profiles");
   }
 
-  void StartAt(const wchar_t* action) {
-    wizard_.Close();
-    ASSERT_TRUE(wizard_.Start(folder_));
-    wizard_.Next();
-    wizard_.Press(action);
-    wizard_.Next();
-    ASSERT_TRUE(wizard_.Checked(L"RadioButton3"));  // the default mail client, preselected
-    wizard_.Next();
-  }
-
   // Backs up every item of the identities whose list positions are not named, then closes
-  // the wizard.
-  void Backup(const std::wstring& archive, const std::vector<int>& unticked) {
-    StartAt(L"RadioButton1");
-    ASSERT_EQ(wizard_.ActivePage(), 4);
-    HWND list = wizard_.Control(L"CheckListBox1");
-    ASSERT_EQ(ListCount(list), static_cast<int>(identities_.size()));
-    for (int position : unticked) ListToggle(list, position);
-    wizard_.Next();
-    ASSERT_EQ(wizard_.ActivePage(), 5);
-    wizard_.Type(L"Edit1", archive);
-    wizard_.Next();
-    ASSERT_EQ(wizard_.ActivePage(), 6);
-    wizard_.Next();
-    for (int i = 0; i < 600 && wizard_.ActivePage() != 8; ++i) Sleep(100);
-    ASSERT_EQ(wizard_.ActivePage(), 8);
-    EXPECT_EQ(wizard_.Text(L"Label14"), L"Backup completed!");
+  // the wizard; the list offers every identity.
+  void BackupBut(const std::wstring& archive, const std::vector<int>& unticked) {
+    Backup(archive, {.unticked = unticked});
+    EXPECT_EQ(shown_.identities.size(), identities_.size());
     wizard_.Close();
   }
 
   // Opens the archive for a direct restore of everything it offers; ends on page 12.
   void ReadyToRestore(const std::wstring& archive, const std::vector<std::wstring>& offered) {
-    StartAt(L"RadioButton2");
-    ASSERT_EQ(wizard_.ActivePage(), 9);
-    wizard_.Type(L"Edit4", archive);
-    wizard_.Next();
-    ASSERT_EQ(wizard_.ActivePage(), 10);
-    HWND list = wizard_.Control(L"CheckListBox3");
-    std::vector<std::wstring> listed;
-    for (int i = 0; i < ListCount(list); ++i) listed.push_back(ListText(list, i));
-    EXPECT_EQ(listed, offered);
-    wizard_.Next();
-    ASSERT_EQ(wizard_.ActivePage(), 11);
-    wizard_.Next();
-    EXPECT_TRUE(wizard_.Answer(L"Are you sure?", L"Yes"));
-    ASSERT_EQ(wizard_.ActivePage(), 12);
+    OpenForRestore(archive, offered);
+    ConfirmDirectRestore();
   }
-
-  void RunRestore() { ASSERT_TRUE(wizard_.RunFrom(12, 14)); }
 
   // The first identity whose "Store Root" text passes the test.
   ::testing::AssertionResult FindIdentity(bool (*matches)(const std::wstring&),
@@ -182,11 +109,8 @@ class OutlookExpressEdgeTest : public ::testing::Test {
     return ::testing::AssertionFailure() << "no identity with such a store folder";
   }
 
-  SnapshotSpec scope_;
   std::vector<OeIdentity> identities_;
   std::wstring app_data_;
-  std::wstring folder_;
-  WizardSession wizard_;
 };
 
 TEST_F(OutlookExpressEdgeTest, StoreFoldersSharedNamesMovedKeysAndAMissingStationeryValue) {
@@ -207,7 +131,7 @@ TEST_F(OutlookExpressEdgeTest, StoreFoldersSharedNamesMovedKeysAndAMissingStatio
   WriteString(HKEY_CURRENT_USER, IdentitySettingsPath(twin), L"Store Root", L"C:\\Profiles\\Twin");
   CreateDirectoryW(L"C:\\Profiles", nullptr);
   CreateDirectoryW(L"C:\\Profiles\\Twin", nullptr);
-  WriteFileText(L"C:\\Profiles\\Twin\\Twin.dbx", "twin store");
+  WriteBytes(L"C:\\Profiles\\Twin\\Twin.dbx", "twin store");
   identities_ = MachineIdentities();
   const auto twin_entry = std::find_if(identities_.begin(), identities_.end(),
                                        [&](const OeIdentity& i) { return i.key == twin; });
@@ -218,7 +142,7 @@ TEST_F(OutlookExpressEdgeTest, StoreFoldersSharedNamesMovedKeysAndAMissingStatio
 
   // One entry of the shared name stays unticked: the other one handles both keys.
   const std::wstring archive = L"C:\\Backups\\edge.ebk";
-  Backup(archive, {static_cast<int>(twin_entry - identities_.begin())});
+  BackupBut(archive, {static_cast<int>(twin_entry - identities_.begin())});
 
   const std::vector<std::wstring> members = ArchiveMembers(archive);
   const IniText manifest = ArchiveIni(archive, L"infobak.ini");
@@ -274,7 +198,7 @@ TEST_F(OutlookExpressEdgeTest, StoreFoldersSharedNamesMovedKeysAndAMissingStatio
   RemoveTree(stationery);
 
   ReadyToRestore(archive, names);
-  RunRestore();
+  ASSERT_TRUE(wizard_.RunFrom(12, 14));
 
   // Token stores come back below this machine's profile folder, written as absolute folders.
   const std::wstring profile_store = moved_profile + profile.store_root.substr(kProfileTokenLength);
@@ -313,7 +237,7 @@ TEST_F(OutlookExpressEdgeTest,
     if (i != 1) unticked.push_back(i);
   }
   const std::wstring archive = L"C:\\Backups\\second.ebk";
-  Backup(archive, unticked);
+  BackupBut(archive, unticked);
 
   // One line, Item1, in each section that lists identities.
   const IniText manifest = ArchiveIni(archive, L"infobak.ini");
@@ -368,23 +292,7 @@ TEST_F(OutlookExpressEdgeTest,
                          "\r\n"});
   const std::wstring crafted_archive = L"C:\\Backups\\crafted.ebk";
   ASSERT_TRUE(PackMembers(crafted_archive, crafted));
-  {
-    // Members are stored as they are: flip one byte in the middle of the damaged dump.
-    std::string bytes;
-    HANDLE file = CreateFileW(crafted_archive.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    bytes.resize(GetFileSize(file, nullptr));
-    DWORD done = 0;
-    ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
-    const size_t at = bytes.find(damaged_dump);
-    ASSERT_NE(at, std::string::npos);
-    ASSERT_EQ(bytes.find(damaged_dump, at + 1), std::string::npos);
-    bytes[at + damaged_dump.size() / 2] ^= 0x20;
-    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
-    CloseHandle(file);
-  }
+  ASSERT_TRUE(DamageMember(crafted_archive, damaged_dump));
 
   // The second identity is lost; the first one stays as it is.
   ASSERT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, IdentityPath(second.key).c_str()), ERROR_SUCCESS);
@@ -403,18 +311,11 @@ TEST_F(OutlookExpressEdgeTest,
   ASSERT_TRUE(client.Start(client_folder + L"msimn.exe", L""));
   for (int i = 0; i < 100 && client.TopLevelWindows(L"FakeClient").size() < 3; ++i) Sleep(100);
   wizard_.Next();
-  HWND dialog = nullptr;
-  for (int i = 0; i < 100 && dialog == nullptr; ++i) {
-    for (HWND window : wizard_.program().TopLevelWindows(L"MailstowForm")) {
-      if (window != wizard_.form()) dialog = window;
-    }
-    if (dialog == nullptr) Sleep(100);
-  }
+  HWND dialog = wizard_.OtherForm();
   ASSERT_NE(dialog, nullptr);
   EXPECT_EQ(WindowText(dialog), L"Active windows...");
   HWND windows = FindControl(dialog, ComponentId(L"Form5", L"ListBox1"));
-  std::vector<std::wstring> listed;
-  for (int i = 0; i < ListCount(windows); ++i) listed.push_back(ListText(windows, i));
+  std::vector<std::wstring> listed = ListTexts(windows);
   std::sort(listed.begin(), listed.end());
   EXPECT_EQ(listed, (std::vector<std::wstring>{L"1 Reminder", L"Inbox - Fake Mail"}));
   Click(FindControl(dialog, ComponentId(L"Form5", L"Button1")));
@@ -428,7 +329,7 @@ TEST_F(OutlookExpressEdgeTest,
 
   // With the client closed, Next restores, and ends by naming the damaged dump.
   client.Kill();
-  RunRestore();
+  ASSERT_TRUE(wizard_.RunFrom(12, 14));
   EXPECT_TRUE(
       wizard_.Answer(L"The backup file is damaged: " + victim.name + L"\\identity2.reg", L"OK"));
   EXPECT_EQ(wizard_.Text(L"Label30"), L"Restore not completed!");
@@ -443,7 +344,7 @@ TEST_F(OutlookExpressEdgeTest,
 
   EXPECT_EQ(Differences(victim_before, TakeSnapshot(victim_scope)), std::vector<std::wstring>{});
   // The log says which identity was left alone, and why.
-  const std::wstring log = ReadSystemTextFile(log_path).value_or(L"");
+  const std::wstring log = Log();
   EXPECT_NE(
       log.find(L"Identity not restored, its registry dumps are damaged: " + victim.name + L"\r\n"),
       std::wstring::npos)
@@ -458,10 +359,8 @@ TEST_F(OutlookExpressEdgeTest, MissingStationeryStillSucceedsAndADamagedStoreFai
     ASSERT_EQ(RegDeleteValueW(stationery_key.handle(), L"Stationery Folder"), ERROR_SUCCESS);
   }
   const std::wstring archive = L"C:\\Backups\\plain.ebk";
-  Backup(archive, {});
-  const std::wstring log_path = folder_ + L"Log.txt";
-  EXPECT_NE(ReadSystemTextFile(log_path).value_or(L"").find(L"\r\nItem not found: Stationery\r\n"),
-            std::wstring::npos);
+  BackupBut(archive, {});
+  EXPECT_NE(Log().find(L"\r\nItem not found: Stationery\r\n"), std::wstring::npos);
   EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, L"Software\\Corvane\\Mailstow", L"Last1"),
             archive);
 
@@ -482,46 +381,21 @@ TEST_F(OutlookExpressEdgeTest, MissingStationeryStillSucceedsAndADamagedStoreFai
   ASSERT_GT(largest_bytes.size(), 64u);
   const std::wstring damaged = L"C:\\Backups\\damaged.ebk";
   ASSERT_TRUE(PackMembers(damaged, members));
-  {
-    std::string bytes;
-    HANDLE file = CreateFileW(damaged.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    bytes.resize(GetFileSize(file, nullptr));
-    DWORD done = 0;
-    ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
-    const size_t at = bytes.find(largest_bytes);
-    ASSERT_NE(at, std::string::npos);
-    ASSERT_EQ(bytes.find(largest_bytes, at + 1), std::string::npos);
-    bytes[at + largest_bytes.size() / 2] ^= 0x20;
-    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
-    CloseHandle(file);
-  }
+  ASSERT_TRUE(DamageMember(damaged, largest_bytes));
   // The store file changed since the backup; the damaged member must not replace it.
   const std::wstring store_file = identity.store + largest.substr(identity.key.size());
-  WriteFileText(store_file, "newer mail");
+  WriteBytes(store_file, "newer mail");
 
   const IniText manifest = ArchiveIni(archive, L"infobak.ini");
   ReadyToRestore(damaged, SectionValues(manifest, L"Identities"));
-  RunRestore();
+  ASSERT_TRUE(wizard_.RunFrom(12, 14));
   EXPECT_TRUE(wizard_.Answer(L"The backup file is damaged: " + largest, L"OK"));
   EXPECT_EQ(wizard_.Text(L"Label30"), L"Restore not completed!");
   EXPECT_NE(wizard_.Text(L"Label33"), L"The items selected were successfully restored.");
   wizard_.Close();
 
-  std::string kept;
-  {
-    HANDLE file = CreateFileW(store_file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    kept.resize(GetFileSize(file, nullptr));
-    DWORD done = 0;
-    ReadFile(file, kept.data(), static_cast<DWORD>(kept.size()), &done, nullptr);
-    CloseHandle(file);
-  }
-  EXPECT_EQ(kept, "newer mail");
-  const std::wstring log = ReadSystemTextFile(log_path).value_or(L"");
+  EXPECT_EQ(FileBytes(store_file), "newer mail");
+  const std::wstring log = Log();
   EXPECT_NE(log.find(L"\r\nDamaged member: " + largest + L"\r\n"), std::wstring::npos)
       << ToUtf8(log);
 }

@@ -5,8 +5,6 @@
 #include "base/registry_key.h"
 #include "clients/folder_tokens.h"
 #include "tests/e2e/driver.h"
-#include "tools/machine_world.h"
-#include "tools/utf_text.h"
 
 namespace mailstow::e2e {
 
@@ -54,18 +52,6 @@ std::vector<OeIdentity> MachineIdentities() {
     identities.push_back(identity);
   }
   return identities;
-}
-
-::testing::AssertionResult InstallOutlookExpressWorld(SnapshotSpec* scope) {
-  WorldRequest request;
-  request.seed = 5;
-  request.scale = 0.01;
-  request.clients = {L"OutlookExpress"};
-  std::wstring error;
-  if (!InstallMachineWorld(request, scope, &error)) {
-    return ::testing::AssertionFailure() << ToUtf8(error);
-  }
-  return ::testing::AssertionSuccess();
 }
 
 }  // namespace mailstow::e2e

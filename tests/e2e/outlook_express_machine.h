@@ -1,12 +1,8 @@
 // The Outlook Express identities of this machine as tests see them in the registry.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
-
-#include "tools/snapshot.h"
 
 namespace mailstow::e2e {
 
@@ -29,9 +25,5 @@ std::wstring IdentityPath(const std::wstring& key);
 // The identity's settings key: "identities\" + key + "\Software\Microsoft\Outlook Express\5.0".
 std::wstring IdentitySettingsPath(const std::wstring& key);
 bool KeyExists(const std::wstring& path);
-
-// Installs a small synthetic Outlook Express world (after removing any earlier one) and
-// returns what belongs to it for snapshots.
-::testing::AssertionResult InstallOutlookExpressWorld(SnapshotSpec* scope);
 
 }  // namespace mailstow::e2e

@@ -13,11 +13,8 @@
 #include "base/registry_key.h"
 #include "tests/e2e/archive_access.h"
 #include "tests/e2e/outlook_express_machine.h"
-#include "tests/e2e/wizard_session.h"
-#include "tools/machine_world.h"
+#include "tests/e2e/client_round_trip.h"
 #include "tools/utf_text.h"
-#include "tools/world_installer.h"
-#include "tools/world_removal.h"
 #include "tools/world_snapshot.h"
 
 namespace mailstow::e2e {
@@ -32,12 +29,6 @@ constexpr wchar_t kProfile[] = L"Outlook";
 constexpr wchar_t kSecondProfile[] = L"Privat Zweitprofil";
 constexpr wchar_t kOfficeOutlook[] = L"Software\\Microsoft\\Office\\Outlook";
 constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-
-std::string Joined(const std::vector<std::wstring>& lines) {
-  std::string text;
-  for (const std::wstring& line : lines) text += ToUtf8(line) + "\n";
-  return text;
-}
 
 std::wstring ProfilePath(const wchar_t* profiles, const std::wstring& name) {
   return std::wstring(profiles) + L"\\" + name;
@@ -75,138 +66,58 @@ std::map<std::wstring, PathValue> PersonalFolders(const std::wstring& profile_pa
   return values;
 }
 
-bool ValueExists(HKEY root, const std::wstring& key, const wchar_t* name) {
-  return RegGetValueW(root, key.c_str(), name, RRF_RT_ANY, nullptr, nullptr, nullptr) ==
-         ERROR_SUCCESS;
-}
-
-std::set<std::wstring> Sorted(const std::vector<std::wstring>& names) {
-  return {names.begin(), names.end()};
-}
-
-std::vector<std::wstring> SectionValues(const IniText& ini, const wchar_t* section) {
-  std::vector<std::wstring> values;
-  for (const std::wstring& key : ini.KeyNames(section))
-    values.push_back(ini.ReadString(section, key, L""));
-  return values;
-}
-
-// Flips one byte in the middle of a member that an uncompressed archive holds once.
-::testing::AssertionResult DamageMember(const std::wstring& archive, const std::string& member) {
-  HANDLE file = CreateFileW(archive.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return ::testing::AssertionFailure() << "cannot open";
-  std::string bytes(GetFileSize(file, nullptr), '\0');
-  DWORD done = 0;
-  ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
-  const size_t at = bytes.find(member);
-  if (at == std::string::npos || bytes.find(member, at + 1) != std::string::npos) {
-    CloseHandle(file);
-    return ::testing::AssertionFailure() << "the member is not stored once as it is";
-  }
-  bytes[at + member.size() / 2] ^= 0x20;
-  SetFilePointer(file, 0, nullptr, FILE_BEGIN);
-  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
-  CloseHandle(file);
-  return ::testing::AssertionSuccess();
-}
-
-class OutlookTest : public ::testing::Test {
+class OutlookTest : public ClientRoundTrip {
  protected:
+  OutlookTest() : ClientRoundTrip({L"RadioButton4", L"outlook", L"Outlook", 7}) {}
+
   void SetUp() override {
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Corvane");
     app_data_ = ShellFolder(L"AppData");
     local_ = ShellFolder(L"Local AppData");
     ASSERT_FALSE(local_.empty());
-    WorldRequest request;
-    request.seed = 7;
-    request.scale = 0.01;
-    request.clients = {L"Outlook"};
-    std::vector<ClientWorld> worlds;
-    std::wstring error;
-    InstallSummary summary;
-    ASSERT_TRUE(DescribeMachineWorld(request, &worlds, &error) &&
-                RemoveScope(ScopeOf(worlds), &error) && InstallWorld(worlds, &summary, &error))
-        << ToUtf8(error);
-    scope_ = ScopeOf(worlds);
-    folder_ = PrepareProgramFolder(L"outlook", {L"Mailstow.exe", L"English.lng", L"Sqx.dll"});
-    for (const wchar_t* folder : {L"C:\\Backups", L"C:\\Restore", L"C:\\Moved", L"C:\\Evil"}) {
-      RemoveTree(folder);
-    }
+    ClientRoundTrip::SetUp();
+    for (const wchar_t* folder : {L"C:\\Moved", L"C:\\Evil"}) RemoveTree(folder);
   }
 
   void TearDown() override {
-    wizard_.Close();
+    ClientRoundTrip::TearDown();
     RegistryKey shell;
     if (shell.Open(HKEY_CURRENT_USER, kShellFolders, true)) {
       shell.WriteString(L"Local AppData", local_);
     }
   }
 
-  void StartAt(const wchar_t* action) {
-    ASSERT_TRUE(wizard_.StartAt(folder_, action, L"RadioButton4"));
-  }
-
   // One fixed identity; the five items are all ticked and cannot be changed.
-  void ExpectFixedLists(const wchar_t* identities, const wchar_t* items) {
-    HWND identity_list = wizard_.Control(identities);
-    ASSERT_EQ(ListCount(identity_list), 1);
-    EXPECT_EQ(ListText(identity_list, 0), L"Default user");
-    HWND item_list = wizard_.Control(items);
-    EXPECT_FALSE(IsWindowEnabled(item_list));
-    ASSERT_EQ(ListCount(item_list), 5);
-    for (int i = 0; i < 5; ++i) EXPECT_TRUE(ListTicked(item_list, i)) << i;
-    EXPECT_EQ(ListText(item_list, 2), L"Personal Store");
+  void ExpectFixedLists() {
+    EXPECT_EQ(shown_.identities, std::vector<std::wstring>{L"Default user"});
+    EXPECT_FALSE(shown_.items_enabled);
+    ASSERT_EQ(shown_.items.size(), 5u);
+    EXPECT_EQ(shown_.items_ticked, std::vector<bool>(5, true));
+    EXPECT_EQ(shown_.items[2], L"Personal Store");
   }
 
-  void Backup(const std::wstring& archive) {
-    StartAt(L"RadioButton1");
-    ASSERT_EQ(wizard_.ActivePage(), 4);
-    ExpectFixedLists(L"CheckListBox1", L"CheckListBox2");
-    wizard_.Screenshot(L"outlook_backup_lists");
-    wizard_.Next();
-    ASSERT_EQ(wizard_.ActivePage(), 5);
-    wizard_.Type(L"Edit1", archive);
-    wizard_.Next();
-    ASSERT_EQ(wizard_.ActivePage(), 6);
-    wizard_.Next();
-    ASSERT_TRUE(wizard_.WaitForPage(8));
-    EXPECT_EQ(wizard_.Text(L"Label14"), L"Backup completed!");
-    wizard_.Close();
+  void BackupProfile(const std::wstring& archive) {
+    Backup(archive);
+    ExpectFixedLists();
   }
 
   // Opens the archive for a restore; ends on the restore-location page.
-  void OpenForRestore(const std::wstring& archive) {
-    StartAt(L"RadioButton2");
-    ASSERT_EQ(wizard_.ActivePage(), 9);
-    wizard_.Type(L"Edit4", archive);
-    wizard_.Next();
-    ASSERT_EQ(wizard_.ActivePage(), 10);
-    ExpectFixedLists(L"CheckListBox3", L"CheckListBox4");
-    wizard_.Next();
-    ASSERT_EQ(wizard_.ActivePage(), 11);
+  void OpenProfile(const std::wstring& archive) {
+    OpenForRestore(archive, {L"Default user"});
+    ExpectFixedLists();
   }
 
   void RestoreDirect(const std::wstring& archive) {
-    OpenForRestore(archive);
-    wizard_.Next();
-    EXPECT_TRUE(wizard_.Answer(L"Are you sure?", L"Yes"));
-    ASSERT_TRUE(wizard_.RunFrom(12, 14));
-    wizard_.Close();
+    OpenProfile(archive);
+    RestoreDirectly();
   }
-
-  std::wstring Log() const { return ReadSystemTextFile(folder_ + L"Log.txt").value_or(L""); }
 
   // The personal-folders files of the backed-up profile, as the world made them.
   std::map<std::wstring, PathValue> Files() const {
     return PersonalFolders(ProfilePath(kProfiles, kProfile));
   }
 
-  SnapshotSpec scope_;
   std::wstring app_data_;
   std::wstring local_;
-  std::wstring folder_;
-  WizardSession wizard_;
 };
 
 TEST_F(OutlookTest, RoundTripLosesNothingKeepsTheSecondProfileAndAnotherFolderGetsTheLayout) {
@@ -217,7 +128,7 @@ TEST_F(OutlookTest, RoundTripLosesNothingKeepsTheSecondProfileAndAnotherFolderGe
   const Snapshot before = TakeSnapshot(scope_);
 
   const std::wstring archive = L"C:\\Backups\\outlook.ebk";
-  Backup(archive);
+  BackupProfile(archive);
 
   // Files directly in the local Outlook folder are packed with it; every other one, in a
   // sub-folder of it, beside it or elsewhere, is packed by its folder's number.
@@ -225,7 +136,8 @@ TEST_F(OutlookTest, RoundTripLosesNothingKeepsTheSecondProfileAndAnotherFolderGe
       SectionValues(ArchiveIni(archive, L"Others.ini"), L"Directory");
   EXPECT_EQ(folders, (std::vector<std::wstring>{local_outlook + L"Archiv 2005\\", beside,
                                                 L"C:\\Mail Archive\\", L"C:\\Daten\\Outlook\\"}));
-  const std::set<std::wstring> members = Sorted(ArchiveMembers(archive));
+  const std::vector<std::wstring> stored = ArchiveMembers(archive);
+  const std::set<std::wstring> members(stored.begin(), stored.end());
   for (const wchar_t* member :
        {L"setting.reg", L"accounts1.reg", L"accounts2.reg", L"Others.ini", L"infobak.ini",
         L"local\\Outlook.pst", L"app\\outlook.FAV", L"Signatures\\Gesch\u00e4ftlich.htm",
@@ -243,7 +155,7 @@ TEST_F(OutlookTest, RoundTripLosesNothingKeepsTheSecondProfileAndAnotherFolderGe
   ASSERT_TRUE(DeleteRegistryTree(HKEY_CURRENT_USER, ProfilePath(kProfiles, kProfile)));
   ASSERT_TRUE(DeleteRegistryTree(HKEY_CURRENT_USER, kOfficeOutlook));
   for (const std::wstring& folder : scope_.folders) RemoveTree(folder);
-  ASSERT_FALSE(Differences(before, TakeSnapshot(scope_)).empty());
+  ASSERT_NE(ChangesSince(before), "");
 
   RestoreDirect(archive);
 
@@ -262,31 +174,26 @@ TEST_F(OutlookTest, RoundTripLosesNothingKeepsTheSecondProfileAndAnotherFolderGe
   EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, kProfiles, L"DefaultProfile"), kProfile);
 
   // The same archive into another folder.
-  OpenForRestore(archive);
-  wizard_.Press(L"RadioButton12");
-  wizard_.Type(L"Edit5", L"C:\\Restore");
-  wizard_.Next();
-  EXPECT_TRUE(wizard_.Answer(L"Create directory?", L"Yes"));
-  ASSERT_TRUE(wizard_.RunFrom(12, 14));
+  OpenProfile(archive);
+  RestoreInto(L"C:\\Restore");
   for (const wchar_t* dump : {L"setting.reg", L"accounts1.reg", L"accounts2.reg"}) {
     EXPECT_TRUE(FileExists(L"C:\\Restore\\" + std::wstring(dump))) << ToUtf8(dump);
   }
-  std::set<std::wstring> local_files = Sorted(ListFolder(local_outlook));
-  EXPECT_EQ(Sorted(ListFolder(L"C:\\Restore\\local")), local_files);
-  std::set<std::wstring> app_files = Sorted(ListFolder(app_data_ + L"\\Microsoft\\Outlook"));
+  std::set<std::wstring> local_files = Listed(local_outlook);
+  EXPECT_EQ(Listed(L"C:\\Restore\\local"), local_files);
+  std::set<std::wstring> app_files = Listed(app_data_ + L"\\Microsoft\\Outlook");
   app_files.insert(L"outlook.FAV");
-  EXPECT_EQ(Sorted(ListFolder(L"C:\\Restore\\app")), app_files);
-  EXPECT_EQ(Sorted(ListFolder(L"C:\\Restore\\Signatures")),
-            Sorted(ListFolder(app_data_ + L"\\Microsoft\\Signatures")));
+  EXPECT_EQ(Listed(L"C:\\Restore\\app"), app_files);
+  EXPECT_EQ(Listed(L"C:\\Restore\\Signatures"), Listed(app_data_ + L"\\Microsoft\\Signatures"));
   for (size_t n = 1; n <= folders.size(); ++n) {
     const std::wstring restored = L"C:\\Restore\\Others\\Dir" + std::to_wstring(n);
-    EXPECT_EQ(Sorted(ListFolder(restored)), Sorted(ListFolder(folders[n - 1]))) << n;
+    EXPECT_EQ(Listed(restored), Listed(folders[n - 1])) << n;
   }
 }
 
 TEST_F(OutlookTest, DamagedProfileDumpLeavesProfilesAloneAndACraftedArchiveStaysInside) {
   const std::wstring archive = L"C:\\Backups\\outlook.ebk";
-  Backup(archive);
+  BackupProfile(archive);
   std::vector<PackedMember> members;
   for (const std::wstring& name : ArchiveMembers(archive)) {
     if (name == L"local\\Archiv 2005") continue;  // a folder entry
@@ -372,13 +279,9 @@ TEST_F(OutlookTest, DamagedProfileDumpLeavesProfilesAloneAndACraftedArchiveStays
   EXPECT_FALSE(FileExists(L"C:\\Evil\\evil.txt"));
   EXPECT_FALSE(FileExists(L"C:\\evil.txt"));
   EXPECT_FALSE(FileExists(L"C:\\Moved\\evil.txt"));
-  const std::wstring log = Log();
-  EXPECT_NE(
-      log.find(L"Personal folders not restored, the folder is not valid: C:\\Restore\\..\\Evil\\"),
-      std::wstring::npos)
-      << ToUtf8(log);
-  EXPECT_NE(log.find(L"Personal folders not restored, the folder is not valid: Evil\\"),
-            std::wstring::npos);
+  EXPECT_TRUE(
+      LogHolds({L"Personal folders not restored, the folder is not valid: C:\\Restore\\..\\Evil\\",
+                L"Personal folders not restored, the folder is not valid: Evil\\"}));
 }
 
 }  // namespace

@@ -11,11 +11,8 @@
 #include "base/ini_file.h"
 #include "base/registry_key.h"
 #include "tests/e2e/archive_access.h"
-#include "tests/e2e/wizard_session.h"
-#include "tools/machine_world.h"
+#include "tests/e2e/client_round_trip.h"
 #include "tools/utf_text.h"
-#include "tools/world_installer.h"
-#include "tools/world_removal.h"
 #include "tools/world_snapshot.h"
 
 namespace mailstow::e2e {
@@ -25,31 +22,6 @@ constexpr wchar_t kMailBoxKey[] = L"SOFTWARE\\Classes\\software\\pegasus mail\\M
 constexpr wchar_t kUserModeKey[] = L"SOFTWARE\\Classes\\software\\pegasus mail\\Username";
 constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
-std::string Joined(const std::vector<std::wstring>& lines) {
-  std::string text;
-  for (const std::wstring& line : lines) text += ToUtf8(line) + "\n";
-  return text;
-}
-
-std::string FileBytes(const std::wstring& path) {
-  std::string bytes;
-  HANDLE file =
-      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return bytes;
-  bytes.resize(GetFileSize(file, nullptr));
-  DWORD read = 0;
-  ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-  CloseHandle(file);
-  return bytes;
-}
-
-void WriteBytes(const std::wstring& path, const std::string& bytes) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  DWORD written = 0;
-  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(file);
-}
-
 // A machine value, read in the view the clients and the adapters use.
 std::wstring MachineText(const wchar_t* key) {
   RegistryKey opened;
@@ -57,106 +29,27 @@ std::wstring MachineText(const wchar_t* key) {
   return opened.ReadString(L"").value;
 }
 
-std::set<std::wstring> Listed(const std::wstring& folder) {
-  const std::vector<std::wstring> names = ListFolder(folder);
-  return {names.begin(), names.end()};
-}
-
-class PegasusMailTest : public ::testing::Test {
+class PegasusMailTest : public ClientRoundTrip {
  protected:
-  void Install(uint64_t seed) {
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Corvane");
-    WorldRequest request;
-    request.seed = seed;
-    request.scale = 0.01;
-    request.clients = {L"PegasusMail"};
-    std::vector<ClientWorld> worlds;
-    std::wstring error;
-    InstallSummary summary;
-    ASSERT_TRUE(DescribeMachineWorld(request, &worlds, &error) &&
-                RemoveScope(ScopeOf(worlds), &error) && InstallWorld(worlds, &summary, &error))
-        << ToUtf8(error);
-    scope_ = ScopeOf(worlds);
-    folder_ = PrepareProgramFolder(L"pegasus_mail", {L"Mailstow.exe", L"English.lng", L"Sqx.dll"});
-    RemoveTree(L"C:\\Backups");
-    RemoveTree(L"C:\\Restore");
+  PegasusMailTest() : ClientRoundTrip({L"RadioButton8", L"pegasus_mail", L"PegasusMail"}) {}
+
+  // Backs up every user of the world; the list offers them and no items to choose.
+  void BackupUsers(const std::wstring& archive, const std::vector<std::wstring>& offered) {
+    Backup(archive);
+    EXPECT_EQ(shown_.identities, offered);
+    EXPECT_FALSE(shown_.items_enabled);
   }
-  void TearDown() override { wizard_.Close(); }
-
-  void StartAt(const wchar_t* action) {
-    wizard_.Close();
-    ASSERT_TRUE(wizard_.Start(folder_));
-    wizard_.Next();
-    wizard_.Press(action);
-    wizard_.Next();
-    ASSERT_TRUE(wizard_.Checked(L"RadioButton8"));  // the default mail client, preselected
-    wizard_.Next();
-  }
-
-  void Backup(const std::wstring& archive, const std::vector<std::wstring>& offered) {
-    StartAt(L"RadioButton1");
-    ASSERT_EQ(wizard_.ActivePage(), 4);
-    HWND list = wizard_.Control(L"CheckListBox1");
-    std::vector<std::wstring> listed;
-    for (int i = 0; i < ListCount(list); ++i) listed.push_back(ListText(list, i));
-    EXPECT_EQ(listed, offered);
-    EXPECT_FALSE(IsWindowEnabled(wizard_.Control(L"CheckListBox2")));
-    wizard_.Screenshot(L"pegasus_mail_backup_lists");
-    wizard_.Next();
-    ASSERT_EQ(wizard_.ActivePage(), 5);
-    wizard_.FillArchivePage(archive, L"", false);
-    wizard_.Next();
-    ASSERT_EQ(wizard_.ActivePage(), 6);
-    wizard_.Next();
-    wizard_.WaitForPage(8);
-    ASSERT_EQ(wizard_.ActivePage(), 8);
-    EXPECT_EQ(wizard_.Text(L"Label14"), L"Backup completed!");
-  }
-
-  // Opens the archive, checks the offered users, unticks the named positions and restores
-  // directly or into the other folder.
-  void Restore(const std::wstring& archive, const std::vector<std::wstring>& offered,
-               const std::vector<int>& unticked = {}, const std::wstring& other_folder = L"") {
-    StartAt(L"RadioButton2");
-    ASSERT_EQ(wizard_.ActivePage(), 9);
-    wizard_.Type(L"Edit4", archive);
-    wizard_.Next();
-    ASSERT_EQ(wizard_.ActivePage(), 10);
-    HWND list = wizard_.Control(L"CheckListBox3");
-    std::vector<std::wstring> listed;
-    for (int i = 0; i < ListCount(list); ++i) listed.push_back(ListText(list, i));
-    EXPECT_EQ(listed, offered);
-    for (int position : unticked) ListToggle(list, position);
-    wizard_.Next();
-    ASSERT_EQ(wizard_.ActivePage(), 11);
-    if (other_folder.empty()) {
-      wizard_.Next();
-      EXPECT_TRUE(wizard_.Answer(L"Are you sure?", L"Yes"));
-    } else {
-      wizard_.Press(L"RadioButton12");
-      wizard_.Type(L"Edit5", other_folder);
-      wizard_.Next();
-      EXPECT_TRUE(wizard_.Answer(L"Create directory?", L"Yes"));
-    }
-    ASSERT_TRUE(wizard_.RunFrom(12, 14));
-  }
-
-  std::wstring Log() const { return ReadSystemTextFile(folder_ + L"Log.txt").value_or(L""); }
-
-  SnapshotSpec scope_;
-  std::wstring folder_;
-  WizardSession wizard_;
 };
 
 TEST_F(PegasusMailTest, MultiUserRoundTripOneUserIntoAChangedListAndACraftedArchive) {
-  Install(6);
+  ASSERT_TRUE(InstallWorld(6));
   const std::wstring mailbox = MachineText(kMailBoxKey);
   ASSERT_TRUE(mailbox.ends_with(L"\\ADMIN\\"));
   const std::wstring base = mailbox.substr(0, mailbox.size() - 7);  // cut before "\ADMIN\"
   const std::vector<std::wstring> users = {L"ADMIN", L"BEN", L"Default User", L"Zo\u00eb"};
   const Snapshot before = TakeSnapshot(scope_);
   const std::wstring archive = L"C:\\Backups\\pegasus.ebk";
-  Backup(archive, users);  // the list line too short to name a user is not offered
+  BackupUsers(archive, users);  // the list line too short to name a user is not offered
 
   // Whole user folders, the sub-folder with its file included; "Default User" is a user of the
   // list with a folder of its own.
@@ -181,7 +74,8 @@ TEST_F(PegasusMailTest, MultiUserRoundTripOneUserIntoAChangedListAndACraftedArch
   Restore(archive, users);
   EXPECT_EQ(Joined(Differences(before, TakeSnapshot(scope_))), "");
 
-  Restore(archive, users, {}, L"C:\\Restore\\");
+  OpenForRestore(archive, users);
+  RestoreInto(L"C:\\Restore\\");
   for (const std::wstring& user : users) {
     EXPECT_EQ(Listed(L"C:\\Restore\\" + user), Listed(base + L"\\" + user)) << ToUtf8(user);
   }
@@ -191,8 +85,8 @@ TEST_F(PegasusMailTest, MultiUserRoundTripOneUserIntoAChangedListAndACraftedArch
   // Since the backup, ADMIN left the list and NEWBIE joined; restoring ADMIN alone adds its
   // line and keeps every other line as it was.
   const std::string changed = "N BEN;Ben Adler\r\nN NEWBIE;Created later";
-  WriteBytes(base + L"\\Pmail.usr", changed);
-  Restore(archive, users, {1, 2, 3});
+  ASSERT_TRUE(WriteBytes(base + L"\\Pmail.usr", changed));
+  Restore(archive, users, {.unticked = {1, 2, 3}});
   EXPECT_EQ(FileBytes(base + L"\\Pmail.usr"),
             changed + "\r\nY ADMIN;Anna Adler (administrator)\r\n");
 
@@ -220,32 +114,30 @@ TEST_F(PegasusMailTest, MultiUserRoundTripOneUserIntoAChangedListAndACraftedArch
       RegGetValueW(HKEY_CURRENT_USER, kRunKey, L"Planted", RRF_RT_ANY, nullptr, nullptr, nullptr),
       ERROR_SUCCESS);
   EXPECT_EQ(MachineText(kUserModeKey), L"Single-user mode");
-  const std::wstring log = Log();
-  for (const wchar_t* line : {L"User not restored, its name is not a valid folder name: ..\\Escape",
-                              L"User not restored, its name is not a valid folder name: C:\\Escape",
-                              L"Registry dump imported in part: user.reg"}) {
-    EXPECT_NE(log.find(line), std::wstring::npos) << ToUtf8(line) << "\n" << ToUtf8(log);
-  }
+  EXPECT_TRUE(LogHolds({L"User not restored, its name is not a valid folder name: ..\\Escape",
+                        L"User not restored, its name is not a valid folder name: C:\\Escape",
+                        L"Registry dump imported in part: user.reg"}));
 }
 
 TEST_F(PegasusMailTest, SingleUserRoundTripAndAnotherFolder) {
-  Install(7);
+  ASSERT_TRUE(InstallWorld(7));
   const std::wstring mailbox = MachineText(kMailBoxKey);
   const std::wstring base = mailbox.substr(0, mailbox.rfind(L'\\'));
   const std::wstring user_folder = base + L"\\Mail";
   ASSERT_FALSE(ListFolder(user_folder).empty());
   const Snapshot before = TakeSnapshot(scope_);
   const std::wstring archive = L"C:\\Backups\\single.ebk";
-  Backup(archive, {L"Default User"});
+  BackupUsers(archive, {L"Default User"});
   EXPECT_TRUE(ArchiveIni(archive, L"infobak.ini").KeyNames(L"Directory").empty());
 
   RemoveTree(user_folder);
   ASSERT_TRUE(DeleteRegistryTree(HKEY_LOCAL_MACHINE, kUserModeKey));
   Restore(archive, {L"Default User"});
-  EXPECT_EQ(Joined(Differences(before, TakeSnapshot(scope_))), "");
+  EXPECT_EQ(ChangesSince(before), "");
   EXPECT_FALSE(FileExists(base + L"\\Pmail.usr"));
 
-  Restore(archive, {L"Default User"}, {}, L"C:\\Restore\\");
+  OpenForRestore(archive, {L"Default User"});
+  RestoreInto(L"C:\\Restore\\");
   EXPECT_EQ(Listed(L"C:\\Restore\\Default User"), Listed(user_folder));
   EXPECT_TRUE(FileExists(L"C:\\Restore\\user.reg"));
 }

@@ -21,15 +21,13 @@ constexpr wchar_t kJuergen[] = L"J\u00fcrgen Weber";
 
 class PocoMailTest : public ClientRoundTrip {
  protected:
-  PocoMailTest() : ClientRoundTrip(L"RadioButton10", L"pocomail") {}
+  PocoMailTest() : ClientRoundTrip({L"RadioButton10", L"pocomail", L"PocoMail", 8, 0.05}) {}
 
   void SetUp() override {
     ClientRoundTrip::SetUp();
-    ASSERT_TRUE(InstallClientWorld(L"PocoMail", 8, 0.05, &scope_));
     program_ = scope_.folders.at(0);
   }
 
-  SnapshotSpec scope_;
   std::wstring program_;
 };
 
@@ -38,9 +36,10 @@ TEST_F(PocoMailTest, EveryUserRoundTripsAndAnotherFolderGetsTheProgramFolderLayo
   const auto tree = TreeOf(program_);
   const std::wstring archive = L"C:\\Backups\\poco.ebk";
   Backup(archive);
-  ASSERT_EQ(listed_.size(), 3u);
-  EXPECT_EQ(listed_[0], kDefaultUser);
-  EXPECT_EQ(std::set<std::wstring>(listed_.begin() + 1, listed_.end()),
+  const std::vector<std::wstring> listed = shown_.identities;
+  ASSERT_EQ(listed.size(), 3u);
+  EXPECT_EQ(listed[0], kDefaultUser);
+  EXPECT_EQ(std::set<std::wstring>(listed.begin() + 1, listed.end()),
             (std::set<std::wstring>{kAnna, kJuergen}));
 
   // The folder of three mailboxes is found three times but stored, and mapped, once.
@@ -49,21 +48,17 @@ TEST_F(PocoMailTest, EveryUserRoundTripsAndAnotherFolderGetsTheProgramFolderLayo
     EXPECT_EQ(std::count(members.begin(), members.end(), std::wstring(L"Family\\") + file), 1)
         << ToUtf8(file);
   }
-  const IniText map = ArchiveIni(archive, L"directory.ini");
-  std::vector<std::wstring> mapped;
-  for (const std::wstring& key : map.KeyNames(L"Directory")) {
-    mapped.push_back(map.ReadString(L"Directory", key, L""));
-  }
+  std::vector<std::wstring> mapped =
+      SectionValues(ArchiveIni(archive, L"directory.ini"), L"Directory");
   std::sort(mapped.begin(), mapped.end());
   EXPECT_EQ(Joined(mapped), Joined({L"Caf\u00e9 Club", L"Family", L"Work", L"Work\\Old"}));
   EXPECT_TRUE(ArchiveIni(archive, L"infobak.ini").KeyNames(L"Directory").empty());
 
   RemoveTree(program_);
-  OpenForRestore(archive, listed_);
-  RestoreDirectly();
-  EXPECT_EQ(Joined(Differences(before, TakeSnapshot(scope_))), "");
+  Restore(archive, listed);
+  EXPECT_EQ(ChangesSince(before), "");
 
-  OpenForRestore(archive, listed_);
+  OpenForRestore(archive, listed);
   RestoreInto(L"C:\\Restore\\");
   EXPECT_EQ(TreeDifferences(tree, TreeOf(L"C:\\Restore")), "");
 }
@@ -72,7 +67,7 @@ TEST_F(PocoMailTest, ANamedUserAloneRestoresAndACraftedArchiveStaysInsideItsTarg
   const std::wstring anna = program_ + L"\\users\\" + kAnna;
   const auto anna_tree = TreeOf(anna);
   const std::wstring archive = L"C:\\Backups\\anna.ebk";
-  Backup(archive, {kAnna});
+  Backup(archive, {.identities = {kAnna}});
   const IniText manifest = ArchiveIni(archive, L"infobak.ini");
   EXPECT_EQ(manifest.KeyNames(L"Identities"), std::vector<std::wstring>{L"Item1"});
   EXPECT_EQ(manifest.ReadString(L"Identities", L"Item1", L""), kAnna);
@@ -80,8 +75,7 @@ TEST_F(PocoMailTest, ANamedUserAloneRestoresAndACraftedArchiveStaysInsideItsTarg
   // Only Anna is lost; she alone comes back, and the default user's files stay as they are.
   RemoveTree(anna);
   const auto program_tree = TreeOf(program_);
-  OpenForRestore(archive, {kAnna});
-  RestoreDirectly();
+  Restore(archive, {kAnna});
   EXPECT_EQ(TreeOf(anna), anna_tree);
   auto now = TreeOf(program_);
   std::erase_if(now, [](const auto& entry) { return entry.first.starts_with(L"users\\Anna"); });
@@ -111,8 +105,7 @@ TEST_F(PocoMailTest, ANamedUserAloneRestoresAndACraftedArchiveStaysInsideItsTarg
   const std::wstring crafted_archive = L"C:\\Backups\\crafted.ebk";
   ASSERT_TRUE(PackMembers(crafted_archive, crafted));
   const auto around = TreeAround(program_);
-  OpenForRestore(crafted_archive, {kDefaultUser, L"..\\..\\Escaped", kAnna});
-  RestoreDirectly();
+  Restore(crafted_archive, {kDefaultUser, L"..\\..\\Escaped", kAnna});
 
   // The sound parts were restored, nothing else changed outside the program folder.
   EXPECT_TRUE(FileExists(program_ + L"\\Signatures\\Crafted.sig"));
@@ -120,11 +113,9 @@ TEST_F(PocoMailTest, ANamedUserAloneRestoresAndACraftedArchiveStaysInsideItsTarg
   EXPECT_FALSE(FileExists(L"C:\\Outside"));
   EXPECT_FALSE(FileExists(L"C:\\Escaped"));
   EXPECT_EQ(TreeAround(program_), around);  // nothing changed beside the program folder
-  const std::wstring log = Log();
-  EXPECT_NE(log.find(L"User not restored, its name is not a folder name: ..\\..\\Escaped"),
-            std::wstring::npos);
-  EXPECT_NE(log.find(L"not a folder below it: ..\\..\\Outside"), std::wstring::npos);
-  EXPECT_NE(log.find(L"TemplatePath in the archived poco.ini is not set"), std::wstring::npos);
+  EXPECT_TRUE(LogHolds({L"User not restored, its name is not a folder name: ..\\..\\Escaped",
+                        L"not a folder below it: ..\\..\\Outside",
+                        L"TemplatePath in the archived poco.ini is not set"}));
 }
 
 }  // namespace

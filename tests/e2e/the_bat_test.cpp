@@ -10,11 +10,8 @@
 #include "base/ini_file.h"
 #include "base/registry_key.h"
 #include "tests/e2e/archive_access.h"
-#include "tests/e2e/wizard_session.h"
-#include "tools/machine_world.h"
+#include "tests/e2e/client_round_trip.h"
 #include "tools/utf_text.h"
-#include "tools/world_installer.h"
-#include "tools/world_removal.h"
 #include "tools/world_snapshot.h"
 
 namespace mailstow::e2e {
@@ -29,34 +26,10 @@ struct BatUser {
   std::wstring folder;  // where its files lie, without trailing separator
 };
 
-std::string Joined(const std::vector<std::wstring>& lines) {
-  std::string text;
-  for (const std::wstring& line : lines) text += ToUtf8(line) + "\n";
-  return text;
-}
-
-// Every file below a folder, as paths relative to it.
-void CollectFiles(const std::wstring& folder, const std::wstring& relative,
-                  std::set<std::wstring>* files) {
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((folder + L"\\" + relative + L"*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return;
-  do {
-    const std::wstring name = found.cFileName;
-    if (name == L"." || name == L"..") continue;
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      CollectFiles(folder, relative + name + L"\\", files);
-    } else {
-      files->insert(relative + name);
-    }
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
-}
-
-std::set<std::wstring> FilesBelow(const std::wstring& folder) {
-  std::set<std::wstring> files;
-  CollectFiles(folder, L"", &files);
-  return files;
+std::set<std::wstring> Names(const Tree& tree) {
+  std::set<std::wstring> names;
+  for (const auto& entry : tree) names.insert(entry.first);
+  return names;
 }
 
 std::wstring DepotText(const std::wstring& name) {
@@ -69,21 +42,12 @@ int DepotCount() {
   return depot.ReadInteger(L"Count").value;
 }
 
-class TheBatTest : public ::testing::Test {
+class TheBatTest : public ClientRoundTrip {
  protected:
+  TheBatTest() : ClientRoundTrip({L"RadioButton9", L"the_bat", L"TheBat", 5}) {}
+
   void SetUp() override {
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Corvane");
-    WorldRequest request;
-    request.seed = 5;
-    request.scale = 0.01;
-    request.clients = {L"TheBat"};
-    std::vector<ClientWorld> worlds;
-    std::wstring error;
-    InstallSummary summary;
-    ASSERT_TRUE(DescribeMachineWorld(request, &worlds, &error) &&
-                RemoveScope(ScopeOf(worlds), &error) && InstallWorld(worlds, &summary, &error))
-        << ToUtf8(error);
-    scope_ = ScopeOf(worlds);
+    ClientRoundTrip::SetUp();
     working_ = ReadRegistryString(HKEY_CURRENT_USER, kClientKey, L"Working Directory");
     ASSERT_TRUE(working_.ends_with(L"\\"));
     for (int n = 1; n <= DepotCount(); ++n) {
@@ -94,65 +58,12 @@ class TheBatTest : public ::testing::Test {
       users_.push_back(user);
     }
     ASSERT_EQ(users_.size(), 3u);
-    folder_ = PrepareProgramFolder(L"the_bat", {L"Mailstow.exe", L"English.lng", L"Sqx.dll"});
-    RemoveTree(L"C:\\Backups");
-    RemoveTree(L"C:\\Restore");
-  }
-  void TearDown() override { wizard_.Close(); }
-
-  void StartAt(const wchar_t* action) {
-    wizard_.Close();
-    ASSERT_TRUE(wizard_.Start(folder_));
-    wizard_.Next();
-    wizard_.Press(action);
-    wizard_.Next();
-    ASSERT_TRUE(wizard_.Checked(L"RadioButton9"));  // the default mail client, preselected
-    wizard_.Next();
   }
 
-  void Backup(const std::wstring& archive) {
-    StartAt(L"RadioButton1");
-    ASSERT_EQ(wizard_.ActivePage(), 4);
-    HWND list = wizard_.Control(L"CheckListBox1");
-    ASSERT_EQ(ListCount(list), 3);
-    wizard_.Screenshot(L"the_bat_backup_lists");
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(ListText(list, i), users_[static_cast<size_t>(i)].name);
-    wizard_.Next();
-    ASSERT_EQ(wizard_.ActivePage(), 5);
-    wizard_.FillArchivePage(archive, L"", false);
-    wizard_.Next();
-    ASSERT_EQ(wizard_.ActivePage(), 6);
-    wizard_.Next();
-    wizard_.WaitForPage(8);
-    ASSERT_EQ(wizard_.ActivePage(), 8);
-    EXPECT_EQ(wizard_.Text(L"Label14"), L"Backup completed!");
-  }
-
-  // Opens the archive, checks the offered users and restores everything they hold, directly
-  // or into the other folder.
-  void Restore(const std::wstring& archive, const std::vector<std::wstring>& offered,
-               const std::wstring& other_folder = L"") {
-    StartAt(L"RadioButton2");
-    ASSERT_EQ(wizard_.ActivePage(), 9);
-    wizard_.Type(L"Edit4", archive);
-    wizard_.Next();
-    ASSERT_EQ(wizard_.ActivePage(), 10);
-    HWND list = wizard_.Control(L"CheckListBox3");
-    std::vector<std::wstring> listed;
-    for (int i = 0; i < ListCount(list); ++i) listed.push_back(ListText(list, i));
-    EXPECT_EQ(listed, offered);
-    wizard_.Next();
-    ASSERT_EQ(wizard_.ActivePage(), 11);
-    if (other_folder.empty()) {
-      wizard_.Next();
-      EXPECT_TRUE(wizard_.Answer(L"Are you sure?", L"Yes"));
-    } else {
-      wizard_.Press(L"RadioButton12");
-      wizard_.Type(L"Edit5", other_folder);
-      wizard_.Next();
-      EXPECT_TRUE(wizard_.Answer(L"Create directory?", L"Yes"));
-    }
-    ASSERT_TRUE(wizard_.RunFrom(12, 14));
+  // Backs up every user; the list offers the users of the depot in its order.
+  void BackupUsers(const std::wstring& archive) {
+    Backup(archive);
+    EXPECT_EQ(shown_.identities, UserNames());
   }
 
   std::vector<std::wstring> UserNames() const {
@@ -161,11 +72,8 @@ class TheBatTest : public ::testing::Test {
     return names;
   }
 
-  SnapshotSpec scope_;
   std::wstring working_;
   std::vector<BatUser> users_;
-  std::wstring folder_;
-  WizardSession wizard_;
 };
 
 TEST_F(TheBatTest, BackupWipeDirectRestoreLosesNothingAndAnotherFolderGetsTheLayout) {
@@ -175,14 +83,14 @@ TEST_F(TheBatTest, BackupWipeDirectRestoreLosesNothingAndAnotherFolderGetsTheLay
   ASSERT_FALSE(users_[2].dir.empty() || users_[2].dir.ends_with(L"\\"));
   const Snapshot before = TakeSnapshot(scope_);
   const std::wstring archive = L"C:\\Backups\\bat.ebk";
-  Backup(archive);
+  BackupUsers(archive);
 
   // Stored names keep every character of the user's files, whatever the Dir's spelling; each
   // user's map lists its own mail folders once.
   const std::vector<std::wstring> members = ArchiveMembers(archive);
   const std::set<std::wstring> stored(members.begin(), members.end());
   for (const BatUser& user : users_) {
-    for (const std::wstring& file : FilesBelow(user.folder)) {
+    for (const auto& [file, hash] : FilesBelow(user.folder)) {
       EXPECT_TRUE(stored.count(user.name + L"\\" + file)) << ToUtf8(user.name + L"\\" + file);
     }
     const IniText map = ArchiveIni(archive, user.name + L"\\directory.ini");
@@ -206,14 +114,15 @@ TEST_F(TheBatTest, BackupWipeDirectRestoreLosesNothingAndAnotherFolderGetsTheLay
   RegDeleteTreeW(HKEY_CURRENT_USER, kDepotKey);
   for (const std::wstring& folder : scope_.folders) RemoveTree(folder);
   Restore(archive, UserNames());
-  EXPECT_EQ(Joined(Differences(before, TakeSnapshot(scope_))), "");
+  EXPECT_EQ(ChangesSince(before), "");
 
-  Restore(archive, UserNames(), L"C:\\Restore\\");
+  OpenForRestore(archive, UserNames());
+  RestoreInto(L"C:\\Restore\\");
   for (const BatUser& user : users_) {
     EXPECT_EQ(FilesBelow(L"C:\\Restore\\" + user.name), FilesBelow(user.folder))
         << ToUtf8(user.name);
   }
-  EXPECT_EQ(FilesBelow(L"C:\\Restore\\Address Book"),
+  EXPECT_EQ(Names(FilesBelow(L"C:\\Restore\\Address Book")),
             (std::set<std::wstring>{L"Addrbook.ini", L"Business Contacts.abd", L"Default.abd",
                                     L"Groups.cfg"}));
   EXPECT_EQ(FilesBelow(L"C:\\Restore").size(), FilesBelow(users_[0].folder).size() +
@@ -223,7 +132,7 @@ TEST_F(TheBatTest, BackupWipeDirectRestoreLosesNothingAndAnotherFolderGetsTheLay
 
 TEST_F(TheBatTest, UnknownUsersAreAppendedAndACraftedArchiveWritesNothingOutsideItsTargets) {
   const std::wstring archive = L"C:\\Backups\\bat.ebk";
-  Backup(archive);
+  BackupUsers(archive);
 
   // This machine knows one stranger and the first user (with another folder); the other two
   // users are new to it.
@@ -287,15 +196,12 @@ TEST_F(TheBatTest, UnknownUsersAreAppendedAndACraftedArchiveWritesNothingOutside
   // A user whose files did not all come back is not registered.
   EXPECT_TRUE(FileExists(working_ + L"Newcomer\\Inbox\\Messages.tbb"));
   EXPECT_EQ(DepotCount(), 4);
-  const std::wstring log = ReadSystemTextFile(folder_ + L"Log.txt").value_or(L"");
-  for (const wchar_t* line :
-       {L"User not restored, its name or folder is not valid: Evil",
-        L"User not restored, its name or folder is not valid: ..\\Up",
-        L"User not restored, its name or folder is not valid: Relative",
-        L"Mail folder not restored, its path leaves the user folder: ..\\..\\Escaped\\",
-        L"User not registered, its files did not come back intact: Newcomer"}) {
-    EXPECT_NE(log.find(line), std::wstring::npos) << ToUtf8(line) << "\n" << ToUtf8(log);
-  }
+  EXPECT_TRUE(
+      LogHolds({L"User not restored, its name or folder is not valid: Evil",
+                L"User not restored, its name or folder is not valid: ..\\Up",
+                L"User not restored, its name or folder is not valid: Relative",
+                L"Mail folder not restored, its path leaves the user folder: ..\\..\\Escaped\\",
+                L"User not registered, its files did not come back intact: Newcomer"}));
 }
 
 }  // namespace

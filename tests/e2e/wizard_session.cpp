@@ -17,12 +17,14 @@ bool WizardSession::Start(const std::wstring& program_folder, const std::wstring
 }
 
 ::testing::AssertionResult WizardSession::StartAt(const std::wstring& program_folder,
-                                                  const wchar_t* action, const wchar_t* client) {
+                                                  const wchar_t* action, const wchar_t* client,
+                                                  bool choose) {
   Close();
   if (!Start(program_folder)) return ::testing::AssertionFailure() << "the wizard did not start";
   Next();
   Press(action);
   Next();
+  if (choose) Press(client);
   if (!Checked(client)) return ::testing::AssertionFailure() << "another client is preselected";
   Next();
   return ::testing::AssertionSuccess();

@@ -17,9 +17,9 @@ class WizardSession {
 
   // Closes a running wizard, starts a new one and goes with the action ("RadioButton1" backup,
   // "RadioButton2" restore) to the page after the client page; the preselected client must be
-  // the given radio button.
+  // the given radio button, unless `choose` (then the button is pressed).
   ::testing::AssertionResult StartAt(const std::wstring& program_folder, const wchar_t* action,
-                                     const wchar_t* client);
+                                     const wchar_t* client, bool choose = false);
   // On the restore source page: types the archive path and presses Next; true when the
   // restore lists page follows.
   bool OpenArchive(const std::wstring& archive);
