@@ -246,8 +246,11 @@ class MozillaAdapter : public MailClientAdapter {
     if (!archived) return;
     const auto folders_of = [](const std::string& list) {
       std::vector<std::wstring> folders;
+      // As the profile list is read for the identities: entries that name no absolute folder
+      // are no profiles.
       for (const std::string& bytes : ScanProfileList(list)) {
-        folders.push_back(WithoutTrailingBackslash(FromAnsi(bytes)));
+        const std::wstring folder = WithoutTrailingBackslash(FromAnsi(bytes));
+        if (IsAbsoluteLocalPath(folder)) folders.push_back(folder);
       }
       return folders;
     };

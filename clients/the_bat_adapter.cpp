@@ -148,9 +148,12 @@ class TheBatAdapter : public MailClientAdapter {
         continue;
       }
       // A user this machine knows comes back into the folder the client uses for it now; a new
-      // one into the working directory + its name. A folder the archive names is never used.
+      // one into the folder the archive names when that lies in the working directory, else
+      // into the working directory + its name. No other folder the archive names is used.
       const std::optional<std::wstring> current = CurrentDirectory(name);
-      const std::wstring own = current ? *current : L"";
+      const bool archived_dir_usable =
+          !current && dir != kDefaultDirectory && InsideClientFolders(dir, {working});
+      const std::wstring own = current ? *current : (archived_dir_usable ? dir : L"");
       std::wstring folder;
       if (!own.empty()) {
         folder = WithTrailingBackslash(own);
@@ -170,7 +173,7 @@ class TheBatAdapter : public MailClientAdapter {
                           L"User not registered, its files did not come back intact: " + name);
         continue;
       }
-      if (!current) RegisterUser(name, L"");
+      if (!current) RegisterUser(name, archived_dir_usable ? dir : L"");
     }
     if (RestoreItem(kAddressBook)) {
       if (working.empty()) {

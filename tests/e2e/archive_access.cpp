@@ -65,7 +65,7 @@ std::vector<std::wstring> ArchiveMembers(const std::wstring& archive) {
 bool ReadArchiveMember(const std::wstring& archive, const std::wstring& stored_name,
                        std::string* bytes) {
   const std::wstring output = ScratchFolder() + L"\\member";
-  DeleteFileW(output.c_str());
+  RemoveTree(output);  // a folder member of an earlier call leaves a folder of that name
   Sink sink;
   sink.output = ToUtf8(output);
   sqx::ExtractSettings settings;
@@ -74,6 +74,10 @@ bool ReadArchiveMember(const std::wstring& archive, const std::wstring& stored_n
                           settings) != sqx::kStatusOk ||
       !FileExists(output)) {
     return false;
+  }
+  if (GetFileAttributesW(output.c_str()) & FILE_ATTRIBUTE_DIRECTORY) {
+    RemoveTree(output);
+    return false;  // a folder record holds no bytes
   }
   *bytes = ReadWholeFile(output);
   DeleteFileW(output.c_str());

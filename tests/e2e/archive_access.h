@@ -15,7 +15,7 @@ namespace mailstow::e2e {
 // Stored names ("\" separators) in archive order; empty when the archive cannot be read.
 std::vector<std::wstring> ArchiveMembers(const std::wstring& archive);
 
-// The bytes of one member; false when it is missing or cannot be extracted.
+// The bytes of one member; false when it is missing, a folder or cannot be extracted.
 bool ReadArchiveMember(const std::wstring& archive, const std::wstring& stored_name,
                        std::string* bytes);
 

@@ -7,7 +7,10 @@
 
 #include <algorithm>
 #include <set>
+#include <sstream>
+#include <map>
 
+#include "base/ini_file.h"
 #include "base/registry_key.h"
 #include "tests/e2e/archive_access.h"
 #include "tests/e2e/client_round_trip.h"
@@ -63,9 +66,37 @@ TEST_F(OperaTest, EveryAccountRoundTripsAndAnotherFolderGetsTheLayout) {
   EXPECT_EQ(note.ReadString(L"Directory", L"Dir", L""), L"C:\\Opera Signatures\\");
   EXPECT_EQ(note.ReadString(L"Files", L"File", L""), L"Anna work.txt");
 
+  const std::pair<std::wstring, std::wstring> signatures[] = {{L"account1", L"Anna work.txt"},
+                                                              {L"account2", L"Home.sig"}};
+  const auto signature_tree = TreeOf(kSignatures);
+  std::map<std::wstring, std::string> signature_bytes;
+  for (const auto& [account, file] : signatures) {
+    signature_bytes[file] = FileBytes(std::wstring(kSignatures) + L"\\" + file);
+  }
   WipeMail();
   Restore(archive, accounts);
-  EXPECT_EQ(ChangesSince(before), "");
+  EXPECT_EQ(wizard_.Text(L"Label30"), L"Restore completed!");
+  // The folder the archive names for the signatures is no folder of Opera's here any more
+  // (the wipe took the accounts that used it): each signature comes back into its account's
+  // folder, and the account's setting points there. Nothing else differs.
+  std::vector<std::wstring> expected_changes = {L"Opera Signatures"};
+  for (const auto& [account, file] : signatures) {
+    const std::wstring account_folder = mail_ + L"\\" + account + L"\\";
+    EXPECT_EQ(FileBytes(account_folder + file), signature_bytes[file]);
+    EXPECT_EQ(LoadIniFile(account_folder + L"Account.ini")
+                  .value_or(IniText())
+                  .ReadString(L"OUTGOING", L"SignatureFile", L""),
+              account_folder + file);
+    expected_changes.push_back(account_folder + L"Account.ini");
+    expected_changes.push_back(account_folder + file);
+  }
+  std::istringstream changes(ChangesSince(before));
+  for (std::string line; std::getline(changes, line);) {
+    EXPECT_TRUE(std::any_of(
+        expected_changes.begin(), expected_changes.end(),
+        [&line](const std::wstring& path) { return line.find(ToUtf8(path)) != std::string::npos; }))
+        << line;
+  }
 
   // Another folder: each account's files and its signature in a folder of its name, the
   // sub-folders at their paths below the mail folder, the shared files at the top.
@@ -73,9 +104,8 @@ TEST_F(OperaTest, EveryAccountRoundTripsAndAnotherFolderGetsTheLayout) {
   RestoreInto(L"C:\\Restore\\");
   auto expected = mail_tree;
   expected[L"Contacts.adr"] = TreeOf(program_).at(L"Contacts.adr");
-  const auto signatures = TreeOf(kSignatures);
-  expected[L"account1\\Anna work.txt"] = signatures.at(L"Anna work.txt");
-  expected[L"account2\\Home.sig"] = signatures.at(L"Home.sig");
+  expected[L"account1\\Anna work.txt"] = signature_tree.at(L"Anna work.txt");
+  expected[L"account2\\Home.sig"] = signature_tree.at(L"Home.sig");
   EXPECT_EQ(TreeDifferences(expected, TreeOf(L"C:\\Restore")), "");
 }
 
@@ -176,6 +206,12 @@ TEST_F(OperaTest, ACraftedArchiveStaysInsideItsTargets) {
   ASSERT_TRUE(PackMembers(archive, crafted));
   const auto around = TreeAround(program_);
   Restore(archive, {L"..\\..\\Escaped", L"account1", L"C:\\Evil"});
+  EXPECT_EQ(wizard_.Text(L"Label30"), L"Restore not completed!");
+  EXPECT_TRUE(
+      wizard_.Answer(L"This part of the backup file was not restored, because it would "
+                     L"put data outside the E-mail Client's folders: Account not "
+                     L"restored, its name is not a folder name: ..\\..\\Escaped",
+                     L"OK"));
 
   EXPECT_TRUE(FileExists(mail_ + L"\\account1\\Safe\\Safe.mbs"));
   EXPECT_TRUE(FileExists(mail_ + L"\\account1\\Inbox.MBS"));
@@ -183,12 +219,15 @@ TEST_F(OperaTest, ACraftedArchiveStaysInsideItsTargets) {
   EXPECT_FALSE(FileExists(L"C:\\Escaped"));
   EXPECT_FALSE(FileExists(L"C:\\Evil"));
   EXPECT_EQ(TreeAround(program_), around);  // nothing changed beside the program folder
-  EXPECT_TRUE(LogHolds(
-      {L"Account not restored, its name is not a folder name: ..\\..\\Escaped",
-       L"Account not restored, its name is not a folder name: C:\\Evil",
-       L"Mail folder not restored, not a folder below the mail folder: ..\\..\\Outside",
-       L"Mail folder not restored, not a folder below the mail folder: C:\\Outside",
-       L"Signature not restored, its folder or name is not usable: ..\\..\\Outside\\a.txt"}));
+  EXPECT_TRUE(
+      LogHolds({L"Account not restored, its name is not a folder name: ..\\..\\Escaped",
+                L"Account not restored, its name is not a folder name: C:\\Evil",
+                L"Mail folder not restored, not a folder below the mail folder: ..\\..\\Outside",
+                L"Mail folder not restored, not a folder below the mail folder: C:\\Outside",
+                L"Signature restored into " + mail_ +
+                    L"\\account1\\, not into ..\\..\\Outside\\ named by "
+                    L"the backup: a.txt"}));
+  EXPECT_TRUE(FileExists(mail_ + L"\\account1\\a.txt"));
 }
 
 }  // namespace

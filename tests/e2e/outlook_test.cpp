@@ -11,6 +11,7 @@
 #include "base/ansi_text.h"
 #include "base/ini_file.h"
 #include "base/registry_key.h"
+#include "base/text_case.h"
 #include "tests/e2e/archive_access.h"
 #include "tests/e2e/outlook_express_machine.h"
 #include "tests/e2e/client_round_trip.h"
@@ -40,6 +41,36 @@ struct PathValue {
   std::wstring text;
   bool operator==(const PathValue&) const = default;
 };
+
+// The folder part of a path, with its final separator.
+std::wstring FolderPart(const std::wstring& path) {
+  return path.substr(0, path.find_last_of(L'\\') + 1);
+}
+
+// Where a direct restore puts the personal-folders files of a profile: a file stays in its
+// folder when that is one of Outlook's here (below `outlook_folders`, or a folder the profile
+// in use names); any other comes back into the local Outlook folder's folder of its number
+// in the archive's list (`numbered`, 1-based).
+std::map<std::wstring, std::wstring> ExpectedPlaces(const std::vector<std::wstring>& paths,
+                                                    const std::vector<std::wstring>& numbered,
+                                                    const std::vector<std::wstring>& own,
+                                                    const std::wstring& local_outlook) {
+  std::map<std::wstring, std::wstring> places;
+  for (const std::wstring& path : paths) {
+    const std::wstring folder = FolderPart(path);
+    const bool outlooks = std::any_of(own.begin(), own.end(), [&](const std::wstring& o) {
+      return EqualsIgnoreCase(std::wstring_view(folder).substr(0, o.size()), o);
+    });
+    const auto number = std::find_if(numbered.begin(), numbered.end(), [&](const std::wstring& f) {
+      return EqualsIgnoreCase(f, folder);
+    });
+    places[path] = outlooks || number == numbered.end()
+                       ? path
+                       : local_outlook + L"Dir" + std::to_wstring(number - numbered.begin() + 1) +
+                             L"\\" + path.substr(folder.size());
+  }
+  return places;
+}
 
 // Every service of a profile that names a personal-folders file, by service key.
 std::map<std::wstring, PathValue> PersonalFolders(const std::wstring& profile_path) {
@@ -152,13 +183,42 @@ TEST_F(OutlookTest, RoundTripLosesNothingKeepsTheSecondProfileAndAnotherFolderGe
 
   // The backed-up profile, the Outlook branch and every folder are lost; the second profile
   // and the profiles key's own values stay.
+  std::vector<std::set<std::wstring>> others_before;
+  for (const std::wstring& folder : folders) others_before.push_back(Listed(folder));
   ASSERT_TRUE(DeleteRegistryTree(HKEY_CURRENT_USER, ProfilePath(kProfiles, kProfile)));
   ASSERT_TRUE(DeleteRegistryTree(HKEY_CURRENT_USER, kOfficeOutlook));
   for (const std::wstring& folder : scope_.folders) RemoveTree(folder);
   ASSERT_NE(ChangesSince(before), "");
 
-  RestoreDirect(archive);
+  // Outlook's folders here: its local and roaming folders and those the profile in use (the
+  // second one) names.
+  std::vector<std::wstring> own = {local_outlook, app_data_ + L"\\Microsoft\\Outlook\\"};
+  for (const auto& [service, value] : PersonalFolders(ProfilePath(kProfiles, kSecondProfile))) {
+    own.push_back(FolderPart(value.text));
+  }
+  std::vector<std::wstring> paths;
+  for (const auto& [service, value] : files) paths.push_back(value.text);
+  const std::map<std::wstring, std::wstring> places =
+      ExpectedPlaces(paths, folders, own, local_outlook);
+  ASSERT_TRUE(std::any_of(places.begin(), places.end(), [](const auto& place) {
+    return place.first != place.second;
+  })) << "the world has files in folders that are not Outlook's";
 
+  RestoreDirect(archive);
+  EXPECT_EQ(wizard_.Text(L"Label30"), L"Restore completed!");
+
+  // Every file is back, where Outlook's folders keep it, and both profile locations name it
+  // there with its type.
+  std::map<std::wstring, PathValue> expected_files = files;
+  for (auto& [service, value] : expected_files) value.text = places.at(value.text);
+  EXPECT_EQ(Files(), expected_files);
+  EXPECT_EQ(PersonalFolders(ProfilePath(kOldProfiles, kProfile)), expected_files);
+  for (const auto& [was, now] : places) {
+    EXPECT_TRUE(FileExists(now)) << ToUtf8(now);
+    if (was != now) {
+      EXPECT_TRUE(LogHolds({L"Personal folders of " + FolderPart(was) + L" restored into "}));
+    }
+  }
   std::vector<std::wstring> differences = Differences(before, TakeSnapshot(scope_));
   // By design the profile also comes back under the older location of mail profiles...
   const std::wstring old_location = L"HKEY_CURRENT_USER\\" + std::wstring(kOldProfiles);
@@ -166,10 +226,24 @@ TEST_F(OutlookTest, RoundTripLosesNothingKeepsTheSecondProfileAndAnotherFolderGe
     return line.find(old_location) != std::wstring::npos;
   });
   EXPECT_GT(old_lines, 0u);
-  EXPECT_EQ(PersonalFolders(ProfilePath(kOldProfiles, kProfile)), files);
-  // ... and the favourites cache of the replaced profile is dropped.
+  // ... the favourites cache of the replaced profile is dropped ...
   const std::wstring favourites = app_data_ + L"\\Microsoft\\Outlook\\outlook.FAV";
   EXPECT_EQ(std::erase(differences, L"file missing: " + favourites), 1u);
+  // ... and the files from folders that are not Outlook's moved, with the profile's path values
+  // (checked above).
+  std::erase_if(differences, [&](const std::wstring& line) {
+    if (line.starts_with(L"value data changed: ") &&
+        line.find(L"[001e6700]") != std::wstring::npos) {
+      return true;
+    }
+    return std::any_of(places.begin(), places.end(), [&](const auto& place) {
+      const std::wstring from = FolderPart(place.first);
+      const std::wstring to = FolderPart(place.second);
+      return place.first != place.second &&
+             (line.find(from.substr(0, from.size() - 1)) != std::wstring::npos ||
+              line.find(to.substr(0, to.size() - 1)) != std::wstring::npos);
+    });
+  });
   EXPECT_EQ(Joined(differences), "");
   EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, kProfiles, L"DefaultProfile"), kProfile);
 
@@ -180,6 +254,7 @@ TEST_F(OutlookTest, RoundTripLosesNothingKeepsTheSecondProfileAndAnotherFolderGe
     EXPECT_TRUE(FileExists(L"C:\\Restore\\" + std::wstring(dump))) << ToUtf8(dump);
   }
   std::set<std::wstring> local_files = Listed(local_outlook);
+  std::erase_if(local_files, [](const std::wstring& name) { return name.starts_with(L"Dir"); });
   EXPECT_EQ(Listed(L"C:\\Restore\\local"), local_files);
   std::set<std::wstring> app_files = Listed(app_data_ + L"\\Microsoft\\Outlook");
   app_files.insert(L"outlook.FAV");
@@ -187,7 +262,7 @@ TEST_F(OutlookTest, RoundTripLosesNothingKeepsTheSecondProfileAndAnotherFolderGe
   EXPECT_EQ(Listed(L"C:\\Restore\\Signatures"), Listed(app_data_ + L"\\Microsoft\\Signatures"));
   for (size_t n = 1; n <= folders.size(); ++n) {
     const std::wstring restored = L"C:\\Restore\\Others\\Dir" + std::to_wstring(n);
-    EXPECT_EQ(Listed(restored), Listed(folders[n - 1])) << n;
+    EXPECT_EQ(Listed(restored), others_before[n - 1]) << n;
   }
 }
 
@@ -249,6 +324,11 @@ TEST_F(OutlookTest, DamagedProfileDumpLeavesProfilesAloneAndACraftedArchiveStays
 
   // This machine keeps its local application data elsewhere.
   const std::wstring moved = L"C:\\Moved\\Local";
+  const std::vector<std::wstring> numbered =
+      SectionValues(ArchiveIni(archive, L"Others.ini"), L"Directory");
+  std::vector<std::wstring> own = {moved + L"\\Microsoft\\Outlook\\",
+                                   app_data_ + L"\\Microsoft\\Outlook\\"};
+  for (const auto& [service, value] : files) own.push_back(FolderPart(value.text));
   {
     RegistryKey shell;
     ASSERT_TRUE(shell.Open(HKEY_CURRENT_USER, kShellFolders, true));
@@ -264,8 +344,18 @@ TEST_F(OutlookTest, DamagedProfileDumpLeavesProfilesAloneAndACraftedArchiveStays
   for (const auto& [service, was] : files) {
     const PathValue& now = restored.at(service);
     EXPECT_EQ(now.type, was.type) << ToUtf8(was.text);
+    // Moved with the local folder; then, when that is no folder of Outlook's here, into the
+    // local Outlook folder's numbered folder.
     std::wstring expected = was.text;
+    std::wstring listed_folder = FolderPart(was.text);
     if (expected.starts_with(local_ + L"\\")) expected = moved + expected.substr(local_.size());
+    const std::wstring rebased_folder = FolderPart(expected);
+    std::vector<std::wstring> rebased_numbered = numbered;
+    for (std::wstring& folder : rebased_numbered) {
+      if (EqualsIgnoreCase(folder, listed_folder)) folder = rebased_folder;
+    }
+    expected = ExpectedPlaces({expected}, rebased_numbered, own, moved + L"\\Microsoft\\Outlook\\")
+                   .at(expected);
     EXPECT_EQ(now.text, expected);
     EXPECT_TRUE(FileExists(now.text)) << ToUtf8(now.text);
   }
@@ -280,8 +370,10 @@ TEST_F(OutlookTest, DamagedProfileDumpLeavesProfilesAloneAndACraftedArchiveStays
   EXPECT_FALSE(FileExists(L"C:\\evil.txt"));
   EXPECT_FALSE(FileExists(L"C:\\Moved\\evil.txt"));
   EXPECT_TRUE(
-      LogHolds({L"Personal folders not restored, the folder is not valid: C:\\Restore\\..\\Evil\\",
-                L"Personal folders not restored, the folder is not valid: Evil\\"}));
+      LogHolds({L"Refused: Personal folders not restored, the folder is not valid: "
+                L"C:\\Restore\\..\\Evil\\",
+                L"Refused: Personal folders not restored, the folder is not valid: Evil\\"}));
+  EXPECT_EQ(wizard_.Text(L"Label30"), L"Restore not completed!");
 }
 
 }  // namespace

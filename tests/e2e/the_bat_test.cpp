@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <sstream>
 
 #include "base/ini_file.h"
 #include "base/registry_key.h"
@@ -110,24 +111,39 @@ TEST_F(TheBatTest, BackupWipeDirectRestoreLosesNothingAndAnotherFolderGetsTheLay
   EXPECT_EQ(manifest.ReadString(L"Directory", L"Item3", L""), users_[2].dir);
 
   // A lost installation: the user list and every folder, only the working directory value
-  // is left.
+  // is left. The users are new to the machine now: the one whose archived folder lies outside
+  // the working directory comes back into the working directory + its name, the others where
+  // they were.
+  std::vector<Tree> trees;
+  for (const BatUser& user : users_) trees.push_back(FilesBelow(user.folder));
   RegDeleteTreeW(HKEY_CURRENT_USER, kDepotKey);
   for (const std::wstring& folder : scope_.folders) RemoveTree(folder);
   Restore(archive, UserNames());
-  EXPECT_EQ(ChangesSince(before), "");
+  EXPECT_EQ(wizard_.Text(L"Label30"), L"Restore completed!");
+  const std::wstring moved = working_ + users_[1].name;
+  EXPECT_EQ(FilesBelow(moved), trees[1]);
+  EXPECT_FALSE(FileExists(users_[1].folder));
+  EXPECT_EQ(DepotText(L"Dir #2"), L"");
+  EXPECT_TRUE(LogHolds({L"User " + users_[1].name + L" restored into " + moved + L"\\, not into " +
+                        users_[1].dir + L" named by the backup"}));
+  std::istringstream changes(ChangesSince(before));
+  for (std::string line; std::getline(changes, line);) {
+    EXPECT_TRUE(line.find(ToUtf8(users_[1].folder)) != std::string::npos ||
+                line.find(ToUtf8(moved)) != std::string::npos ||
+                line.find("[Dir #2]") != std::string::npos)
+        << line;
+  }
 
   OpenForRestore(archive, UserNames());
   RestoreInto(L"C:\\Restore\\");
-  for (const BatUser& user : users_) {
-    EXPECT_EQ(FilesBelow(L"C:\\Restore\\" + user.name), FilesBelow(user.folder))
-        << ToUtf8(user.name);
+  for (size_t n = 0; n < users_.size(); ++n) {
+    EXPECT_EQ(FilesBelow(L"C:\\Restore\\" + users_[n].name), trees[n]) << ToUtf8(users_[n].name);
   }
   EXPECT_EQ(Names(FilesBelow(L"C:\\Restore\\Address Book")),
             (std::set<std::wstring>{L"Addrbook.ini", L"Business Contacts.abd", L"Default.abd",
                                     L"Groups.cfg"}));
-  EXPECT_EQ(FilesBelow(L"C:\\Restore").size(), FilesBelow(users_[0].folder).size() +
-                                                   FilesBelow(users_[1].folder).size() +
-                                                   FilesBelow(users_[2].folder).size() + 4);
+  EXPECT_EQ(FilesBelow(L"C:\\Restore").size(),
+            trees[0].size() + trees[1].size() + trees[2].size() + 4);
 }
 
 TEST_F(TheBatTest, UnknownUsersAreAppendedAndACraftedArchiveWritesNothingOutsideItsTargets) {
@@ -147,13 +163,17 @@ TEST_F(TheBatTest, UnknownUsersAreAppendedAndACraftedArchiveWritesNothingOutside
     depot.WriteInteger(L"Count", 2);
   }
   Restore(archive, UserNames());
+  // Users this machine knows keep their folders; new ones are appended, in the working
+  // directory unless their archived folder lies in it.
   EXPECT_EQ(DepotCount(), 4);
   EXPECT_EQ(DepotText(L"User #1"), L"Stranger");
   EXPECT_EQ(DepotText(L"Dir #1"), L"C:\\Stranger\\");
   EXPECT_EQ(DepotText(L"User #2"), users_[0].name);
-  EXPECT_EQ(DepotText(L"Dir #2"), L"");  // back to the default folder, where it was restored
+  EXPECT_EQ(DepotText(L"Dir #2"), L"C:\\Elsewhere");
+  EXPECT_TRUE(FileExists(L"C:\\Elsewhere\\Inbox\\Messages.tbb"));
   EXPECT_EQ(DepotText(L"User #3"), users_[1].name);
-  EXPECT_EQ(DepotText(L"Dir #3"), users_[1].dir);
+  EXPECT_EQ(DepotText(L"Dir #3"), L"");
+  EXPECT_TRUE(FileExists(working_ + users_[1].name + L"\\Inbox\\Messages.tbb"));
   EXPECT_EQ(DepotText(L"User #4"), users_[2].name);
   EXPECT_EQ(DepotText(L"Dir #4"), users_[2].dir);
 
@@ -182,26 +202,38 @@ TEST_F(TheBatTest, UnknownUsersAreAppendedAndACraftedArchiveWritesNothingOutside
   };
   const std::wstring crafted_archive = L"C:\\Backups\\crafted.ebk";
   ASSERT_TRUE(PackMembers(crafted_archive, crafted));
-  RemoveTree(users_[0].folder + L"\\Inbox");
+  RemoveTree(L"C:\\Elsewhere\\Inbox");
   Restore(crafted_archive, {users_[0].name, L"Evil", L"..\\Up", L"Relative", L"Newcomer"});
+  // Refused parts: the restore ends as not completed, with a box.
+  EXPECT_EQ(wizard_.Text(L"Label30"), L"Restore not completed!");
+  HWND box = wizard_.WaitForBox();
+  ASSERT_NE(box, nullptr);
+  EXPECT_TRUE(MessageBoxText(box).starts_with(L"This part of the backup file was not restored"));
+  PressButton(box, L"OK");
 
-  // Only the safe folder value of the first user was followed.
-  EXPECT_TRUE(FileExists(users_[0].folder + L"\\Inbox\\Messages.tbb"));
+  // The known user's data went into its folder here; the folders the archive named were not
+  // followed: new users went into the working directory.
+  EXPECT_TRUE(FileExists(L"C:\\Elsewhere\\Inbox\\Messages.tbb"));
+  EXPECT_TRUE(FileExists(working_ + L"Evil\\Inbox\\Messages.tbb"));
+  EXPECT_TRUE(FileExists(working_ + L"Relative\\Inbox\\Messages.tbb"));
   for (const std::wstring& outside :
        {std::wstring(L"C:\\Escape"), std::wstring(L"C:\\Escaped"), working_ + L"Escaped",
-        working_ + L"..\\Escaped", working_ + L"Up", working_ + L"..\\Up", working_ + L"Evil",
-        working_ + L"Relative", std::wstring(L"C:\\Restore\\Evil")}) {
+        working_ + L"..\\Escaped", working_ + L"Up", working_ + L"..\\Up",
+        working_ + L"Relative\\Folder", std::wstring(L"C:\\Restore\\Evil")}) {
     EXPECT_FALSE(FileExists(outside)) << ToUtf8(outside);
   }
   // A user whose files did not all come back is not registered.
   EXPECT_TRUE(FileExists(working_ + L"Newcomer\\Inbox\\Messages.tbb"));
-  EXPECT_EQ(DepotCount(), 4);
-  EXPECT_TRUE(
-      LogHolds({L"User not restored, its name or folder is not valid: Evil",
-                L"User not restored, its name or folder is not valid: ..\\Up",
-                L"User not restored, its name or folder is not valid: Relative",
-                L"Mail folder not restored, its path leaves the user folder: ..\\..\\Escaped\\",
-                L"User not registered, its files did not come back intact: Newcomer"}));
+  EXPECT_EQ(DepotCount(), 6);
+  EXPECT_EQ(DepotText(L"User #5"), L"Evil");
+  EXPECT_EQ(DepotText(L"Dir #5"), L"");
+  EXPECT_TRUE(LogHolds(
+      {L"Refused: User not restored, its name is not valid: ..\\Up",
+       L"User Evil restored into " + working_ +
+           L"Evil\\, not into C:\\Restore\\..\\..\\Escape "
+           L"named by the backup",
+       L"Refused: Mail folder not restored, its path leaves the user folder: ..\\..\\Escaped\\",
+       L"User not registered, its files did not come back intact: Newcomer"}));
 }
 
 }  // namespace
