@@ -268,6 +268,24 @@ class PocoMailAdapter : public MailClientAdapter {
     }
   }
 
+  // The archive's settings file into the folder. The default user's file names the folder of
+  // the named users: where a settings file is there already, its users folder stays, so that
+  // users made after the backup stay in the client's list.
+  void RestoreSettingsFile(const std::wstring& stored, const std::wstring& folder,
+                           bool default_user) {
+    const std::wstring path = folder + L"poco.ini";
+    const std::optional<IniText> here = default_user ? LoadIniFile(path) : std::nullopt;
+    if (ExtractNames(context_, {stored + L"poco.ini"}, folder) != sqx::kStatusOk || !here) return;
+    const std::wstring users_here = here->ReadString(L"Program", L"UsersPath", L"");
+    const std::wstring users_archived =
+        LoadIniFile(path).value_or(IniText()).ReadString(L"Program", L"UsersPath", L"");
+    if (users_here == users_archived) return;
+    const bool set = here->ReadString(L"Program", L"UsersPath", L"\x01") != L"\x01";
+    WritePrivateProfileStringW(L"Program", L"UsersPath", set ? users_here.c_str() : nullptr,
+                               path.c_str());
+    context_.log.Line(L"Users folder of this machine kept in " + path + L": " + users_here);
+  }
+
   // The first folder setting that is set and does not lie below the user's folder; empty when
   // every one does.
   static std::wstring FolderOutsideUser(const PocoSettings& settings) {
@@ -303,7 +321,7 @@ class PocoMailAdapter : public MailClientAdapter {
     // becomes the live one: the current file stays and the refusal is reported.
     const std::wstring outside = FolderOutsideUser(settings);
     if (outside.empty()) {
-      ExtractNames(context_, {stored + L"poco.ini"}, folder);
+      RestoreSettingsFile(stored, folder, default_user);
     } else {
       RefuseRestoreValue(context_,
                          L"Settings file not restored, it names a folder outside the "

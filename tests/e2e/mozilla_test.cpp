@@ -179,5 +179,22 @@ TEST_F(MozillaTest, DamagedProfileListsAndACraftedArchiveStayInsideTheirTargets)
   EXPECT_TRUE(LogHolds(refusals, true));
 }
 
+// A profile made after the backup stays in the profile list when the older archive is restored;
+// the restored profiles are named in the list too, so nothing is left to add.
+TEST_F(MozillaTest, AProfileMadeAfterTheBackupStaysListed) {
+  const std::wstring archive = L"C:\\Backups\\mozilla.ebk";
+  BackupProfiles(archive, {});
+  using namespace std::string_literals;
+  const std::string later = "directory\0"s + ToAnsi(mozilla_) + "\\Profiles\\Later\\l4t3r.slt\0"s;
+  const std::string list = FileBytes(mozilla_ + L"\\registry.dat") + later;
+  ASSERT_TRUE(WriteBytes(mozilla_ + L"\\registry.dat", list));
+  OpenProfiles(archive, {L"default", kOffice});
+  RestoreDirectly();
+  EXPECT_EQ(wizard_.Text(L"Label30"), L"Restore completed!");
+  EXPECT_EQ(FileBytes(mozilla_ + L"\\registry.dat"), list);
+  EXPECT_TRUE(LogHolds({L"Profile list kept, it names profiles made after the backup: " + mozilla_ +
+                        L"\\Profiles\\Later\\l4t3r.slt"}));
+}
+
 }  // namespace
 }  // namespace mailstow::e2e

@@ -230,5 +230,23 @@ TEST_F(OperaTest, ACraftedArchiveStaysInsideItsTargets) {
   EXPECT_TRUE(FileExists(mail_ + L"\\account1\\a.txt"));
 }
 
+// An account made after the backup stays in Opera's list when the older archive is restored.
+TEST_F(OperaTest, AnAccountMadeAfterTheBackupStaysListed) {
+  const std::wstring archive = L"C:\\Backups\\opera.ebk";
+  Backup(archive);
+  const std::wstring later = mail_ + L"\\account3";
+  CreateDirectoryW(later.c_str(), nullptr);
+  ASSERT_TRUE(WriteBytes(later + L"\\Account.ini", "[INCOMING]\r\nUsername=later\r\n"));
+  const std::string list = FileBytes(mail_ + L"\\Accounts.ini");
+  ASSERT_TRUE(WriteBytes(mail_ + L"\\Accounts.ini",
+                         Replaced(list, "account2=1\r\n", "account2=1\r\naccount3=1\r\n")));
+  Restore(archive, {L"account1", L"account2"});
+  EXPECT_EQ(wizard_.Text(L"Label30"), L"Restore completed!");
+  const std::string merged = FileBytes(mail_ + L"\\Accounts.ini");
+  EXPECT_EQ(merged, Replaced(list, "account2=1\r\n", "account2=1\r\naccount3=1\r\n"));
+  EXPECT_EQ(FileBytes(later + L"\\Account.ini"), "[INCOMING]\r\nUsername=later\r\n");
+  EXPECT_TRUE(LogHolds({L"Account list merged with the accounts of this machine"}));
+}
+
 }  // namespace
 }  // namespace mailstow::e2e

@@ -118,5 +118,28 @@ TEST_F(PocoMailTest, ANamedUserAloneRestoresAndACraftedArchiveStaysInsideItsTarg
                         L"TemplatePath in the archived poco.ini is not set"}));
 }
 
+// The named users live in a folder the default user's settings name; one made after the backup
+// stays listed when the older archive is restored, because the settings keep this machine's
+// users folder.
+TEST_F(PocoMailTest, AUserMadeAfterTheBackupStaysListed) {
+  const std::wstring archive = L"C:\\Backups\\poco.ebk";
+  Backup(archive);
+  const std::wstring settings = program_ + L"\\poco.ini";
+  const std::wstring moved = L"C:\\Poco Users";
+  RemoveTree(moved);
+  CreateDirectoryW(moved.c_str(), nullptr);
+  CreateDirectoryW((moved + L"\\Later").c_str(), nullptr);
+  ASSERT_TRUE(WriteBytes(moved + L"\\Later\\poco.ini", "[Program]\r\nMailPath=Mail\\\r\n"));
+  ASSERT_TRUE(WritePrivateProfileStringW(L"Program", L"UsersPath", (moved + L"\\").c_str(),
+                                         settings.c_str()));
+  Restore(archive, shown_.identities);
+  EXPECT_EQ(wizard_.Text(L"Label30"), L"Restore completed!");
+  wchar_t users[MAX_PATH] = {};
+  GetPrivateProfileStringW(L"Program", L"UsersPath", L"", users, MAX_PATH, settings.c_str());
+  EXPECT_EQ(std::wstring(users), moved + L"\\");
+  StartAt(L"RadioButton1");
+  EXPECT_TRUE(Holds(ListTexts(wizard_.Control(L"CheckListBox1")), L"Later"));
+}
+
 }  // namespace
 }  // namespace mailstow::e2e
