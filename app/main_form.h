@@ -66,6 +66,8 @@ class MainForm : public JobHost, public CaptionTarget {
   std::wstring& archive_password() override { return job_->archive_password; }
   void ReturnToBackupFilePage() override;
   void ReturnToRestoreLocationPage() override;
+  void ShowVerifying(bool verifying) override;
+  bool unattended() const override { return unattended_; }
 
   // CaptionTarget.
   bool SetComponentText(const std::wstring& form, const std::wstring& component,
@@ -119,12 +121,14 @@ class MainForm : public JobHost, public CaptionTarget {
   void TrayDoubleClick();
   // True when one of the executables has windows; the close-programs dialog was shown.
   bool ClientRunning(const std::vector<std::wstring>& executables);
+  // The executable names of a client (none for the Favorites).
+  static std::vector<std::wstring> ExecutablesOf(int client_index);
 
   // The unattended run (unattended_run.cpp).
   void BackUpUnattended(const AutoClient& client, const AutoClientSelection& selection,
                         const std::wstring& user_prefix, const std::wstring& date);
-  // Waits while Outlook runs, asking the user to close it; false when the run was ended.
-  bool WaitForOutlookToClose();
+  // Waits while the client runs, asking the user to close it; false when the run was ended.
+  bool WaitForClientToClose(const std::vector<std::wstring>& executables);
   // The window shown from the tray was closed: cancel the pack, skip the rest, end.
   void EndUnattendedRun();
   void ShowAutoBackupDialog();
@@ -150,6 +154,7 @@ class MainForm : public JobHost, public CaptionTarget {
   int adapter_client_ = 0;
   int backup_position_ = -1;  // last positions set on the progress bars
   int restore_position_ = -1;
+  std::wstring backup_title_;  // the backup page's title while it says "Verifying"
   std::unique_ptr<PasswordPrompt> password_prompt_;
   WindowList windows_;
   std::unique_ptr<CloseProgramsDialog> close_programs_;

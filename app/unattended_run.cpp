@@ -21,7 +21,7 @@ namespace {
 // One run at a time: runs share the staging folder, the log and the archive paths.
 constexpr wchar_t kRunMutexName[] = L"Local\\MailstowUnattendedBackup";
 constexpr wchar_t kExplorerKeyPath[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer";
-constexpr DWORD kOutlookWaitMs = 300000;
+constexpr DWORD kClientWaitMs = 300000;
 constexpr DWORD kWaitSliceMs = 250;
 constexpr ULONGLONG kFileTimeSlack = 3ULL * 10000000ULL;  // 3 s in 100 ns steps
 
@@ -138,8 +138,8 @@ void MainForm::BackUpUnattended(const AutoClient& client, const AutoClientSelect
   form1_->SetText(L"Edit2", password);
   form1_->SetText(L"Edit3", password);
   job_->archive_password = password;
-  // 6.4
-  if (client.client_index == 2 && !WaitForOutlookToClose()) {
+  // 6.4 Every client's stores are held open while it runs, not only Outlook's.
+  if (!WaitForClientToClose(ExecutablesOf(client.client_index))) {
     log_.Line(L"Skipped " + name + L": the run was ended.");
     return;
   }
@@ -180,14 +180,15 @@ void MainForm::BackUpUnattended(const AutoClient& client, const AutoClientSelect
   RotateArchives(rotation, [this](const std::wstring& line) { log_.Line(line); });
 }
 
-bool MainForm::WaitForOutlookToClose() {
+bool MainForm::WaitForClientToClose(const std::vector<std::wstring>& executables) {
+  if (executables.empty()) return !unattended_exit_;
   close_programs_->ShowWaitButton(true);
   form5_->SetVisible(L"Button1", false);
-  while (!unattended_exit_ && ClientRunning({L"outlook.exe"})) {
+  while (!unattended_exit_ && ClientRunning(executables)) {
     if (close_programs_->result_mark() != 10) continue;
     const bool icon_shown = tray_->visible();
     if (icon_shown) tray_->Hide();
-    const ULONGLONG end = GetTickCount64() + kOutlookWaitMs;
+    const ULONGLONG end = GetTickCount64() + kClientWaitMs;
     while (!unattended_exit_ && GetTickCount64() < end) Delay(kWaitSliceMs);
     if (!tray_->visible()) tray_->Show();
   }
