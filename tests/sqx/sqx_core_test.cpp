@@ -129,7 +129,10 @@ struct ReadBackFault {
   const char* what;
   std::string password;
   uint64_t volume_bytes;
-  std::function<void(MemoryFileSystem&)> arrange;
+  // Where to flip a byte of the new archive's first part as it is read back, or how many
+  // bytes of each write to a part reach the medium; one of the two.
+  std::function<size_t(const std::string& bytes)> flip_at;
+  std::function<size_t(const std::string& path, size_t size)> kept_of_write;
   std::string named;  // what the failure names; empty: any member or the archive
 };
 
@@ -144,33 +147,25 @@ TEST(SqxCore, AnArchiveThatDoesNotReadBackNeverReplacesTheOldOne) {
   };
   const auto in_directory = [](const std::string& bytes) { return bytes.rfind("PK\x01\x02"); };
   const std::vector<ReadBackFault> faults = {
-      {"a byte flipped on the medium", "", 0,
-       [&](MemoryFileSystem& files) { files.before_read = FlipOnReadBack(in_first_member); },
-       "Inbox.mbx"},
-      {"a byte flipped in an earlier volume", "", 65536,
-       [&](MemoryFileSystem& files) { files.before_read = FlipOnReadBack(in_first_member); },
-       "Inbox.mbx"},
-      {"an encrypted byte flipped", "pw", 0,
-       [&](MemoryFileSystem& files) { files.before_read = FlipOnReadBack(in_first_member); },
-       "Inbox.mbx"},
-      {"a wrong authentication code over intact data", "pw", 0,
-       [&](MemoryFileSystem& files) { files.before_read = FlipOnReadBack(in_first_code); },
-       "Inbox.mbx"},
-      {"a damaged directory", "", 0,
-       [&](MemoryFileSystem& files) { files.before_read = FlipOnReadBack(in_directory); },
-       "C:\\out\\b.ebk"},
-      {"a short write that reported success", "", 0,
-       [](MemoryFileSystem& files) {
-         files.kept_of_write = [](const std::string& path, size_t size) {
-           return IsTemporaryPart(path) && size > 1000 ? size - 100 : size;
-         };
+      {"a byte flipped on the medium", "", 0, in_first_member, {}, "Inbox.mbx"},
+      {"a byte flipped in an earlier volume", "", 65536, in_first_member, {}, "Inbox.mbx"},
+      {"an encrypted byte flipped", "pw", 0, in_first_member, {}, "Inbox.mbx"},
+      {"a wrong authentication code over intact data", "pw", 0, in_first_code, {}, "Inbox.mbx"},
+      {"a damaged directory", "", 0, in_directory, {}, "C:\\out\\b.ebk"},
+      {"a short write that reported success",
+       "",
+       0,
+       {},
+       [](const std::string& path, size_t size) {
+         return IsTemporaryPart(path) && size > 1000 ? size - 100 : size;
        },
        ""},
-      {"a short write in a split archive", "pw", 65536,
-       [](MemoryFileSystem& files) {
-         files.kept_of_write = [](const std::string& path, size_t size) {
-           return path.ends_with(".~sqx01") && size > 1000 ? size - 1 : size;
-         };
+      {"a short write in a split archive",
+       "pw",
+       65536,
+       {},
+       [](const std::string& path, size_t size) {
+         return path.ends_with(".~sqx01") && size > 1000 ? size - 1 : size;
        },
        ""},
   };
@@ -180,7 +175,8 @@ TEST(SqxCore, AnArchiveThatDoesNotReadBackNeverReplacesTheOldOne) {
     files.files["C:\\out\\b.ebk"] = "old archive";
     files.files["C:\\out\\b.z01"] = "old first part";
     const size_t before = files.files.size();
-    fault.arrange(files);
+    if (fault.flip_at) files.before_read = FlipOnReadBack(fault.flip_at);
+    files.kept_of_write = fault.kept_of_write;
     CoreEvents events;
     PackSettings settings;
     settings.password = fault.password;
