@@ -51,6 +51,12 @@ constexpr Line kMessages[] = {
     {L"Message48",
      L"Not all of the selected items were restored. Data that could not be restored was left as it "
      L"was; Log.txt names what failed."},
+    {L"Message49", L"Verifying \u2026"},
+    {L"Message50",
+     L"The backup file did not read back correctly: %1. It was not saved; an older backup file of "
+     L"the same name was left as it was."},
+    {L"Message51",
+     L"%1 is in use by another program. Close that program and start the backup again."},
     {L"Message53",
      L"The scheduled backup of %1 from %2 did not complete. AutoLog.txt in %3 tells why."},
     {L"Message54", L"Scheduled backup not completed"},

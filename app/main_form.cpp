@@ -296,6 +296,21 @@ void MainForm::SetRestoreProgress(int position) {
   SendMessageW(form1_->Control(L"ProgressBar2"), PBM_SETPOS, static_cast<WPARAM>(position), 0);
 }
 
+void MainForm::ShowVerifying(bool verifying) {
+  if (verifying) {
+    backup_title_ = form1_->Text(L"Label15");
+    form1_->SetText(L"Label15", Message(L"Message49"));
+  } else {
+    form1_->SetText(L"Label15", backup_title_);
+  }
+}
+
+std::vector<std::wstring> MainForm::ExecutablesOf(int client_index) {
+  const ClientInfo* client = ClientByIndex(client_index);
+  if (client == nullptr) return {};
+  return {client->executables.begin(), client->executables.end()};
+}
+
 bool MainForm::ClientRunning(const std::vector<std::wstring>& executables) {
   windows_.Refresh();
   for (const std::wstring& executable : executables) {
@@ -405,6 +420,9 @@ void MainForm::TrayDoubleClick() {
 void MainForm::FormCloseQuery() { job_->cancel_requested = 1; }
 
 bool MainForm::BackupRunning() const {
+  // The archiver may still be working with the bar at 100: it reads the archive back after
+  // the last entry was stored. The library stays bound until its call has returned.
+  if (archive_->in_archiver_call()) return true;
   const auto position = SendMessageW(form1_->Control(L"ProgressBar1"), PBM_GETPOS, 0, 0);
   return position > 0 && position < 100 && !archive_->flags().archive_incomplete;
 }

@@ -69,6 +69,7 @@ class MainForm : public JobHost, public CaptionTarget {
   std::wstring& archive_password() override { return job_->archive_password; }
   void ReturnToBackupFilePage() override;
   void ReturnToRestoreLocationPage() override;
+  void ShowVerifying(bool verifying) override;
 
   // CaptionTarget.
   bool SetComponentText(const std::wstring& form, const std::wstring& component,
@@ -122,6 +123,8 @@ class MainForm : public JobHost, public CaptionTarget {
   void TrayDoubleClick();
   // True when one of the executables has windows; the close-programs dialog was shown.
   bool ClientRunning(const std::vector<std::wstring>& executables);
+  // The executable names of a client (none for the Favorites).
+  static std::vector<std::wstring> ExecutablesOf(int client_index);
 
   // The unattended run (unattended_run.cpp).
   // Backs up one client; false when no archive of it was made and kept.
@@ -132,9 +135,9 @@ class MainForm : public JobHost, public CaptionTarget {
   std::wstring RunFailureText(const RunFailureNotice& notice);
   // At a wizard start: the note of an unsuccessful scheduled run, once.
   void ShowRunFailureNotice();
-  // Waits while Outlook runs, without a dialog; false when the run was ended or Outlook was
-  // still open after the longest wait.
-  bool WaitForOutlookToClose();
+  // Waits while the client (named for the log) runs, without a dialog; false when the run was
+  // ended or the client was still open after the longest wait.
+  bool WaitForClientToClose(const std::wstring& name, const std::vector<std::wstring>& executables);
   // The window shown from the tray was closed: cancel the pack, skip the rest, end.
   void EndUnattendedRun();
   void ShowAutoBackupDialog();
@@ -161,6 +164,7 @@ class MainForm : public JobHost, public CaptionTarget {
   int adapter_client_ = 0;
   int backup_position_ = -1;  // last positions set on the progress bars
   int restore_position_ = -1;
+  std::wstring backup_title_;  // the backup page's title while it says "Verifying"
   std::unique_ptr<PasswordPrompt> password_prompt_;
   WindowList windows_;
   std::unique_ptr<CloseProgramsDialog> close_programs_;

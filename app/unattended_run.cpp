@@ -27,8 +27,8 @@ namespace {
 // One run at a time: runs share the staging folder, the log and the archive paths.
 constexpr wchar_t kRunMutexName[] = L"Local\\MailstowUnattendedBackup";
 constexpr wchar_t kExplorerKeyPath[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer";
-constexpr ULONGLONG kOutlookWaitLimitMs = 30ULL * 60000;
-constexpr ULONGLONG kOutlookLookAgainMs = 5000;
+constexpr ULONGLONG kClientWaitLimitMs = 30ULL * 60000;
+constexpr ULONGLONG kClientLookAgainMs = 5000;
 constexpr ULONGLONG kBalloonShownMs = 8000;
 constexpr DWORD kWaitSliceMs = 250;
 constexpr ULONGLONG kFileTimeSlack = 3ULL * 10000000ULL;  // 3 s in 100 ns steps
@@ -195,10 +195,9 @@ bool MainForm::BackUpUnattended(const AutoClient& client, const AutoClientSelect
   form1_->SetText(L"Edit2", password);
   form1_->SetText(L"Edit3", password);
   job_->archive_password = password;
-  // 6.4
-  if (client.client_index == 2 && !WaitForOutlookToClose()) {
-    log_.Line(L"Skipped " + name +
-              (unattended_exit_ ? L": the run was ended." : L": Microsoft Outlook is open."));
+  // 6.4 Every client's stores are held open while it runs, not only Outlook's.
+  if (!WaitForClientToClose(name, ExecutablesOf(client.client_index))) {
+    log_.Line(L"Skipped " + name + (unattended_exit_ ? L": the run was ended." : L": it is open."));
     return false;
   }
   // 6.5
@@ -262,25 +261,29 @@ std::wstring MainForm::RunFailureText(const RunFailureNotice& notice) {
                        {notice.clients, DateTimeText(notice.when), program_folder_});
 }
 
-bool MainForm::WaitForOutlookToClose() {
+bool MainForm::WaitForClientToClose(const std::wstring& name,
+                                    const std::vector<std::wstring>& executables) {
   // Nobody may be there to answer the close-programs dialog: the run looks again every few
-  // seconds and gives the client up when Outlook is still open after the longest wait.
-  const ULONGLONG end = GetTickCount64() + kOutlookWaitLimitMs;
+  // seconds and gives the client up when it is still open after the longest wait.
+  const ULONGLONG end = GetTickCount64() + kClientWaitLimitMs;
   bool waiting = false;
   for (;;) {
     windows_.Refresh();
-    if (!AnyWindowOfClient(windows_, L"outlook.exe")) return true;
+    const bool open = std::any_of(
+        executables.begin(), executables.end(),
+        [this](const std::wstring& executable) { return AnyWindowOfClient(windows_, executable); });
+    if (!open) return !unattended_exit_;
     if (!waiting) {
-      log_.Line(L"Waiting for Microsoft Outlook to be closed.");
+      log_.Line(L"Waiting for " + name + L" to be closed.");
       log_.Flush();  // readable while the run waits
       waiting = true;
     }
     if (GetTickCount64() >= end) {
-      log_.Line(L"Microsoft Outlook is still open after " +
-                std::to_wstring(kOutlookWaitLimitMs / 60000) + L" minutes.");
+      log_.Line(name + L" is still open after " + std::to_wstring(kClientWaitLimitMs / 60000) +
+                L" minutes.");
       return false;
     }
-    const ULONGLONG next_look = GetTickCount64() + kOutlookLookAgainMs;
+    const ULONGLONG next_look = GetTickCount64() + kClientLookAgainMs;
     while (!unattended_exit_ && GetTickCount64() < next_look) Delay(kWaitSliceMs);
     if (unattended_exit_) return false;
   }

@@ -14,7 +14,9 @@ namespace mailstow {
 
 void MainForm::StartBackupRun() {
   if (!AdapterAvailable(job_->client_index)) return;
-  if (job_->client_index == 2 && ClientRunning({L"outlook.exe"})) return;
+  // A running client holds its stores open: the backup waits until it is closed, as a
+  // direct restore does.
+  if (ClientRunning(ExecutablesOf(job_->client_index))) return;
   log_.Open(program_folder_ + L"Log.txt");
   form1_->SetText(L"Label17", job_->backup_archive_path());
   form1_->SetEnabled(L"Button2", false);
@@ -64,11 +66,7 @@ void MainForm::CreateNewBackup() {
 
 void MainForm::StartRestoreRun() {
   if (!AdapterAvailable(job_->client_index)) return;
-  const ClientInfo* client = ClientByIndex(job_->client_index);
-  if (job_->restore_directly() && client != nullptr) {
-    std::vector<std::wstring> executables(client->executables.begin(), client->executables.end());
-    if (ClientRunning(executables)) return;
-  }
+  if (job_->restore_directly() && ClientRunning(ExecutablesOf(job_->client_index))) return;
   log_.Open(program_folder_ + L"Log.txt");
   log_.Line(L"");
   log_.Line(L"Restore");

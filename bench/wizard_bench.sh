@@ -72,8 +72,13 @@ for pw in "" "$password"; do
   # Each step's figures come through a command substitution, which waits until the step has
   # ended (a restore goes on checking the store after it printed them). A failed step has
   # said why on stderr; the table goes on.
-  read -r seconds peak outcome <<<"$(bench backup "$archive_win" ${pw:+"$pw"} || true)"
+  read -r seconds peak verify outcome <<<"$(bench backup "$archive_win" ${pw:+"$pw"} || true)"
+  outcome=${outcome%$'\r'}  # the Wine console ends lines with CR LF
   row "Mailstow backup, $label" "$seconds" "$bytes" "$(stat -c %s "$archive")" "$((peak / 1024))"
+  # The backup's time includes reading the archive back; its share is shown on its own row.
+  awk -v s="$verify" -v t="$seconds" -v b="$bytes" 'BEGIN {
+    printf "%-34s %8.1f s %8.1f MiB/s %9.0f %% of the backup\n", "  of which verification", s,
+           (s > 0 ? b / 1048576 / s : 0), (t > 0 ? 100 * s / t : 0) }'
   [ "$outcome" = "Backup completed!" ] || echo "  (the backup ended with: $outcome)"
 
   rm -rf "$work/x"
@@ -81,7 +86,8 @@ for pw in "" "$password"; do
   /usr/bin/time -f "%M" -o "$work/7zz.mem" 7zz x -y ${pw:+"-p$pw"} -o"$work/x" "$archive" >/dev/null
   end=$(date +%s.%N)
   row "7zz x of that archive" "$(echo "$end - $start" | bc)" "$bytes" "" "$(cat "$work/7zz.mem")"
-  read -r seconds peak outcome <<<"$(bench restore "$archive_win" ${pw:+"$pw"} || true)"
+  read -r seconds peak verify outcome <<<"$(bench restore "$archive_win" ${pw:+"$pw"} || true)"
+  outcome=${outcome%$'\r'}
   row "Mailstow direct restore, $label" "$seconds" "$bytes" "" "$((peak / 1024))"
   [ "$outcome" = "Restore completed!" ] || echo "  (the restore ended with: $outcome)"
 done

@@ -112,6 +112,21 @@ int ArchiveJob::ArchiveEvent(unsigned char* info) {
     case sqx::kEventMemberDamaged:
       damaged_member_ = GetName(info, sqx::callback::kFirstName);
       return 1;
+    case sqx::kEventSourceInUse:
+      source_in_use_ = GetName(info, sqx::callback::kFirstName);
+      return 1;
+    case sqx::kEventVerifyEntry:
+      // The read-back runs through the entries once more: the bar starts again beneath the
+      // page's "Verifying" title, and a failure's "Error line" is the entry read last.
+      if (!verifying_) {
+        verifying_ = true;
+        current_entry_ = 0;
+        host_.SetBackupProgress(0);
+        host_.ShowVerifying(true);
+      }
+      ++current_entry_;
+      ++verified_entries_;
+      return 1;
     default:
       return 1;
   }

@@ -59,6 +59,8 @@ void ArchiveJob::PrepareBackup(bool multiple_volumes, int volume_index) {
   PutRecordInt(compress_options_, sqx::compress::kMultipleVolumes, multiple_volumes ? 1 : 0);
   PutRecordInt(compress_options_, 1404, 1);
   PutRecordInt(compress_options_, sqx::compress::kVolumeSize, VolumeSizeCode(volume_index));
+  // An archive that does not read back is no backup: it must not replace an older one.
+  PutRecordInt(compress_options_, sqx::compress::kVerify, 1);
   StartFileList();
 }
 
@@ -125,15 +127,27 @@ int ArchiveJob::PackJob(const std::wstring& archive_path, const BackupDescriptio
     log_.Line(L"Del Folder: " + entries_[i].strip_prefix());
     archiver_.AddFileList(ToAnsi(entries_[i].source), &file_list_);
   }
+  damaged_member_.clear();
+  source_in_use_.clear();
+  verified_entries_ = 0;
+  verifying_ = false;
+  in_archiver_call_ = true;
   const int status = archiver_.AddFiles(ToAnsi(archive_path), &file_list_, compress_options_.data(),
                                         EventThunk, this);
+  in_archiver_call_ = false;
+  if (verifying_) host_.ShowVerifying(false);
+  verifying_ = false;
   flags_.job_failed = false;
   LogResult(status);
+  if (status == sqx::kStatusOk && verified_entries_ > 0) {
+    log_.Line(L"Verified: " + std::to_wstring(verified_entries_) + L" of " +
+              std::to_wstring(entries_.size()) + L" entries read back");
+  }
   if (status == sqx::kStatusAborted) {
     flags_.archive_incomplete = true;
   } else if (status != sqx::kStatusOk) {
     // No archive was written (the library leaves an older one as it was).
-    if (!ReportWriteFailure(status)) {
+    if (!ReportNamedFailure(status, archive_path) && !ReportWriteFailure(status)) {
       host_.prompts().Show(PromptKind::kError, PromptButtons::kOk,
                            MessageWith(L"Message44", std::to_wstring(status)));
     }
@@ -163,6 +177,24 @@ void ArchiveJob::LogResult(int status) {
   log_.Line(L"Error code: " + std::to_wstring(status));
   log_.Line(L"Error line: " + std::to_wstring(current_entry_));
   log_.Flush();
+}
+
+bool ArchiveJob::ReportNamedFailure(int status, const std::wstring& archive_path) {
+  std::wstring text;
+  if (status == sqx::kStatusInUse && !source_in_use_.empty()) {
+    log_.Line(L"In use by another program: " + source_in_use_);
+    text = MessageWith(L"Message51", source_in_use_);
+  } else if (status == sqx::kStatusVerifyFailed) {
+    const std::wstring& member = damaged_member_.empty() ? archive_path : damaged_member_;
+    log_.Line(L"Verification failed: " + member);
+    text = MessageWith(L"Message50", member);
+  } else {
+    return false;
+  }
+  log_.Flush();
+  // The unattended run's prompts turn the box into a log line.
+  host_.prompts().Show(PromptKind::kError, PromptButtons::kOk, text);
+  return true;
 }
 
 bool ArchiveJob::ReportWriteFailure(int status) {

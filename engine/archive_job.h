@@ -120,6 +120,8 @@ class ArchiveJob {
 
   // The archiver's callback for every call of this job.
   int ArchiveEvent(unsigned char* info);
+  // True while a call of this job (pack, extraction, listing) is inside the archiver.
+  bool in_archiver_call() const { return in_archiver_call_; }
 
  private:
   static int32_t SQX_CALL EventThunk(void* user, unsigned char* info);
@@ -129,6 +131,9 @@ class ArchiveJob {
   // Drops the entries whose source does not exist and names each in the log.
   void SkipMissingSources();
   bool ReportWriteFailure(int status);
+  // A failed pack that names a source or a member: logged, and shown unless unattended.
+  // False for other statuses.
+  bool ReportNamedFailure(int status, const std::wstring& archive_path);
   // The language's message by key with "%1" replaced by the value.
   std::wstring MessageWith(const wchar_t* key, const std::wstring& value);
   int NextVolume(unsigned char* info);
@@ -144,7 +149,11 @@ class ArchiveJob {
   std::vector<JobEntry> entries_;
   std::vector<std::wstring> archive_names_;
   std::vector<UnpackFailure> unpack_failures_;
-  std::wstring damaged_member_;  // named by the archiver during the current call
+  std::wstring damaged_member_;     // named by the archiver during the current call
+  std::wstring source_in_use_;      // a source another program held open, named during a pack
+  long long verified_entries_ = 0;  // members read back by the current pack so far
+  bool verifying_ = false;          // the current pack is reading its archive back
+  bool in_archiver_call_ = false;
   JobFlags flags_;
   double progress_scale_ = 100;
   long long current_entry_ = 0;

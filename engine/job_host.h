@@ -28,6 +28,9 @@ class JobHost {
   // Back enabled.
   virtual void ReturnToBackupFilePage() = 0;
   virtual void ReturnToRestoreLocationPage() = 0;
+  // The backup progress says that the archive just written is being read back (true), or
+  // shows what it showed before again (false).
+  virtual void ShowVerifying(bool verifying) = 0;
 };
 
 }  // namespace mailstow

@@ -44,8 +44,10 @@ int ArchiveJob::Extract(const std::wstring& archive_path, bool with_log) {
     archiver_.AddFileList(ToAnsi(entries_[i].source), &file_list_);
   }
   if (extract_options_.empty()) PrepareExtract();
+  in_archiver_call_ = true;
   const int status = archiver_.ExtractFiles(ToAnsi(archive_path), &file_list_,
                                             extract_options_.data(), EventThunk, this);
+  in_archiver_call_ = false;
   flags_.job_failed = false;
   if (!with_log) return status;
   LogResult(status);
@@ -99,8 +101,10 @@ void ArchiveJob::ReadArchiveNames(const std::wstring& archive_path) {
   archiver_.InitArcFileList(&contents);
   unsigned char scratch[sqx::kListScratchSize] = {};
   if (extract_options_.empty()) PrepareExtract();
+  in_archiver_call_ = true;
   archiver_.ListFiles(ToAnsi(archive_path), &pattern, &contents, scratch, extract_options_.data(),
                       EventThunk, this);
+  in_archiver_call_ = false;
   for (const sqx::ArcNode* node = contents.head; node != nullptr; node = node->next) {
     archive_names_.push_back(FromAnsi(node->name));
   }

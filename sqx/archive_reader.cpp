@@ -79,8 +79,9 @@ std::vector<const Member*> SelectInRequestOrder(const ArchiveIndex& index,
 
 class Reader {
  public:
-  Reader(FileSystem& files, EventSink& events, const std::string& archive_path)
-      : events_(events), volumes_(files, events, archive_path) {}
+  Reader(FileSystem& files, EventSink& events, const std::string& archive_path,
+         PartPathFn earlier_part = {})
+      : events_(events), volumes_(files, events, archive_path, std::move(earlier_part)) {}
   ~Reader() {
     if (inflater_ready_) inflateEnd(&stream_);
   }
@@ -130,8 +131,9 @@ class Reader {
     return kStatusOk;
   }
 
-  // Decodes a member into `out` (or nowhere), raising progress events.
-  Status Decode(const Selected& selected, OutputFile* out) {
+  // Decodes a member into `out` (or nowhere), raising progress events; `data_crc` receives
+  // the checksum of the decoded data.
+  Status Decode(const Selected& selected, OutputFile* out, uint32_t* data_crc = nullptr) {
     const Member& member = *selected.member;
     current_ = &member;
     std::unique_ptr<AesCipher> cipher;
@@ -206,7 +208,35 @@ class Reader {
     }
     const bool crc_kept = !member.aes || member.aes_version == 1;
     if (crc_kept && static_cast<uint32_t>(crc) != member.crc) return kStatusNotAnArchive;
+    if (data_crc != nullptr) *data_crc = static_cast<uint32_t>(crc);
     return progress.Finish();
+  }
+
+  // Locates a member that was just written and takes the writer's keys for it, once its
+  // stored salt and password verifier are those the writer used.
+  Status PrepareWritten(const Member& member, const WrittenMember& written, Selected* selected) {
+    current_ = &member;
+    selected->member = &member;
+    if (member.is_folder) return kStatusOk;
+    if (member.encrypted != written.encrypted || (member.encrypted && !member.aes)) {
+      return kStatusNotAnArchive;
+    }
+    if (member.method != zip::kMethodStored && member.method != zip::kMethodDeflated) {
+      return kStatusNotAnArchive;
+    }
+    Status status = LocateData(member, selected);
+    if (status != kStatusOk || !member.aes) return status;
+    const size_t salt_size = AesKeys::SaltBytes(member.aes_strength);
+    if (salt_size != sizeof(written.salt)) return kStatusNotAnArchive;
+    status = ReadSalt(selected);
+    if (status != kStatusOk) return status;
+    if (std::memcmp(selected->salt, written.salt, salt_size) != 0 ||
+        std::memcmp(selected->salt + salt_size, written.keys.verifier(),
+                    AesCipher::kVerifierSize) != 0) {
+      return kStatusNotAnArchive;
+    }
+    selected->keys = written.keys;
+    return kStatusOk;
   }
 
  private:
@@ -414,6 +444,45 @@ Status TestArchive(FileSystem& files, EventSink& events, const std::string& arch
     if (!prepared[i].member->is_folder) status = reader.Decode(prepared[i], nullptr);
   }
   return NamingDamage(events, reader.current(), status);
+}
+
+Status VerifyWritten(FileSystem& files, EventSink& events, const std::string& last_part,
+                     PartPathFn earlier_part, const std::string& shown_name,
+                     const std::vector<WrittenMember>& written) {
+  Reader reader(files, events, last_part, std::move(earlier_part));
+  const auto failed = [&](const std::string& name, Status status) {
+    if (status == kStatusAborted) return status;
+    Event event;
+    event.kind = kEventMemberDamaged;
+    event.first_name = name;
+    events.Raise(&event);
+    return kStatusVerifyFailed;
+  };
+  Status status = reader.Open();
+  if (status != kStatusOk) return failed(shown_name, status);
+  const std::vector<Member>& members = reader.index().members;
+  if (members.size() != written.size()) return failed(shown_name, kStatusNotAnArchive);
+  for (size_t i = 0; i < members.size(); ++i) {
+    const Member& member = members[i];
+    const std::string name = InterfaceName(written[i].name);
+    Event event;
+    event.kind = kEventVerifyEntry;
+    event.first_name = name;
+    status = RaiseChecked(events, &event);
+    if (status != kStatusOk) return status;
+    if (member.name != written[i].name || member.is_folder != written[i].is_folder ||
+        (!member.is_folder && member.uncompressed != written[i].size)) {
+      return failed(name, kStatusNotAnArchive);
+    }
+    if (member.is_folder) continue;
+    Selected selected;
+    status = reader.PrepareWritten(member, written[i], &selected);
+    uint32_t crc = 0;
+    if (status == kStatusOk) status = reader.Decode(selected, nullptr, &crc);
+    if (status == kStatusOk && crc != written[i].crc) status = kStatusNotAnArchive;
+    if (status != kStatusOk) return failed(name, status);
+  }
+  return kStatusOk;
 }
 
 }  // namespace sqx

@@ -4,8 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "sqx/aes_cipher.h"
 #include "sqx/events.h"
 #include "sqx/file_system.h"
+#include "sqx/volume_reader.h"
 
 namespace sqx {
 
@@ -28,5 +30,29 @@ Status ExtractArchive(FileSystem& files, EventSink& events, const std::string& a
 // Decodes the requested members and checks their checksums or authentication codes.
 Status TestArchive(FileSystem& files, EventSink& events, const std::string& archive_path,
                    const std::vector<std::string>& requests);
+
+// What the writer knows of a member it has just written, to check it against when reading
+// the archive back: the checksum of the data it read from the source (kept also for
+// encrypted members, whose headers carry none) and, with a password, the salt and keys it
+// used, so that the read-back need not derive them again.
+struct WrittenMember {
+  std::string name;  // UTF-8 as stored, "/" separators
+  bool is_folder = false;
+  uint64_t size = 0;
+  uint32_t crc = 0;
+  bool encrypted = false;
+  unsigned char salt[16] = {};
+  AesKeys keys;
+};
+
+// Reads an archive just written completely: its directory must list the written members,
+// and every member is decoded, every part of a split archive read, each checksum and
+// authentication code checked. `last_part` and `earlier_part` say where the parts are now;
+// `shown_name` names the archive when damage cannot be pinned on one member. Raises
+// kEventVerifyEntry before each member; a failure is kEventMemberDamaged and
+// kStatusVerifyFailed (an abort stays kStatusAborted).
+Status VerifyWritten(FileSystem& files, EventSink& events, const std::string& last_part,
+                     PartPathFn earlier_part, const std::string& shown_name,
+                     const std::vector<WrittenMember>& written);
 
 }  // namespace sqx

@@ -3,9 +3,11 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
 #include "sqx/aes_cipher.h"
+#include "sqx/archive_reader.h"
 #include "sqx/chunk_compressor.h"
 #include "sqx/dos_time.h"
 #include "sqx/member_names.h"
@@ -151,6 +153,7 @@ class Packer {
          const PackSettings& settings)
       : files_(files),
         events_(events),
+        archive_path_(archive_path),
         settings_(settings),
         out_(files, events, archive_path, settings.volume_bytes),
         compressor_(files, settings.deflate_level, settings.password) {}
@@ -163,7 +166,15 @@ class Packer {
       status = PackSource(i);
     }
     if (status == kStatusOk) status = WriteDirectory();
-    if (status == kStatusOk) status = out_.Commit();
+    if (status == kStatusOk) status = out_.Finish();
+    // The parts are read back under their temporary names, so that an older archive of the
+    // same name is only replaced by one that proved readable.
+    if (status == kStatusOk && settings_.verify) {
+      status = VerifyWritten(
+          files_, events_, out_.PartPath(out_.Here().disk),
+          [this](uint32_t disk) { return out_.PartPath(disk); }, archive_path_, written_);
+    }
+    if (status == kStatusOk) status = out_.Publish();
     if (status != kStatusOk) out_.Discard();
     return status;
   }
@@ -202,7 +213,7 @@ class Packer {
       return WriteFolder(&record);
     }
     record.attributes = zip::kAttributeArchive;
-    return WriteFile(info.size, listed_[index].chunks, &record);
+    return WriteFile(index, info.size, listed_[index].chunks, &record);
   }
 
   Status WriteFolder(CentralRecord* record) {
@@ -210,13 +221,29 @@ class Packer {
     Status status = out_.KeepTogether(header.size());
     record->local = out_.Here();
     if (status == kStatusOk) status = out_.Write(header.data(), header.size());
+    if (settings_.verify) {
+      WrittenMember& written = written_.emplace_back();
+      written.name = record->name;
+      written.is_folder = true;
+    }
     records_.push_back(std::move(*record));
     return status;
   }
 
-  Status WriteFile(uint64_t size, size_t chunks, CentralRecord* record) {
+  // A source that another program holds open is named to the caller.
+  Status SourceFailed(size_t index, Status status) {
+    if (status == kStatusInUse) {
+      Event event;
+      event.kind = kEventSourceInUse;
+      event.first_name = (*sources_)[index];
+      events_.Raise(&event);
+    }
+    return status;
+  }
+
+  Status WriteFile(size_t index, uint64_t size, size_t chunks, CentralRecord* record) {
     PackedChunk chunk = compressor_.Next();
-    if (chunk.status != kStatusOk) return chunk.status;
+    if (chunk.status != kStatusOk) return SourceFailed(index, chunk.status);
     const bool deflate = chunk.deflate;
     record->actual_method = deflate ? zip::kMethodDeflated : zip::kMethodStored;
     record->version_needed = zip::kNeedDeflate;
@@ -240,6 +267,11 @@ class Packer {
     if (status == kStatusOk) status = out_.Write(header.data(), header.size());
     if (status != kStatusOk) return status;
 
+    WrittenMember written;
+    if (cipher != nullptr) {
+      std::memcpy(written.salt, chunk.salt, sizeof(written.salt));
+      written.keys = chunk.keys;
+    }
     uint64_t overhead = 0;
     if (cipher != nullptr) {
       status = cipher->Start(chunk.keys);
@@ -255,7 +287,7 @@ class Packer {
     uLong crc = crc32_z(0, nullptr, 0);
     for (size_t k = 0; k < chunks; ++k) {
       if (k > 0) chunk = compressor_.Next();
-      if (chunk.status != kStatusOk) return chunk.status;
+      if (chunk.status != kStatusOk) return SourceFailed(index, chunk.status);
       crc = crc32_combine(crc, chunk.crc, static_cast<z_off_t>(chunk.plain_size));
       done += chunk.plain_size;
       status = deflate ? encoder.Emit(chunk.packed.get(), chunk.packed_size)
@@ -282,6 +314,13 @@ class Packer {
     const std::string descriptor = DataDescriptor(*record, zip64);
     status = out_.KeepTogether(descriptor.size());
     if (status == kStatusOk) status = out_.Write(descriptor.data(), descriptor.size());
+    if (settings_.verify) {
+      written.name = record->name;
+      written.size = done;
+      written.crc = static_cast<uint32_t>(crc);
+      written.encrypted = record->encrypted;
+      written_.push_back(written);
+    }
     records_.push_back(std::move(*record));
     return status;
   }
@@ -346,12 +385,14 @@ class Packer {
 
   FileSystem& files_;
   EventSink& events_;
+  const std::string& archive_path_;
   const PackSettings& settings_;
   VolumeWriter out_;
   ChunkCompressor compressor_;
   const std::vector<std::string>* sources_ = nullptr;
   std::vector<ListedSource> listed_;
   std::vector<CentralRecord> records_;
+  std::vector<WrittenMember> written_;  // with verify: what each member must read back as
 };
 
 }  // namespace

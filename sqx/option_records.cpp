@@ -51,6 +51,7 @@ Status ReadCompressOptions(const unsigned char* record, PackSettings* settings) 
   }
   settings->deflate_level = DeflateLevelFor(Get32(record, compress::kLevel));
   settings->password = GetText(record, compress::kPassword, compress::kPasswordChars);
+  settings->verify = Get32(record, compress::kVerify) == 1;
   settings->volume_bytes = 0;
   if (Get32(record, compress::kMultipleVolumes) == 1) {
     settings->volume_bytes = VolumeBytesFor(Get32(record, compress::kVolumeSize));

@@ -22,6 +22,7 @@ namespace sqx {
 enum Status : int32_t {
   kStatusOk = 0,
   kStatusAccessDenied = 5,
+  kStatusInUse = 32,  // a source is held open by another program; kEventSourceInUse names it
   kStatusDiskFull = 101,
   kStatusWriteProtected = 150,
   kStatusAborted = 2926,        // the callback answered 0
@@ -30,6 +31,8 @@ enum Status : int32_t {
   kStatusBadArgument = 9990,    // a malformed record, list or path
   kStatusIoError = 9991,        // any other read or write failure
   kStatusUnsupported = 9992,    // an archive feature this library does not read
+  kStatusVerifyFailed = 9993,   // the archive as written did not read back (compress::kVerify);
+                                // kEventMemberDamaged names the member, or the archive itself
 };
 
 // Event kinds raised through the callback (CallbackInfo::event_kind).
@@ -42,6 +45,10 @@ enum EventKind : int32_t {
   kEventExtractEntry = 6,   // a member is about to be written; second_name may be rewritten
   kEventMemberDamaged = 7,  // a member failed its checks (header, checksum, authentication
                             // code, stored name); first_name names it; the answer is ignored
+  kEventVerifyEntry = 8,    // with compress::kVerify: a member of the archive just written is
+                            // about to be read back; first_name is its stored name
+  kEventSourceInUse = 9,    // a source cannot be read because another program holds it open;
+                            // first_name names it as the list did; the answer is ignored
 };
 
 constexpr size_t kNameChars = 272;
@@ -79,6 +86,10 @@ constexpr size_t kStagingFolder = 584;  // text, folder for temporary files
 constexpr size_t kStagingFolderChars = 260;
 constexpr size_t kMultipleVolumes = 1400;  // 1 = split into volumes
 constexpr size_t kVolumeSize = 1416;       // bytes, or one of the media codes below
+// 1 = before the archive takes its name (replacing an older one), read every member back,
+// every volume of a split archive, and check its checksum and, with a password, its
+// authentication code; 0 (what older callers leave) writes without reading back.
+constexpr size_t kVerify = 1420;
 }  // namespace compress
 
 // Media codes accepted at compress::kVolumeSize besides a plain byte count.

@@ -4,8 +4,12 @@
 
 namespace sqx {
 
-VolumeReader::VolumeReader(FileSystem& files, EventSink& events, std::string archive_path)
-    : files_(files), events_(events), archive_path_(std::move(archive_path)) {}
+VolumeReader::VolumeReader(FileSystem& files, EventSink& events, std::string archive_path,
+                           PartPathFn earlier_part)
+    : files_(files),
+      events_(events),
+      archive_path_(std::move(archive_path)),
+      earlier_part_(std::move(earlier_part)) {}
 
 Status VolumeReader::Open() {
   const FileInfo info = files_.Stat(archive_path_);
@@ -26,7 +30,8 @@ Status VolumeReader::Part(uint32_t disk, InputFile** file) {
     return kStatusOk;
   }
   earlier_.reset();
-  const std::string path = EarlierVolumePath(archive_path_, disk);
+  const std::string path =
+      earlier_part_ ? earlier_part_(disk) : EarlierVolumePath(archive_path_, disk);
   const MediaKind media = files_.MediaKindOf(path);
   for (;;) {
     if (files_.Stat(path).exists) break;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -12,9 +13,15 @@
 
 namespace sqx {
 
+// The path of an earlier part (disk 0, 1, ...) of a split archive.
+using PartPathFn = std::function<std::string(uint32_t disk)>;
+
 class VolumeReader {
  public:
-  VolumeReader(FileSystem& files, EventSink& events, std::string archive_path);
+  // `archive_path` is the last part; earlier parts are found by the split naming convention,
+  // or by `earlier_part` where given (an archive not yet under its final names).
+  VolumeReader(FileSystem& files, EventSink& events, std::string archive_path,
+               PartPathFn earlier_part = {});
 
   // Opens the last part (the archive path itself); kStatusNotAnArchive when it is missing.
   Status Open();
@@ -32,6 +39,7 @@ class VolumeReader {
   FileSystem& files_;
   EventSink& events_;
   std::string archive_path_;
+  PartPathFn earlier_part_;
   std::unique_ptr<InputFile> last_;
   std::unique_ptr<InputFile> earlier_;
   uint32_t earlier_disk_ = 0;

@@ -120,7 +120,7 @@ Status VolumeWriter::Flush() {
   return current_->Write(buffer_.get(), size);
 }
 
-Status VolumeWriter::Commit() {
+Status VolumeWriter::Finish() {
   Status status = Flush();
   if (status == kStatusOk && IsSplit() && disk_ == 0) {
     // A split pack that fit in one part is an ordinary archive with a marker saying so.
@@ -130,12 +130,20 @@ Status VolumeWriter::Commit() {
   }
   if (status == kStatusOk) status = current_->Close();
   current_.reset();
-  if (status != kStatusOk) return status;
+  return status;
+}
+
+std::string VolumeWriter::PartPath(uint32_t disk) const {
+  const uint32_t first_pending = disk_ + 1 - static_cast<uint32_t>(pending_.size());
+  return disk >= first_pending ? TemporaryPath(disk) : EarlierVolumePath(archive_path_, disk);
+}
+
+Status VolumeWriter::Publish() {
   const uint32_t disk_count = disk_ + 1;
   const uint32_t first_pending = disk_count - static_cast<uint32_t>(pending_.size());
   for (size_t i = 0; i < pending_.size(); ++i) {
     const uint32_t disk = first_pending + static_cast<uint32_t>(i);
-    status = files_.Replace(pending_[i], VolumePath(archive_path_, disk, disk_count));
+    const Status status = files_.Replace(pending_[i], VolumePath(archive_path_, disk, disk_count));
     if (status != kStatusOk) return status;
   }
   pending_.clear();

@@ -33,8 +33,13 @@ class VolumeWriter {
   Status Write(const void* data, size_t size);
   ArchivePosition Here() const { return {disk_, offset_}; }
   bool IsSplit() const { return volume_bytes_ != 0; }
-  // Closes the archive and gives every part its final name.
-  Status Commit();
+  // Closes the last part; the parts keep their temporary names (see PartPath).
+  Status Finish();
+  // Gives every part of a finished archive its final name.
+  Status Publish();
+  // Where part `disk` of the archive is now: under its temporary name until Publish, or
+  // already under its final name (earlier parts on removable media are named at once).
+  std::string PartPath(uint32_t disk) const;
   // Removes whatever this pack wrote and has not committed.
   void Discard();
 

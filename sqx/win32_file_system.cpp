@@ -27,6 +27,14 @@ Status FromWin32(DWORD error) {
 
 Status LastError() { return FromWin32(GetLastError()); }
 
+// Reading a file that another program holds open (without sharing, or with a locked range)
+// is told apart from a plain refusal, so that the caller can name the file and its holder.
+Status LastReadError() {
+  const DWORD error = GetLastError();
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ? kStatusInUse
+                                                                           : FromWin32(error);
+}
+
 // 100-ns intervals between 1601-01-01 and 1970-01-01.
 constexpr int64_t kUnixEpochAsFileTime = 116444736000000000LL;
 
@@ -63,7 +71,7 @@ class Win32InputFile : public InputFile {
       DWORD n = 0;
       if (!ReadFile(handle_, static_cast<char*>(data) + done, static_cast<DWORD>(size - done), &n,
                     nullptr)) {
-        return LastError();
+        return LastReadError();
       }
       if (n == 0) break;
       done += n;
@@ -136,7 +144,7 @@ class Win32FileSystem : public FileSystem {
     const HANDLE handle =
         CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                     OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return LastError();
+    if (handle == INVALID_HANDLE_VALUE) return LastReadError();
     LARGE_INTEGER size;
     if (!GetFileSizeEx(handle, &size)) {
       const Status status = LastError();

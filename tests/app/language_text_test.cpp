@@ -14,15 +14,18 @@
 namespace mailstow {
 namespace {
 
-// Reads a Windows-1252 file that uses no character above 0x7F but the apostrophe 0x92.
+// Reads a Windows-1252 file that uses no character above 0x7F but the apostrophe 0x92 and
+// the ellipsis 0x85.
 std::wstring ReadWindows1252(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   EXPECT_TRUE(in) << path;
   std::wstring text;
   for (auto it = std::istreambuf_iterator<char>(in); it != std::istreambuf_iterator<char>(); ++it) {
     const auto byte = static_cast<unsigned char>(*it);
-    EXPECT_TRUE(byte < 0x80 || byte == 0x92) << "byte " << int{byte};
-    text.push_back(byte == 0x92 ? L'\u2019' : static_cast<wchar_t>(byte));
+    EXPECT_TRUE(byte < 0x80 || byte == 0x92 || byte == 0x85) << "byte " << int{byte};
+    text.push_back(byte == 0x92   ? L'\u2019'
+                   : byte == 0x85 ? L'\u2026'
+                                  : static_cast<wchar_t>(byte));
   }
   return text;
 }

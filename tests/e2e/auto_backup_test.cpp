@@ -15,6 +15,8 @@
 #include "auto/stowclock_control.h"
 #include "tests/e2e/archive_access.h"
 #include "tests/e2e/client_round_trip.h"
+#include "tests/e2e/outlook_express_machine.h"
+#include "tools/utf_text.h"
 
 namespace mailstow::e2e {
 namespace {
@@ -591,6 +593,36 @@ TEST_F(AutoBackupTest, OpenOutlookIsWaitedForWithoutADialogAndClosingTheWindowEn
       << log;
   EXPECT_EQ(Sorted(ListFolder(kBackups)), Sorted({L"Tess FavoritesBackup 1-1-2020.ebk"}));
   EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, kSettings, L"AutoBackupFailed").present());
+}
+
+// A store file that another program holds open fails that client's backup without a box
+// that nobody would answer: the log names the file, the older archive stays, the run goes on.
+TEST_F(AutoBackupTest, AHeldStoreFileIsLoggedAndFailsOnlyItsClient) {
+  SnapshotSpec scope;
+  ASSERT_TRUE(InstallClientWorld(L"OutlookExpress", 5, 0.01, &scope));
+  StoreAutoSettings(1, 0, {L"Outlook Express", L"Favorites"});
+  PlaceOldArchive(L"OExpressBackup 1-1-2020.ebk", 5);
+  const std::vector<OeIdentity> identities = MachineIdentities();
+  ASSERT_FALSE(identities.empty());
+  const std::vector<std::wstring> store_files = ListFolder(identities[0].store);
+  ASSERT_FALSE(store_files.empty());
+  const std::wstring held_path = identities[0].store + L"\\" + store_files[0];
+  const HANDLE held = CreateFileW(held_path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  const DWORD exit_code = RunAuto();
+  CloseHandle(held);
+  ASSERT_EQ(exit_code, 0u) << "the run waited";
+
+  const std::wstring log = FromAnsi(FileBytes(folder_ + L"AutoLog.txt"));
+  EXPECT_NE(log.find(L"In use by another program: " + held_path + L"\r\n"), std::wstring::npos)
+      << ToUtf8(log);
+  EXPECT_NE(log.find(L"Backup of Microsoft Outlook Express failed: no old backup deleted."),
+            std::wstring::npos);
+  EXPECT_EQ(FileBytes(kBackups + std::wstring(L"OExpressBackup 1-1-2020.ebk")),
+            "old archive OExpressBackup 1-1-2020.ebk");
+  EXPECT_FALSE(FileExists(kBackups + (L"Tess OExpressBackup " + Today() + L".ebk")));
+  EXPECT_FALSE(ArchiveMembers(kBackups + (L"Tess FavoritesBackup " + Today() + L".ebk")).empty());
 }
 
 }  // namespace

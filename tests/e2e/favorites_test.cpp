@@ -136,10 +136,12 @@ TEST_F(FavoritesTest, BackupThenDirectRestoreBringsBackEveryFavourite) {
   EXPECT_EQ(
       std::vector<std::wstring>(log.begin() + 1, log.begin() + 1 + static_cast<long>(head.size())),
       head);
-  // Four favourites, the directory map and the manifest, each in its block; then the result.
-  const std::vector<std::wstring> tail(log.end() - 4, log.end());
-  EXPECT_EQ(tail, (std::vector<std::wstring>{L"", L"Total lines: 6", L"Error code: 0",
-                                             L"Error line: 6"}));
+  // Four favourites, the directory map and the manifest, each in its block; then the result,
+  // and that every entry was read back from the archive before it got its name.
+  const std::vector<std::wstring> tail(log.end() - 5, log.end());
+  EXPECT_EQ(tail,
+            (std::vector<std::wstring>{L"", L"Total lines: 6", L"Error code: 0", L"Error line: 6",
+                                       L"Verified: 6 of 6 entries read back"}));
   EXPECT_EQ(std::count_if(log.begin(), log.end(),
                           [](const std::wstring& l) { return l.starts_with(L"File number: "); }),
             6);

@@ -1,8 +1,9 @@
 // Outlook Express through the real wizard on a synthetic world, in the situations that break
 // a careless adapter: store folders with a trailing backslash or a profile token, one display
 // name on two identity keys, an identity that moved to another key, a machine without a
-// stationery folder value, only the second identity backed up, and restores of a crafted
-// archive that hold back while the client runs and refuse damaged or foreign registry dumps.
+// stationery folder value, only the second identity backed up, restores of a crafted archive
+// that hold back while the client runs and refuse damaged or foreign registry dumps, and
+// backups that are read back, and that stop for a running client or a store held open.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -82,6 +83,21 @@ class OutlookExpressEdgeTest : public ClientRoundTrip {
     ClientRoundTrip::TearDown();
     WriteString(HKEY_CURRENT_USER, kShellFolders, L"AppData", app_data_);
     RemoveTree(L"C:\\Profiles");
+  }
+
+  // From the identity page to the ready page, the archive path typed (and, when a file of
+  // that name exists, its overwriting confirmed).
+  void ReadyToBackUp(const std::wstring& archive) {
+    ASSERT_EQ(wizard_.ActivePage(), 4);
+    wizard_.Next();
+    ASSERT_EQ(wizard_.ActivePage(), 5);
+    const bool exists = FileExists(archive);
+    wizard_.Type(L"Edit1", archive);
+    wizard_.Next();
+    if (exists) {
+      EXPECT_TRUE(wizard_.Answer(L"This file already exists. Overwrite?", L"Yes"));
+    }
+    ASSERT_EQ(wizard_.ActivePage(), 6);
   }
 
   // Backs up every item of the identities whose list positions are not named, then closes
@@ -398,6 +414,61 @@ TEST_F(OutlookExpressEdgeTest, MissingStationeryStillSucceedsAndADamagedStoreFai
   const std::wstring log = Log();
   EXPECT_NE(log.find(L"\r\nDamaged member: " + largest + L"\r\n"), std::wstring::npos)
       << ToUtf8(log);
+}
+
+TEST_F(OutlookExpressEdgeTest, BackupsAreReadBackAndStopForARunningClientOrAHeldStore) {
+  const std::wstring archive = L"C:\\Backups\\verified.ebk";
+  const std::wstring log_path = folder_ + L"Log.txt";
+  CreateDirectoryW(L"C:\\Backups", nullptr);
+  BackupBut(archive, {});
+  const std::wstring log = ReadSystemTextFile(log_path).value_or(L"");
+  const size_t total = log.rfind(L"Total lines: ");
+  ASSERT_NE(total, std::wstring::npos) << ToUtf8(log);
+  const std::wstring entries = log.substr(total + 13, log.find(L"\r\n", total) - total - 13);
+  EXPECT_NE(log.find(L"Error code: 0\r\n"), std::wstring::npos);
+  EXPECT_NE(log.find(L"Verified: " + entries + L" of " + entries + L" entries read back\r\n"),
+            std::wstring::npos)
+      << ToUtf8(log);
+  const std::string archive_bytes = FileBytes(archive);
+
+  // The client runs: the backup stays on its ready page with the close-programs dialog.
+  const std::wstring client_folder = PrepareProgramFolder(L"outlook_express_client", {});
+  CopyInto(DistFolder() + L"..\\tests\\guard\\fake_client.exe", client_folder, L"msimn.exe");
+  Program client;
+  ASSERT_TRUE(client.Start(client_folder + L"msimn.exe", L""));
+  for (int i = 0; i < 100 && client.TopLevelWindows(L"FakeClient").size() < 3; ++i) Sleep(100);
+  StartAt(L"RadioButton1");
+  ReadyToBackUp(archive);
+  wizard_.Next();
+  HWND dialog = wizard_.OtherForm();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(WindowText(dialog), L"Active windows...");
+  Click(FindControl(dialog, ComponentId(L"Form5", L"Button1")));
+  for (int i = 0; i < 50 && IsShown(dialog); ++i) Sleep(100);
+  EXPECT_EQ(wizard_.ActivePage(), 6);
+  client.Kill();
+
+  // A store file that another program holds open without sharing: the box names it, the run
+  // ends on the failure variant, and the archive of the first backup stays as it was.
+  std::vector<std::wstring> store_files = ListFolder(identities_[1].store);
+  ASSERT_FALSE(store_files.empty());
+  const std::wstring held_path = identities_[1].store + L"\\" + store_files[0];
+  HANDLE held = CreateFileW(held_path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  wizard_.Next();
+  EXPECT_TRUE(wizard_.Answer(held_path +
+                                 L" is in use by another program. Close that program and start "
+                                 L"the backup again.",
+                             L"OK"));
+  CloseHandle(held);
+  ASSERT_TRUE(wizard_.WaitForPage(8));
+  EXPECT_EQ(wizard_.Text(L"Label14"), L"Backup failed!");
+  EXPECT_EQ(wizard_.Text(L"Label35"), L"");
+  EXPECT_EQ(FileBytes(archive), archive_bytes);
+  EXPECT_NE(ReadSystemTextFile(log_path).value_or(L"").find(L"In use by another program: " +
+                                                            held_path + L"\r\n"),
+            std::wstring::npos);
 }
 
 }  // namespace

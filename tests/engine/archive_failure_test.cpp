@@ -117,17 +117,33 @@ class WriteFailureTest : public JobTest {
   std::wstring archive_;
 };
 
-TEST_F(WriteFailureTest, AccessDeniedOnARealFileSystem) {
+TEST_F(WriteFailureTest, FilesHeldByOtherProgramsOnARealFileSystem) {
   ASSERT_EQ(PackOne(), 0);
   const std::string old_bytes = ReadBytes(archive_);
 
-  // A source file that another program holds open without sharing.
+  // A source file that another program holds open without sharing is named, in a box and in
+  // the log, each time; the older archive stays.
+  const std::wstring log_path = root_ + L"\\Log.txt";
+  ASSERT_TRUE(log_.Open(log_path));
   HANDLE held = CreateFileW(source_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(PackOne(), sqx::kStatusAccessDenied);
+  EXPECT_EQ(PackOne(), sqx::kStatusInUse);
+  ExpectReported(source_ +
+                     L" is in use by another program. Close that program and start the "
+                     L"backup again.",
+                 1, 0);
+  host_.shown.clear();
+  EXPECT_EQ(PackOne(), sqx::kStatusInUse);
   CloseHandle(held);
-  ExpectReported(L"Access denied!", 1, 0);
+  EXPECT_EQ(host_.shown.size(), 1u);
+  EXPECT_TRUE(job_->flags().job_failed);
+  EXPECT_EQ(ReadBytes(archive_), old_bytes);
+  log_.Close();
+  const Names lines = CrLfLines(log_path);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), L"In use by another program: " + source_), 2);
+  EXPECT_EQ(host_.backup_page_returns, 2);
+  host_.backup_page_returns = 1;
 
   // An old archive held open cannot be replaced, and stays as it was.
   held = CreateFileW(archive_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
@@ -159,7 +175,10 @@ TEST_F(WriteFailureTest, AccessDeniedOnARealFileSystem) {
 class StandInFailureTest : public WriteFailureTest {
  protected:
   std::wstring LibraryFolder() override { return WindowsFolderFromEnv("MAILSTOW_STANDIN"); }
-  void TearDown() override { SetEnvironmentVariableW(L"MAILSTOW_STANDIN_STATUS", nullptr); }
+  void TearDown() override {
+    SetEnvironmentVariableW(L"MAILSTOW_STANDIN_STATUS", nullptr);
+    SetEnvironmentVariableW(L"MAILSTOW_STANDIN_DAMAGED", nullptr);
+  }
   void Fail(int status) {
     SetEnvironmentVariableW(L"MAILSTOW_STANDIN_STATUS", std::to_wstring(status).c_str());
   }
@@ -247,6 +266,33 @@ TEST_F(StandInFailureTest, EveryNextVolumeRequestCanBeCancelled) {
     job_->ClearUnpackFailures();
   }
   SetEnvironmentVariableW(L"MAILSTOW_STANDIN_VOLUME_MEDIA", nullptr);
+}
+
+TEST_F(StandInFailureTest, AFailedReadBackNamesTheMemberAndFailsTheRun) {
+  const std::wstring log_path = root_ + L"\\Log.txt";
+  ASSERT_TRUE(log_.Open(log_path));
+  Fail(sqx::kStatusVerifyFailed);
+  SetEnvironmentVariableW(L"MAILSTOW_STANDIN_DAMAGED", L"K\\mail.dbx");
+  EXPECT_EQ(PackOne(), sqx::kStatusVerifyFailed);
+  ExpectReported(
+      L"The backup file did not read back correctly: K\\mail.dbx. It was not saved; an "
+      L"older backup file of the same name was left as it was.",
+      1, 0);
+  // The progress said "Verifying" while the archive was read back, and then no more.
+  EXPECT_EQ(host_.verifying_shown, (std::vector<bool>{true, false}));
+
+  // Damage the library cannot pin on one member names the archive.
+  SetEnvironmentVariableW(L"MAILSTOW_STANDIN_DAMAGED", nullptr);
+  host_.shown.clear();
+  EXPECT_EQ(PackOne(), sqx::kStatusVerifyFailed);
+  ASSERT_EQ(host_.shown.size(), 1u);
+  EXPECT_NE(host_.shown[0].text.find(archive_), std::wstring::npos);
+  EXPECT_TRUE(job_->flags().job_failed);
+  log_.Close();
+  const Names lines = CrLfLines(log_path);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), L"Verification failed: K\\mail.dbx"), 1);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), L"Verification failed: " + archive_), 1);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), L"Error code: 9993"), 2);
 }
 
 TEST_F(WriteFailureTest, MissingSourcesAreLeftOutAndAVanishingOneFailsThePack) {

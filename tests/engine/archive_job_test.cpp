@@ -18,11 +18,20 @@ Names Sorted(Names names) {
   return names;
 }
 
-void ExpectRisesTo100(const std::vector<int>& positions) {
+// The bar rises to 100 once per phase: a restore has one, a backup two (the entries are
+// stored, then read back), each starting from where the bar fell.
+void ExpectRisesTo100(const std::vector<int>& positions, int phases) {
   ASSERT_FALSE(positions.empty());
-  EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
-  EXPECT_LE(*std::max_element(positions.begin(), positions.end()), 100);
-  EXPECT_EQ(positions.back(), 100);
+  std::vector<std::vector<int>> runs(1);
+  for (size_t i = 0; i < positions.size(); ++i) {
+    if (i > 0 && positions[i] < positions[i - 1]) runs.emplace_back();
+    runs.back().push_back(positions[i]);
+  }
+  ASSERT_EQ(runs.size(), static_cast<size_t>(phases));
+  for (const std::vector<int>& run : runs) {
+    EXPECT_LE(*std::max_element(run.begin(), run.end()), 100);
+    EXPECT_EQ(run.back(), 100);
+  }
 }
 
 std::wstring Today() {
@@ -145,6 +154,7 @@ TEST_F(ArchiveJobTest, BackupAndRestoreWriteTheirLogBlocksLineForLine) {
       L"Total lines: 2",
       L"Error code: 0",
       L"Error line: 2",
+      L"Verified: 2 of 2 entries read back",
       // The restore block.
       L"",
       L"File number: 1",
@@ -191,7 +201,7 @@ TEST_F(ArchiveJobTest, EventsFollowTheEntriesAndProgressEndsAtTheTop) {
   job_->ReleaseFileList();
   EXPECT_EQ(job_->current_entry(), 4);
   EXPECT_GT(host_.backup_progress.size(), 4u) << "the large file reports its own progress";
-  ExpectRisesTo100(host_.backup_progress);
+  ExpectRisesTo100(host_.backup_progress, 2);
   EXPECT_EQ(Listed(archive_),
             (Names{L"D1\\F.txt", L"D2\\large.bin", L"D3\\x\\src\\two.txt", L"D4\\three.txt"}));
 
@@ -215,7 +225,7 @@ TEST_F(ArchiveJobTest, EventsFollowTheEntriesAndProgressEndsAtTheTop) {
   job_->ReleaseFileList();
   EXPECT_EQ(job_->current_entry(), 2);
   EXPECT_EQ(job_->extracted_entries(), 4);
-  ExpectRisesTo100(host_.restore_progress);
+  ExpectRisesTo100(host_.restore_progress, 1);
   EXPECT_EQ(TreeOf(a), (Names{L"large.bin", L"two.txt"}));
   EXPECT_EQ(TreeOf(b), Names{L"F.txt"});
   EXPECT_EQ(TreeOf(c), Names{L"three.txt"});
@@ -321,7 +331,7 @@ TEST_F(ArchiveJobTest, JobListsGrowPastFourThousandNineHundredNinetyNine) {
   ASSERT_EQ(job_->PackJob(archive_, {}), 0);
   job_->ReleaseFileList();
   EXPECT_EQ(job_->current_entry(), kFiles);
-  ExpectRisesTo100(host_.backup_progress);
+  ExpectRisesTo100(host_.backup_progress, 2);
 
   const Names names = Listed(archive_);
   EXPECT_EQ(names.size(), static_cast<size_t>(kFiles));

@@ -40,6 +40,7 @@ class RecordingJobHost : public JobHost, public UserPrompts {
   std::wstring& archive_password() override { return password; }
   void ReturnToBackupFilePage() override { ++backup_page_returns; }
   void ReturnToRestoreLocationPage() override { ++restore_page_returns; }
+  void ShowVerifying(bool verifying) override { verifying_shown.push_back(verifying); }
 
   PromptAnswer Show(PromptKind kind, PromptButtons buttons, const std::wstring& text) override;
   // Pops the next queued answer; nullopt (Cancel) when none is queued.
@@ -55,6 +56,7 @@ class RecordingJobHost : public JobHost, public UserPrompts {
   std::vector<int> restore_progress;
   int backup_page_returns = 0;
   int restore_page_returns = 0;
+  std::vector<bool> verifying_shown;  // every ShowVerifying call
   // Runs at every backup progress report (after it was recorded).
   std::function<void()> on_backup_progress;
 

@@ -1,8 +1,10 @@
 // A stand-in archiver library for what the test machine cannot produce on demand (a full
-// disk, a write-protected drive, a CD-ROM without the next volume): it exports the archiver's
-// entry points; packing and extracting return the status named by MAILSTOW_STANDIN_STATUS.
-// With MAILSTOW_STANDIN_VOLUME_MEDIA set to a drive type, extracting first asks for volume 2
-// of a split archive on such a drive, again after every answer but Cancel, up to five times.
+// disk, a write-protected drive, an archive that does not read back, a CD-ROM without the next
+// volume): it exports the archiver's entry points; packing and extracting return the status
+// named by MAILSTOW_STANDIN_STATUS. A pack that fails its read-back first reads back one member
+// and names MAILSTOW_STANDIN_DAMAGED as damaged, as the real library does. With
+// MAILSTOW_STANDIN_VOLUME_MEDIA set to a drive type, extracting first asks for volume 2 of a
+// split archive on such a drive, again after every answer but Cancel, up to five times.
 #include <windows.h>
 
 #include <cstdlib>
@@ -40,6 +42,14 @@ bool VolumeFound(sqx::Callback callback, void* user) {
   return true;
 }
 
+// Raises an event with a first name through the caller's callback.
+void Raise(sqx::Callback callback, void* user, int32_t kind, const char* name) {
+  unsigned char info[sqx::callback::kSize] = {};
+  Put32(info, sqx::callback::kEventKind, kind);
+  std::memcpy(info + sqx::callback::kFirstName, name, strnlen(name, sqx::kNameChars - 1));
+  callback(user, info);
+}
+
 }  // namespace
 
 extern "C" {
@@ -59,8 +69,16 @@ int32_t SQX_CALL SqxInitArcFileList(sqx::ArcFileList* list) {
 int32_t SQX_CALL SqxDoneArcFileList(sqx::ArcFileList*) { return 0; }
 int32_t SQX_CALL SqxAddArchiveComment(const char*, const char*) { return 0; }
 int32_t SQX_CALL SqxAddFileComments(const char*, sqx::FileList*, const char*) { return 0; }
-int32_t SQX_CALL SqxAddFiles(const char*, sqx::FileList*, unsigned char*, sqx::Callback, void*) {
-  return RequestedStatus();
+int32_t SQX_CALL SqxAddFiles(const char*, sqx::FileList*, unsigned char*, sqx::Callback callback,
+                             void* user) {
+  const int32_t status = RequestedStatus();
+  char damaged[sqx::kNameChars] = {};
+  if (status == sqx::kStatusVerifyFailed &&
+      GetEnvironmentVariableA("MAILSTOW_STANDIN_DAMAGED", damaged, sizeof(damaged)) != 0) {
+    Raise(callback, user, sqx::kEventVerifyEntry, damaged);
+    Raise(callback, user, sqx::kEventMemberDamaged, damaged);
+  }
+  return status;
 }
 int32_t SQX_CALL SqxExtractFiles(const char*, sqx::FileList*, unsigned char*,
                                  sqx::Callback callback, void* user) {

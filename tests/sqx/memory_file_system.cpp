@@ -28,7 +28,8 @@ class MemoryOutput : public OutputFile {
   Status Write(const void* data, size_t size) override {
     if (owner_.written + size > owner_.capacity) return kStatusDiskFull;
     owner_.written += size;
-    owner_.files[path_].append(static_cast<const char*>(data), size);
+    const size_t kept = owner_.kept_of_write ? owner_.kept_of_write(path_, size) : size;
+    owner_.files[path_].append(static_cast<const char*>(data), kept);
     return kStatusOk;
   }
   Status WriteAt(uint64_t offset, const void* data, size_t size) override {
@@ -66,8 +67,10 @@ FileInfo MemoryFileSystem::Stat(const std::string& path) {
 }
 
 Status MemoryFileSystem::OpenRead(const std::string& path, std::unique_ptr<InputFile>* file) {
+  if (in_use.count(path) != 0) return kStatusInUse;
   const auto found = files.find(path);
   if (found == files.end()) return kStatusIoError;
+  if (before_read) before_read(path, &found->second);
   *file = std::make_unique<MemoryInput>(found->second);
   return kStatusOk;
 }

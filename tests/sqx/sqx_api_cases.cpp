@@ -172,8 +172,15 @@ TEST(SqxApi, VolumesSplitTheArchiveIntoPartsThatReadBackAsOne) {
   for (const std::string password : {"", "pw"}) {
     Recorder packing;
     packing.store_as = sources.Relative();
-    ASSERT_EQ(Pack(archive, sources.paths, CompressOptions(password, 64 * 1024), &packing),
-              kStatusOk);
+    // Read back before it takes its name: every entry once, in list order, under its name.
+    std::vector<unsigned char> options = CompressOptions(password, 64 * 1024);
+    options[compress::kVerify] = 1;
+    ASSERT_EQ(Pack(archive, sources.paths, options, &packing), kStatusOk);
+    const auto verified = packing.OfKind(kEventVerifyEntry);
+    ASSERT_EQ(verified.size(), sources.paths.size());
+    EXPECT_EQ(verified.front().first_name, "empty.txt");
+    EXPECT_EQ(verified.back().first_name, "Stationery");
+    EXPECT_TRUE(packing.OfKind(kEventMemberDamaged).empty());
     EXPECT_TRUE(packing.OfKind(kEventNextVolume).empty());  // fixed disk: nobody is asked
     const auto parts = FolderEntries(HostPath(work.path()));
     ASSERT_GE(parts.size(), 7u);
@@ -340,9 +347,9 @@ TEST(SqxApi, RecordsAndListsAreChecked) {
 namespace sqx::testing {
 namespace {
 
-// A source another program holds open without sharing is reported as access denied, and
-// the pack leaves nothing behind.
-TEST(SqxApi, LockedSourceIsAccessDenied) {
+// A source another program holds open without sharing is named as in use, and the pack
+// leaves nothing behind.
+TEST(SqxApi, LockedSourceIsInUseAndNamed) {
   ScratchFolder work;
   WriteFile(work / "locked.pst", "mail store");
   const std::string locked = work / "locked.pst";
@@ -350,8 +357,10 @@ TEST(SqxApi, LockedSourceIsAccessDenied) {
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(handle, INVALID_HANDLE_VALUE);
   Recorder recorder;
-  EXPECT_EQ(Pack(work / "b.ebk", {locked}, CompressOptions(), &recorder), kStatusAccessDenied);
+  EXPECT_EQ(Pack(work / "b.ebk", {locked}, CompressOptions(), &recorder), kStatusInUse);
   CloseHandle(handle);
+  ASSERT_EQ(recorder.OfKind(kEventSourceInUse).size(), 1u);
+  EXPECT_EQ(recorder.OfKind(kEventSourceInUse)[0].first_name, locked);
   EXPECT_EQ(FolderEntries(HostPath(work.path())), std::vector<std::string>{"locked.pst"});
 }
 

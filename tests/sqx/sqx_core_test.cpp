@@ -1,7 +1,11 @@
 // The portable archiver core on a file system in memory: media that fill up, removable
-// volumes, ZIP64 entry counts, and the name rules.
+// volumes, the read-back of every archive written, sources held by other programs, ZIP64
+// entry counts, and the name rules.
 #include <gcrypt.h>
 #include <gtest/gtest.h>
+
+#include <memory>
+#include <set>
 
 #include "sqx/aes_cipher.h"
 #include "sqx/archive_reader.h"
@@ -103,6 +107,152 @@ TEST(SqxCore, RemovableMediaAskForEveryFurtherVolumeAndCanBeCancelled) {
   cancelling.abort_on_kind = kEventNextVolume;
   EXPECT_EQ(PackArchive(again, cancelling, "A:\\b.ebk", kSources, settings), kStatusAborted);
   EXPECT_FALSE(again.files.count("A:\\b.ebk"));
+}
+
+bool IsTemporaryPart(const std::string& path) { return path.find(".~sqx") != std::string::npos; }
+
+// Flips one byte, where `where` points, of the first part of the new archive (the only one
+// of an archive that is not split) when it is read back.
+std::function<void(const std::string&, std::string*)> FlipOnReadBack(
+    std::function<size_t(const std::string& bytes)> where) {
+  auto done = std::make_shared<bool>(false);
+  return [where, done](const std::string& path, std::string* bytes) {
+    if (*done || !path.ends_with(".~sqx00")) return;
+    const size_t at = where(*bytes);
+    if (at >= bytes->size()) return;
+    (*bytes)[at] = static_cast<char>((*bytes)[at] ^ 0x5A);
+    *done = true;
+  };
+}
+
+struct ReadBackFault {
+  const char* what;
+  std::string password;
+  uint64_t volume_bytes;
+  // Where to flip a byte of the new archive's first part as it is read back, or how many
+  // bytes of each write to a part reach the medium; one of the two.
+  std::function<size_t(const std::string& bytes)> flip_at;
+  std::function<size_t(const std::string& path, size_t size)> kept_of_write;
+  std::string named;  // what the failure names; empty: any member or the archive
+};
+
+// Whatever goes wrong between the write and the read-back, the pack fails, names what it
+// found damaged and leaves the older archive of that name (and its parts) as they were.
+TEST(SqxCore, AnArchiveThatDoesNotReadBackNeverReplacesTheOldOne) {
+  const auto in_first_member = [](const std::string&) { return size_t{200}; };
+  // The authentication code lies just before the first member's data descriptor.
+  const auto in_first_code = [](const std::string& bytes) {
+    const size_t descriptor = bytes.find("PK\x07\x08");
+    return descriptor == std::string::npos ? bytes.size() : descriptor - 1;
+  };
+  const auto in_directory = [](const std::string& bytes) { return bytes.rfind("PK\x01\x02"); };
+  const std::vector<ReadBackFault> faults = {
+      {"a byte flipped on the medium", "", 0, in_first_member, {}, "Inbox.mbx"},
+      {"a byte flipped in an earlier volume", "", 65536, in_first_member, {}, "Inbox.mbx"},
+      {"an encrypted byte flipped", "pw", 0, in_first_member, {}, "Inbox.mbx"},
+      {"a wrong authentication code over intact data", "pw", 0, in_first_code, {}, "Inbox.mbx"},
+      {"a damaged directory", "", 0, in_directory, {}, "C:\\out\\b.ebk"},
+      {"a short write that reported success",
+       "",
+       0,
+       {},
+       [](const std::string& path, size_t size) {
+         return IsTemporaryPart(path) && size > 1000 ? size - 100 : size;
+       },
+       ""},
+      {"a short write in a split archive",
+       "pw",
+       65536,
+       {},
+       [](const std::string& path, size_t size) {
+         return path.ends_with(".~sqx01") && size > 1000 ? size - 1 : size;
+       },
+       ""},
+  };
+  for (const ReadBackFault& fault : faults) {
+    SCOPED_TRACE(fault.what);
+    MemoryFileSystem files = WithSources();
+    files.files["C:\\out\\b.ebk"] = "old archive";
+    files.files["C:\\out\\b.z01"] = "old first part";
+    const size_t before = files.files.size();
+    if (fault.flip_at) files.before_read = FlipOnReadBack(fault.flip_at);
+    files.kept_of_write = fault.kept_of_write;
+    CoreEvents events;
+    PackSettings settings;
+    settings.password = fault.password;
+    settings.volume_bytes = fault.volume_bytes;
+    settings.verify = true;
+    EXPECT_EQ(PackArchive(files, events, "C:\\out\\b.ebk", kSources, settings),
+              kStatusVerifyFailed);
+    EXPECT_EQ(files.files["C:\\out\\b.ebk"], "old archive");
+    EXPECT_EQ(files.files["C:\\out\\b.z01"], "old first part");
+    EXPECT_EQ(files.files.size(), before) << "parts of the new archive were left behind";
+    const auto damaged = events.OfKind(kEventMemberDamaged);
+    ASSERT_EQ(damaged.size(), 1u);
+    if (!fault.named.empty()) {
+      EXPECT_EQ(damaged[0].first_name, fault.named);
+    } else {
+      EXPECT_TRUE(damaged[0].first_name == "Inbox.mbx" || damaged[0].first_name == "photo.jpg" ||
+                  damaged[0].first_name == "note.txt" || damaged[0].first_name == "C:\\out\\b.ebk")
+          << damaged[0].first_name;
+    }
+  }
+}
+
+// Every member of every part is read back before the archive takes its name; callers that
+// do not ask for it (older ones leave the field 0) get the pack they always got.
+TEST(SqxCore, TheReadBackCoversEveryMemberOfEveryVolume) {
+  for (const std::string password : {"", "pw"}) {
+    SCOPED_TRACE(password);
+    MemoryFileSystem files = WithSources();
+    std::set<std::string> read_back;
+    files.before_read = [&](const std::string& path, std::string*) {
+      if (IsTemporaryPart(path)) read_back.insert(path);
+    };
+    PackSettings settings;
+    settings.password = password;
+    settings.volume_bytes = 65536;
+    CoreEvents unverified;
+    ASSERT_EQ(PackArchive(files, unverified, "C:\\out\\b.ebk", kSources, settings), kStatusOk);
+    EXPECT_TRUE(read_back.empty());
+    EXPECT_TRUE(unverified.OfKind(kEventVerifyEntry).empty());
+
+    settings.verify = true;
+    CoreEvents verified;
+    ASSERT_EQ(PackArchive(files, verified, "C:\\out\\b.ebk", kSources, settings), kStatusOk);
+    std::vector<std::string> names;
+    for (const Event& event : verified.OfKind(kEventVerifyEntry)) names.push_back(event.first_name);
+    EXPECT_EQ(names, (std::vector<std::string>{"Inbox.mbx", "photo.jpg", "note.txt"}));
+    size_t parts = 0;
+    for (const auto& [path, bytes] : files.files) {
+      parts += path.starts_with("C:\\out\\b.") ? 1 : 0;
+      EXPECT_FALSE(IsTemporaryPart(path)) << path;
+    }
+    EXPECT_GE(parts, 3u);
+    EXPECT_EQ(read_back.size(), parts) << "every volume is read back";
+    EXPECT_TRUE(verified.OfKind(kEventPassword).empty()) << "the writer's keys are reused";
+
+    // Stopping during the read-back is a stop, not damage, and keeps the older archive too.
+    const std::string kept = files.files["C:\\out\\b.ebk"];
+    CoreEvents stopping;
+    stopping.abort_on_kind = kEventVerifyEntry;
+    EXPECT_EQ(PackArchive(files, stopping, "C:\\out\\b.ebk", kSources, settings), kStatusAborted);
+    EXPECT_EQ(files.files["C:\\out\\b.ebk"], kept);
+    EXPECT_TRUE(stopping.OfKind(kEventMemberDamaged).empty());
+  }
+}
+
+TEST(SqxCore, ASourceHeldByAnotherProgramIsNamedAndFailsThePack) {
+  MemoryFileSystem files = WithSources();
+  files.files["C:\\out\\b.ebk"] = "old archive";
+  files.in_use.insert("C:\\src\\photo.jpg");
+  CoreEvents events;
+  EXPECT_EQ(PackArchive(files, events, "C:\\out\\b.ebk", kSources, PackSettings()), kStatusInUse);
+  const auto named = events.OfKind(kEventSourceInUse);
+  ASSERT_EQ(named.size(), 1u);
+  EXPECT_EQ(named[0].first_name, "C:\\src\\photo.jpg");
+  EXPECT_EQ(files.files["C:\\out\\b.ebk"], "old archive");
+  EXPECT_EQ(files.files.size(), 4u);
 }
 
 TEST(SqxCore, MoreMembersThanSixteenBitsCountUseZip64EndRecords) {
