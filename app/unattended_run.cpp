@@ -59,13 +59,7 @@ std::wstring AccountName() {
 
 // A registry date-time value as the user's short date and time.
 std::wstring DateTimeText(double days) {
-  const CivilDateTime civil = FromDays(days);
-  SYSTEMTIME time = {};
-  time.wYear = static_cast<WORD>(civil.year);
-  time.wMonth = static_cast<WORD>(civil.month);
-  time.wDay = static_cast<WORD>(civil.day);
-  time.wHour = static_cast<WORD>(civil.hour);
-  time.wMinute = static_cast<WORD>(civil.minute);
+  const SYSTEMTIME time = DaysAsSystemTime(days);
   wchar_t date[128] = {};
   wchar_t clock[128] = {};
   GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, date, 128);

@@ -54,18 +54,6 @@ LRESULT CALLBACK NumberFieldProc(HWND field, UINT message, WPARAM wparam, LPARAM
   return DefSubclassProc(field, message, wparam, lparam);
 }
 
-SYSTEMTIME ToSystemTime(double days) {
-  const CivilDateTime civil = FromDays(days);
-  SYSTEMTIME time = {};
-  time.wYear = static_cast<WORD>(civil.year);
-  time.wMonth = static_cast<WORD>(civil.month);
-  time.wDay = static_cast<WORD>(civil.day);
-  time.wHour = static_cast<WORD>(civil.hour);
-  time.wMinute = static_cast<WORD>(civil.minute);
-  time.wSecond = static_cast<WORD>(civil.second);
-  return time;
-}
-
 // A picker's value to the second, as the settings keep it.
 double FromSystemTime(SYSTEMTIME time) {
   time.wMilliseconds = 0;
@@ -81,7 +69,7 @@ double PickerValue(HWND picker) {
 }
 
 void SetPickerValue(HWND picker, double days) {
-  SYSTEMTIME time = ToSystemTime(days);
+  SYSTEMTIME time = DaysAsSystemTime(days);
   SendMessageW(picker, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&time));
 }
 

@@ -175,4 +175,16 @@ double SystemTimeAsDays(const SYSTEMTIME& time) {
   return ToDays(civil);
 }
 
+SYSTEMTIME DaysAsSystemTime(double days) {
+  const CivilDateTime civil = FromDays(days);
+  SYSTEMTIME time = {};
+  time.wYear = static_cast<WORD>(civil.year);
+  time.wMonth = static_cast<WORD>(civil.month);
+  time.wDay = static_cast<WORD>(civil.day);
+  time.wHour = static_cast<WORD>(civil.hour);
+  time.wMinute = static_cast<WORD>(civil.minute);
+  time.wSecond = static_cast<WORD>(civil.second);
+  return time;
+}
+
 }  // namespace mailstow

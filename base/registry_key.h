@@ -64,5 +64,7 @@ bool DeleteRegistryTree(HKEY root, const std::wstring& path);
 double LocalNowAsDays();
 // A system time (taken as local) as a registry date-time value.
 double SystemTimeAsDays(const SYSTEMTIME& time);
+// A registry date-time value as a system time (to the second).
+SYSTEMTIME DaysAsSystemTime(double days);
 
 }  // namespace mailstow

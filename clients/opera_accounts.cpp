@@ -21,10 +21,10 @@ std::wstring NameOf(std::wstring_view line) {
   return std::wstring(line.substr(start, end - start));
 }
 
-}  // namespace
-
-std::vector<std::wstring> OperaAccountNames(std::wstring_view text) {
-  std::vector<std::wstring> names;
+// The lines (without their ends) of every accounts part: from a line "[accounts]", in any case,
+// to the next line holding "[".
+std::vector<std::wstring_view> AccountLines(std::wstring_view text) {
+  std::vector<std::wstring_view> lines;
   bool in_accounts = false;
   while (!text.empty()) {
     const size_t end = text.find(L'\n');
@@ -35,7 +35,16 @@ std::vector<std::wstring> OperaAccountNames(std::wstring_view text) {
       in_accounts = Lower(line) == L"[accounts]";
       continue;
     }
-    if (!in_accounts) continue;
+    if (in_accounts) lines.push_back(line);
+  }
+  return lines;
+}
+
+}  // namespace
+
+std::vector<std::wstring> OperaAccountNames(std::wstring_view text) {
+  std::vector<std::wstring> names;
+  for (const std::wstring_view line : AccountLines(text)) {
     std::wstring name = NameOf(line);
     if (!name.empty()) names.push_back(std::move(name));
   }
@@ -47,17 +56,8 @@ std::wstring MergedOperaAccountList(std::wstring_view archived, std::wstring_vie
   for (const std::wstring& name : OperaAccountNames(archived)) known.push_back(Lower(name));
   // The lines of the accounts part here that name an account the archive lacks.
   std::vector<std::wstring> added;
-  bool in_accounts = false;
-  for (std::wstring_view text = here; !text.empty();) {
-    const size_t end = text.find(L'\n');
-    std::wstring_view line = text.substr(0, end);
-    text = end == std::wstring_view::npos ? std::wstring_view{} : text.substr(end + 1);
-    if (!line.empty() && line.back() == L'\r') line.remove_suffix(1);
-    if (line.find(L'[') != std::wstring_view::npos) {
-      in_accounts = Lower(line) == L"[accounts]";
-      continue;
-    }
-    const std::wstring name = in_accounts ? Lower(NameOf(line)) : L"";
+  for (const std::wstring_view line : AccountLines(here)) {
+    const std::wstring name = Lower(NameOf(line));
     if (name.empty() || std::find(known.begin(), known.end(), name) != known.end()) continue;
     known.push_back(name);
     added.emplace_back(line);

@@ -185,6 +185,8 @@ TEST_F(IncrediMailTest, PerUserRoundTripLosesNothingAndAnotherFolderGetsTheLayou
 
   OpenForRestore(archive, ArchivedNames(archive));
   RestoreInto(L"C:\\Restore\\");
+  // The identities' staged dumps (account passwords among them) do not outlive the run.
+  EXPECT_EQ(Joined(ListFolder(folder_ + L"Temp")), "");
   for (const ImIdentity& identity : machine) {
     if (!identity.valid || identity.key == twin) continue;
     // A display name that cannot be a folder name gets one with "_" in its place.

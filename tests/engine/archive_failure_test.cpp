@@ -137,6 +137,7 @@ TEST_F(WriteFailureTest, FilesHeldByOtherProgramsOnARealFileSystem) {
   EXPECT_EQ(PackOne(), sqx::kStatusInUse);
   CloseHandle(held);
   EXPECT_EQ(host_.shown.size(), 1u);
+  host_.shown.clear();
   EXPECT_TRUE(job_->flags().job_failed);
   EXPECT_EQ(ReadBytes(archive_), old_bytes);
   log_.Close();
