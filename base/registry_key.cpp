@@ -175,6 +175,20 @@ double SystemTimeAsDays(const SYSTEMTIME& time) {
   return ToDays(civil);
 }
 
+std::vector<std::wstring> RegistryKey::SubKeyNames() const {
+  std::vector<std::wstring> names;
+  wchar_t name[256];
+  for (DWORD i = 0;; ++i) {
+    DWORD length = 256;
+    if (RegEnumKeyExW(key_, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS) {
+      break;
+    }
+    names.push_back(name);
+  }
+  return names;
+}
+
 SYSTEMTIME DaysAsSystemTime(double days) {
   const CivilDateTime civil = FromDays(days);
   SYSTEMTIME time = {};

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace mailstow {
 
@@ -35,6 +36,8 @@ class RegistryKey {
   HKEY handle() const { return key_; }
 
   bool ValueExists(const std::wstring& name) const;
+  // The names of the key's sub-keys in enumeration order.
+  std::vector<std::wstring> SubKeyNames() const;
   bool DeleteValue(const std::wstring& name);
 
   RegistryRead<std::wstring> ReadString(const std::wstring& name) const;

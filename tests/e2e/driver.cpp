@@ -1,6 +1,6 @@
 #include "driver.h"
 
-#include <tlhelp32.h>
+#include "guard/process_list.h"
 
 #include <cstdlib>
 #include <thread>
@@ -344,20 +344,12 @@ void ListToggle(HWND list, int index) {
 }
 
 void EndProcessesNamed(const std::wstring& executable_name) {
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return;
-  PROCESSENTRY32W entry = {};
-  entry.dwSize = sizeof(entry);
-  for (BOOL more = Process32FirstW(snapshot, &entry); more;
-       more = Process32NextW(snapshot, &entry)) {
-    if (_wcsicmp(entry.szExeFile, executable_name.c_str()) != 0) continue;
-    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
-    if (process == nullptr) continue;
-    TerminateProcess(process, 1);
-    WaitForSingleObject(process, 5000);
-    CloseHandle(process);
+  ProcessList processes;
+  processes.Refresh();
+  for (const ProcessInfo& process : processes.entries()) {
+    if (_wcsicmp(process.name.c_str(), executable_name.c_str()) == 0)
+      EndProcess(process.process_id);
   }
-  CloseHandle(snapshot);
 }
 
 }  // namespace mailstow::e2e

@@ -58,19 +58,9 @@ void PrintTo(const TreeCase& c, std::ostream* out) { *out << c.name; }
 
 // The identity keys in registry order.
 std::vector<std::wstring> ImIdentityKeys() {
-  std::vector<std::wstring> keys;
   RegistryKey list;
-  if (!list.Open(HKEY_CURRENT_USER, kImIdentities, false, KEY_READ)) return keys;
-  wchar_t name[256];
-  for (DWORD i = 0;; ++i) {
-    DWORD length = 256;
-    if (RegEnumKeyExW(list.handle(), i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-        ERROR_SUCCESS) {
-      break;
-    }
-    keys.push_back(name);
-  }
-  return keys;
+  if (!list.Open(HKEY_CURRENT_USER, kImIdentities, false, KEY_READ)) return {};
+  return list.SubKeyNames();
 }
 
 // Every identity the client would skip made valid, so that all of them are backed up, and the

@@ -37,13 +37,7 @@ std::vector<ImIdentity> Identities(HKEY root) {
   std::vector<ImIdentity> identities;
   RegistryKey list;
   if (!list.Open(root, kIdentities, false, KEY_READ)) return identities;
-  wchar_t name[256];
-  for (DWORD i = 0;; ++i) {
-    DWORD length = 256;
-    if (RegEnumKeyExW(list.handle(), i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-        ERROR_SUCCESS) {
-      break;
-    }
+  for (const std::wstring& name : list.SubKeyNames()) {
     RegistryKey identity;
     identity.Open(root, std::wstring(kIdentities) + L"\\" + name, false, KEY_READ);
     const RegistryRead<int> valid = identity.ReadInteger(L"IsValid");
