@@ -17,7 +17,6 @@ class ProcessPrompts final : public UserPrompts {
   ProcessPrompts(MessageBoxPrompts& boxes, RunLog& log) : boxes_(boxes), log_(log) {}
 
   void set_unattended(bool unattended) { unattended_ = unattended; }
-  bool unattended() const { return unattended_; }
   // Whether a question was declined without being shown since the last call.
   bool TakeDeclined() { return std::exchange(declined_, false); }
 

@@ -23,8 +23,6 @@ class ScheduledArchives {
   // Forgets the archives whose file is gone (deleted by rotation or by the user).
   void ForgetMissing();
 
-  const std::vector<std::wstring>& paths() const { return paths_; }
-
  private:
   bool Store() const;
 

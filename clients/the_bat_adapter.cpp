@@ -173,7 +173,7 @@ class TheBatAdapter : public MailClientAdapter {
                           L"User not registered, its files did not come back intact: " + name);
         continue;
       }
-      if (!current) RegisterUser(name, archived_dir_usable ? dir : L"");
+      if (!current) AppendUser(name, archived_dir_usable ? dir : L"");
     }
     if (RestoreItem(kAddressBook)) {
       if (working.empty()) {
@@ -294,23 +294,15 @@ class TheBatAdapter : public MailClientAdapter {
     return std::nullopt;
   }
 
-  // Points every depot entry of that name at the folder, or appends the user when the
-  // depot does not know it. Values are written only when they change.
-  void RegisterUser(const std::wstring& name, const std::wstring& dir) {
+  // Appends a user new to this machine to the depot with its folder ("" for the working
+  // directory + its name).
+  void AppendUser(const std::wstring& name, const std::wstring& dir) {
     RegistryKey depot;
     if (!depot.Open(HKEY_CURRENT_USER, kUsersDepot, true)) {
       context_.log.Line(L"User not registered, the Users Depot cannot be written: " + name);
       return;
     }
     const int count = std::max(depot.ReadInteger(L"Count").value, 0);
-    bool known = false;
-    for (int n = 1; n <= count; ++n) {
-      if (depot.ReadString(L"User #" + std::to_wstring(n)).value != name) continue;
-      known = true;
-      const std::wstring dir_value = L"Dir #" + std::to_wstring(n);
-      if (depot.ReadString(dir_value).value != dir) depot.WriteString(dir_value, dir);
-    }
-    if (known) return;
     const std::wstring number = std::to_wstring(count + 1);
     depot.WriteString(L"Dir #" + number, dir);
     depot.WriteString(L"User #" + number, name);

@@ -9,6 +9,7 @@ namespace mailstow {
 CloseProgramsDialog::CloseProgramsDialog(FormWindow& form, WindowList& windows)
     : form_(form), windows_(windows) {
   SetWindowTextW(form_.hwnd(), L"Active windows...");
+  // "Wait 5 minutes" belongs to the form's design; nothing waits on a click any more.
   form_.SetVisible(L"Button2", false);
   form_.OnCommand([this](const std::wstring& component, int notification) {
     if (notification == BN_CLICKED) OnCommand(component);
@@ -38,10 +39,6 @@ bool CloseProgramsDialog::CheckRunningClient(const std::wstring& executable, HWN
 
 void CloseProgramsDialog::OnCommand(const std::wstring& component) {
   if (component == L"Button1") {
-    result_mark_ = 0;
-    Close();
-  } else if (component == L"Button2") {
-    result_mark_ = 10;
     Close();
   } else if (component == L"Button3") {
     CloseAll();

@@ -15,9 +15,6 @@ class CloseProgramsDialog {
   // Lists the windows of the executable (and shows the dialog modally over owner) when
   // there are any; true when something was found.
   bool CheckRunningClient(const std::wstring& executable, HWND owner);
-  // 0 after "OK", 10 after "Wait 5 minutes"; unchanged otherwise.
-  int result_mark() const { return result_mark_; }
-  void ShowWaitButton(bool show) { form_.SetVisible(L"Button2", show); }
 
  private:
   void OnCommand(const std::wstring& component);
@@ -26,7 +23,6 @@ class CloseProgramsDialog {
 
   FormWindow& form_;
   WindowList& windows_;
-  int result_mark_ = 0;
   bool closed_ = true;
 };
 
