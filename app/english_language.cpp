@@ -68,6 +68,18 @@ constexpr Line kMessages[] = {
      L"The profile list of this machine was kept, because it names profiles made after the "
      L"backup. These restored profiles are not in it and can be added with the E-mail Client's "
      L"profile manager: %1"},
+    {L"Message58", L"Undo the last restore of %1 (%2)"},
+    {L"Message59", L"Undo this restore"},
+    {L"Message60", L"The data this restore replaced was kept first: the restore can be undone."},
+    {L"Message61",
+     L"The data this restore would replace could not be kept for an undo, so nothing was restored. "
+     L"Log.txt tells why."},
+    {L"Message62",
+     L"There is not enough free space in %1 to keep the data this restore replaces (%2 needed). "
+     L"Restore without the possibility to undo it?"},
+    {L"Message63", L"Keeping the current data, so that the restore can be undone:"},
+    {L"Message64", L"The restore was undone: the E-mail Client data is back as it was before it."},
+    {L"Message65", L"The restore could not be undone completely: %1"},
 };
 
 constexpr Line kForm1[] = {

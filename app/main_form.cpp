@@ -64,6 +64,9 @@ bool MainForm::FormCreate(bool unattended) {
   form1_->SetChecked(L"RadioButton11", true);
   form1_->SetEnabled(L"Edit2", false);
   form1_->SetEnabled(L"Edit3", false);
+  // The undo offers show only while an undo is at hand.
+  form1_->SetVisible(L"Button11", false);
+  form1_->SetVisible(L"Button12", false);
   // 7.
   job_->archive_password.clear();
   job_->started_with_archive = false;
@@ -349,6 +352,8 @@ void MainForm::OnCommand(const std::wstring& component, int notification) {
     ShowHelp();
   } else if (component == L"Button10") {
     GoToFolder();
+  } else if (component == L"Button11" || component == L"Button12") {
+    UndoLastRestore();
   } else if (component == L"CheckBox1") {
     PasswordBoxClicked();
   } else if (component.starts_with(L"RadioButton")) {

@@ -19,6 +19,7 @@
 #include "ui/tray_icon.h"
 #include "ui/small_dialogs.h"
 #include "app/form_wizard_job.h"
+#include "app/undo_files.h"
 #include "auto/auto_backup_dialog.h"
 #include "auto/auto_clients.h"
 #include "auto/run_failure_notice.h"
@@ -26,6 +27,7 @@
 #include "engine/archive_job.h"
 #include "engine/io_registry.h"
 #include "engine/job_host.h"
+#include "engine/restore_trail.h"
 #include "engine/run_log.h"
 #include "engine/sqx_binding.h"
 #include "guard/close_programs_dialog.h"
@@ -99,6 +101,9 @@ class MainForm : public JobHost, public CaptionTarget {
   bool NextOnBackupListsPage();
   bool NextOnArchiveFilePage();
   bool NextOnRestoreFilePage();
+  // Fills and ticks the restore lists from the opened archive's manifest; false (with the box
+  // shown) when it belongs to another client.
+  bool FillRestoreLists();
   bool NextOnRestoreListsPage();
   bool NextOnRestoreTargetPage();
   std::wstring DefaultArchivePath() const;
@@ -116,6 +121,9 @@ class MainForm : public JobHost, public CaptionTarget {
   // Runs (wizard_runs.cpp).
   void StartBackupRun();
   void StartRestoreRun();
+  // The restore run from page 13 to page 14; while undoing, the trail of the restore is taken
+  // back before its safety copy is restored.
+  void RunRestore(const RestoreTrail* undoing);
   void CreateNewBackup();
   void GoToFolder();
   void ShowAbout();
@@ -125,6 +133,19 @@ class MainForm : public JobHost, public CaptionTarget {
   bool ClientRunning(const std::vector<std::wstring>& executables);
   // The executable names of a client (none for the Favorites).
   static std::vector<std::wstring> ExecutablesOf(int client_index);
+
+  // Undoing a direct restore (restore_undo.cpp).
+  enum class SafetyCopyOutcome { kKept, kWithoutUndo, kStopped };
+  // Before a direct restore: backs up what it will replace into the client's safety copy and
+  // prepares the trail for the rest. kWithoutUndo when the user chose to restore without it
+  // (too little space); kStopped when nothing may be restored (the box has been shown).
+  SafetyCopyOutcome KeepStateBeforeRestore(RestoreTrail& trail);
+  // Page 9 offers to undo the chosen client's last restore while its safety copy exists.
+  void ShowUndoOffer();
+  // Restores the safety copy of the chosen client and takes the rest of its restore back.
+  void UndoLastRestore();
+  // Logs and records as a problem of the undo what its trail could not take back.
+  void TakeBackRestore(const std::vector<std::wstring>& left);
 
   // The unattended run (unattended_run.cpp).
   // Backs up one client; false when no archive of it was made and kept.

@@ -57,16 +57,6 @@ std::wstring AccountName() {
   return GetUserNameW(name, &length) ? std::wstring(name) : std::wstring();
 }
 
-// A registry date-time value as the user's short date and time.
-std::wstring DateTimeText(double days) {
-  const SYSTEMTIME time = DaysAsSystemTime(days);
-  wchar_t date[128] = {};
-  wchar_t clock[128] = {};
-  GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, date, 128);
-  GetTimeFormatW(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &time, nullptr, clock, 128);
-  return std::wstring(date) + L" " + clock;
-}
-
 std::wstring TodayText() {
   SYSTEMTIME today;
   GetLocalTime(&today);
@@ -252,7 +242,7 @@ void MainForm::ReportUnsuccessfulRun(const RunFailureNotice& notice) {
 
 std::wstring MainForm::RunFailureText(const RunFailureNotice& notice) {
   return WithArguments(Message(L"Message53"),
-                       {notice.clients, DateTimeText(notice.when), program_folder_});
+                       {notice.clients, ShortDateTimeText(notice.when), program_folder_});
 }
 
 bool MainForm::WaitForClientToClose(const std::wstring& name,

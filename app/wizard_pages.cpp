@@ -59,6 +59,7 @@ void MainForm::ShowWizardPage(int page) {
       break;
     case 9:
       if (job_->started_with_archive) form1_->SetEnabled(L"Button2", false);
+      ShowUndoOffer();
       break;
     default:
       break;
@@ -203,7 +204,13 @@ bool MainForm::NextOnRestoreFilePage() {
     ClientChosen(
         ReadArchiveClient(*archive_, log_, program_folder_ + L"Log.txt", path, job_->client_index));
   }
-  if (!AdapterAvailable(job_->client_index)) return false;
+  if (!AdapterAvailable(job_->client_index) || !FillRestoreLists()) return false;
+  if (job_->started_with_archive) form1_->SetEnabled(L"Button2", true);
+  settings_.last_path = FolderOf(path);
+  return true;
+}
+
+bool MainForm::FillRestoreLists() {
   for (CheckListBox list : {job_->restore_identities(), job_->restore_items()}) {
     EnableWindow(list.hwnd(), TRUE);
     list.Clear();
@@ -218,8 +225,6 @@ bool MainForm::NextOnRestoreFilePage() {
   }
   TickAll(job_->restore_identities(), false);
   TickAll(job_->restore_items(), true);
-  if (job_->started_with_archive) form1_->SetEnabled(L"Button2", true);
-  settings_.last_path = FolderOf(path);
   return true;
 }
 

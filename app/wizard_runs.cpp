@@ -67,9 +67,13 @@ void MainForm::CreateNewBackup() {
 void MainForm::StartRestoreRun() {
   if (!AdapterAvailable(job_->client_index)) return;
   if (job_->restore_directly() && ClientRunning(ExecutablesOf(job_->client_index))) return;
+  RunRestore(nullptr);
+}
+
+void MainForm::RunRestore(const RestoreTrail* undoing) {
   log_.Open(program_folder_ + L"Log.txt");
   log_.Line(L"");
-  log_.Line(L"Restore");
+  log_.Line(undoing != nullptr ? L"Undo of the last restore" : L"Restore");
   log_.Line(L"");
   log_.Line(L"Identity:");
   const CheckListBox identities = job_->restore_identities();
@@ -87,11 +91,40 @@ void MainForm::StartRestoreRun() {
   SetRestoreProgress(0);
   Delay(100);
   archive_->ClearUnpackFailures();
-  if (job_->restore_directly()) {
-    Adapter()->RestoreDirect();
-  } else {
-    Adapter()->RestoreToFolder();
+  const UndoFiles undo = UndoFilesOf(job_->client_index);
+  RestoreTrail trail({staging_folder_}, undo.aside_folder);
+  bool kept = false;
+  if (job_->restore_directly() && undoing == nullptr) {
+    const SafetyCopyOutcome outcome = KeepStateBeforeRestore(trail);
+    if (outcome == SafetyCopyOutcome::kStopped) {
+      log_.Close();
+      form1_->SetEnabled(L"Button2", true);
+      form1_->SetEnabled(L"Button3", true);
+      ShowWizardPage(12);
+      return;
+    }
+    kept = outcome == SafetyCopyOutcome::kKept;
   }
+  // What the restore made goes first: it may stand where the safety copy puts things back (a
+  // key the restore replaced whole, a file it wrote anew).
+  if (undoing != nullptr) TakeBackRestore(undoing->TakeBack());
+  if (kept) {
+    archive_->set_trail(&trail);
+    registry_->Trail = &trail;
+  }
+  if (!job_->restore_directly()) {
+    Adapter()->RestoreToFolder();
+  } else if (undoing == nullptr || IsFile(undo.archive)) {
+    Adapter()->RestoreDirect();
+  }
+  archive_->set_trail(nullptr);
+  registry_->Trail = nullptr;
+  if (kept && !trail.Save(undo.trail)) {
+    log_.Line(L"The record of this restore for an undo cannot be written: " + undo.trail);
+  }
+  if (undoing != nullptr) TakeBackRestore(undoing->PutBackReplacedValues());
+  // A complete undo leaves nothing to undo again; an incomplete one can be tried once more.
+  if (undoing != nullptr && archive_->unpack_failures().empty()) DiscardUndo(undo);
   log_.Close();
   EmptyFolderTree(staging_folder_);
   form1_->SetEnabled(L"Button3", true);
@@ -99,6 +132,12 @@ void MainForm::StartRestoreRun() {
   form1_->ShowPage(14);
   form1_->SetVisible(L"Button3", false);
   form1_->SetVisible(L"Button2", false);
+  form1_->SetText(L"Label37", kept ? Message(L"Message60") : L"");
+  form1_->SetVisible(L"Button12", kept);
+  if (kept) form1_->SetText(L"Button12", Message(L"Message59"));
+  if (undoing != nullptr && archive_->unpack_failures().empty()) {
+    form1_->SetText(L"Label33", Message(L"Message64"));
+  }
   // A restore that did not bring back everything says so, on the page and in a box that
   // names what went wrong.
   if (!archive_->unpack_failures().empty()) {

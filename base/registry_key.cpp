@@ -201,4 +201,13 @@ SYSTEMTIME DaysAsSystemTime(double days) {
   return time;
 }
 
+std::wstring ShortDateTimeText(double days) {
+  const SYSTEMTIME time = DaysAsSystemTime(days);
+  wchar_t date[128] = {};
+  wchar_t clock[128] = {};
+  GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, date, 128);
+  GetTimeFormatW(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &time, nullptr, clock, 128);
+  return std::wstring(date) + L" " + clock;
+}
+
 }  // namespace mailstow

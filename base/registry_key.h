@@ -69,5 +69,7 @@ double LocalNowAsDays();
 double SystemTimeAsDays(const SYSTEMTIME& time);
 // A registry date-time value as a system time (to the second).
 SYSTEMTIME DaysAsSystemTime(double days);
+// A registry date-time value as the user's short date and time ("3/23/2027 12:00 AM").
+std::wstring ShortDateTimeText(double days);
 
 }  // namespace mailstow

@@ -265,7 +265,8 @@ class MozillaAdapter : public MailClientAdapter {
       if (lacks(folders_archived, folder)) newer += (newer.empty() ? L"" : L", ") + folder;
     }
     if (newer.empty()) {
-      if (!CopyFileW((staging + L"Registry.dat").c_str(), live.c_str(), FALSE)) {
+      if (!context_.archive.NoteRestoreWrite(live) ||
+          !CopyFileW((staging + L"Registry.dat").c_str(), live.c_str(), FALSE)) {
         context_.log.Line(L"Profile list not restored, it cannot be written: " + live);
       }
       return;

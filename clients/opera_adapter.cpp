@@ -282,7 +282,7 @@ class OperaAdapter : public MailClientAdapter {
     // Written beside and then moved over, so that a failed write leaves the archive's list.
     const std::wstring written = list + L".merged";
     DeleteFileW(written.c_str());
-    if (!CreateAnsiTextFile(written, merged) ||
+    if (!context_.archive.NoteRestoreWrite(list) || !CreateAnsiTextFile(written, merged) ||
         !MoveFileExW(written.c_str(), list.c_str(), MOVEFILE_REPLACE_EXISTING)) {
       DeleteFileW(written.c_str());
       context_.log.Line(L"Account list not merged, it cannot be written: " + list);

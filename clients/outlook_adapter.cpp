@@ -437,8 +437,10 @@ class OutlookAdapter : public MailClientAdapter {
     }
     const Profile nt{kNtProfiles, *name};
     const Profile old{kOldProfiles, *name};
-    DeleteRegistryTree(HKEY_CURRENT_USER, nt.Path());
-    DeleteRegistryTree(HKEY_CURRENT_USER, old.Path());
+    for (const Profile& profile : {nt, old}) {
+      context_.archive.NoteRegistryDelete(TRootKeys::rkHKEY_CURRENT_USER, profile.Path());
+      DeleteRegistryTree(HKEY_CURRENT_USER, profile.Path());
+    }
     const std::vector<RegistryBranch> allowed = {{TRootKeys::rkHKEY_CURRENT_USER, nt.Path()},
                                                  {TRootKeys::rkHKEY_CURRENT_USER, old.Path()}};
     Import(L"setting.reg", allowed);

@@ -182,6 +182,8 @@ class OutlookExpressAdapter : public MailClientAdapter {
           static_cast<size_t>(j) < names.size() ? names[static_cast<size_t>(j)] : name;
       for (const auto& [machine_key, machine_name] : machine) {
         if (machine_name == stored_name) {
+          context_.archive.NoteRegistryDelete(TRootKeys::rkHKEY_CURRENT_USER,
+                                              std::wstring(kIdentities + 1) + L"\\" + machine_key);
           RegDeleteTreeW(HKEY_CURRENT_USER,
                          (std::wstring(kIdentities + 1) + L"\\" + machine_key).c_str());
         }

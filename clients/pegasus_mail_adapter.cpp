@@ -228,8 +228,10 @@ class PegasusMailAdapter : public MailClientAdapter {
     if (!FileExists(archived)) return;
     const std::wstring target = base + L"\\" + kUserList;
     if (!FileExists(target)) {
+      context_.archive.NoteRestoreFolder(base);
       CreateFolderTree(base);
-      if (!CopyFileW(archived.c_str(), target.c_str(), TRUE)) {
+      if (!context_.archive.NoteRestoreWrite(target) ||
+          !CopyFileW(archived.c_str(), target.c_str(), TRUE)) {
         context_.log.Line(L"User list not written: " + target);
       }
       return;
@@ -249,7 +251,8 @@ class PegasusMailAdapter : public MailClientAdapter {
       added.push_back(line);
       known.push_back(*user);
     }
-    if (!added.empty() && !AppendLines(target, added)) {
+    if (!added.empty() &&
+        (!context_.archive.NoteRestoreWrite(target) || !AppendLines(target, added))) {
       context_.log.Line(L"User list not updated: " + target);
     }
   }

@@ -8,6 +8,7 @@
 #include "base/folders.h"
 #include "engine/archive_job.h"
 #include "engine/job_rules.h"
+#include "engine/restore_trail.h"
 
 namespace mailstow {
 namespace {
@@ -104,9 +105,12 @@ int ArchiveJob::ArchiveEvent(unsigned char* info) {
       if (!path) return 0;
       // Consecutive members mostly share their entry's folder: create it once per run of them.
       if (entry->folder() != created_folder_) {
+        if (trail_ != nullptr) trail_->BeforeFolderCreate(entry->folder());
         CreateFolderTree(entry->folder());
         created_folder_ = entry->folder();
       }
+      // A file the restore would replace unrecorded is not written.
+      if (trail_ != nullptr && !trail_->BeforeFileWrite(*path)) return 0;
       return PutName(info, sqx::callback::kSecondName, *path) ? 1 : 0;
     }
     case sqx::kEventMemberDamaged:

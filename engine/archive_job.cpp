@@ -9,6 +9,7 @@
 #include "base/message_arguments.h"
 #include "engine/job_rules.h"
 #include "engine/option_record.h"
+#include "engine/restore_trail.h"
 
 namespace mailstow {
 int VolumeSizeCode(int volume_index) {
@@ -49,7 +50,7 @@ void ArchiveJob::PrepareBackup(bool multiple_volumes, int volume_index) {
   current_entry_ = 0;
   compress_options_.assign(sqx::compress::kSize, 0);
   PutRecordInt(compress_options_, sqx::compress::kRecordSize, sqx::compress::kSize);
-  PutRecordInt(compress_options_, sqx::compress::kLevel, 3);
+  PutRecordInt(compress_options_, sqx::compress::kLevel, pack_level_);
   PutRecordInt(compress_options_, 16, 1);
   PutRecordInt(compress_options_, 32, 1);
   PutRecordText(compress_options_, sqx::compress::kPassword, sqx::compress::kPasswordChars,
@@ -118,6 +119,12 @@ int ArchiveJob::PackJob(const std::wstring& archive_path, const BackupDescriptio
   log_.Line(L"Destination file: " + archive_path);
   log_.Line(L"EmailClient: " + std::to_wstring(description.client_index));
   SkipMissingSources();
+  if (pack_check_ && !pack_check_(entries_)) {
+    log_.Line(L"Not written: " + archive_path);
+    flags_.job_failed = false;
+    flags_.archive_incomplete = true;
+    return sqx::kStatusAborted;
+  }
   progress_scale_ = ProgressScaleFor(entries_.size());
   for (size_t i = 0; i < entries_.size(); ++i) {
     log_.Line(L"");
@@ -165,6 +172,18 @@ void ArchiveJob::SkipMissingSources() {
     log_.Line(L"Not found: " + entry.source);
     return true;
   });
+}
+
+bool ArchiveJob::NoteRestoreWrite(const std::wstring& path) {
+  return trail_ == nullptr || trail_->BeforeFileWrite(path);
+}
+
+void ArchiveJob::NoteRestoreFolder(const std::wstring& folder) {
+  if (trail_ != nullptr) trail_->BeforeFolderCreate(folder);
+}
+
+void ArchiveJob::NoteRegistryDelete(TRootKeys root, const std::wstring& key_path) {
+  if (trail_ != nullptr) trail_->BeforeKeyTreeDelete(root, key_path);
 }
 
 std::wstring ArchiveJob::MessageWith(const wchar_t* key, const std::wstring& value) {

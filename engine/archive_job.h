@@ -9,10 +9,13 @@
 #include <vector>
 
 #include "engine/job_host.h"
+#include "engine/reg_text_format.h"
 #include "engine/run_log.h"
 #include "engine/sqx_binding.h"
 
 namespace mailstow {
+
+class RestoreTrail;
 
 // One entry of the job list. Entries come in runs of one folder's files, so the folder and
 // the strip prefix are held once per run, not once per entry: a store of many thousands of
@@ -106,6 +109,25 @@ class ArchiveJob {
                       bool inner_folders = false);
   const std::vector<std::wstring>& archive_names() const { return archive_names_; }
 
+  // While set, a restore records in the trail what it creates or replaces (the archiver's
+  // writes and the client steps' own through NoteRestoreWrite).
+  void set_trail(RestoreTrail* trail) { trail_ = trail; }
+  RestoreTrail* trail() const { return trail_; }
+  // Before a client step writes a file of the client's own: false when the file must not be
+  // written, because what it holds could not be kept for an undo.
+  bool NoteRestoreWrite(const std::wstring& path);
+  // Before a client step creates a folder tree of the client's own.
+  void NoteRestoreFolder(const std::wstring& folder);
+  // Before a client step deletes a registry key of the client's with everything below it.
+  void NoteRegistryDelete(TRootKeys root, const std::wstring& key_path);
+
+  // The deflate effort of the next backups (3 unless set).
+  void set_pack_level(int level) { pack_level_ = level; }
+  // Asked with the entries before a pack writes anything: false leaves the archive unwritten
+  // (the pack ends as incomplete).
+  using PackCheck = std::function<bool(const std::vector<JobEntry>& entries)>;
+  void set_pack_check(PackCheck check) { pack_check_ = std::move(check); }
+
   // Frees the archiver's file list of the current job (after PackJob or UnpackJob).
   void ReleaseFileList();
 
@@ -162,6 +184,9 @@ class ArchiveJob {
   std::vector<unsigned char> extract_options_;
   sqx::FileList file_list_{};
   bool file_list_open_ = false;
+  RestoreTrail* trail_ = nullptr;
+  int pack_level_ = 3;
+  PackCheck pack_check_;
 };
 
 }  // namespace mailstow

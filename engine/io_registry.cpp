@@ -5,6 +5,7 @@
 
 #include "base/ansi_text.h"
 #include "base/registry_key.h"
+#include "engine/restore_trail.h"
 
 namespace mailstow {
 namespace {
@@ -214,6 +215,7 @@ bool TIORegistry::LoadFileText(const std::wstring& file_name, std::wstring& text
 
 bool TIORegistry::WriteKey(const RegKeyImport& key) {
   const std::wstring key_text = KeyText(key.root, key.key_path);
+  if (Trail != nullptr) Trail->BeforeKeyWrite(key.root, key.key_path);
   RegistryKey handle;
   if (!handle.Open(RootKeyHandle(key.root), key.key_path, true, KEY_SET_VALUE)) {
     Log(L"Import: line " + std::to_wstring(key.line_number) + L": cannot open or create key " +
@@ -222,6 +224,7 @@ bool TIORegistry::WriteKey(const RegKeyImport& key) {
   }
   bool ok = true;
   for (const auto& value : key.values) {
+    if (Trail != nullptr) Trail->BeforeValueWrite(key.root, key.key_path, value.name);
     const LONG rc = RegSetValueExW(handle.handle(), value.name.c_str(), 0, value.type,
                                    value.data.empty() ? nullptr : value.data.data(),
                                    static_cast<DWORD>(value.data.size()));

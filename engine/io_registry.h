@@ -20,6 +20,8 @@
 
 namespace mailstow {
 
+class RestoreTrail;
+
 enum class TExpImpSource { eiFile, eiProperty };
 
 // Dump files larger than this are not read at all.
@@ -39,6 +41,8 @@ class TIORegistry {
   TExpImpSource ExportDestination = TExpImpSource::eiFile;
   TExpImpSource ImportSource = TExpImpSource::eiFile;
   std::vector<std::wstring> RegistryData;
+  // While set, imports record the keys and values they create.
+  RestoreTrail* Trail = nullptr;
 
   // Dumps root\key_path, with its whole sub-tree when include_sub_keys. The key is created
   // when missing. An unknown root name selects HKEY_CURRENT_USER. Returns false when a

@@ -79,6 +79,7 @@ constexpr ComponentSpec kForm1[] = {
     {L"Label18", K::kLabel, 9, 16, 16, 520, 24},
     {L"Edit4", K::kEdit, 9, 16, 52, 430, 23},
     {L"Button6", K::kButton, 9, 456, 51, 84, 25},
+    {L"Button11", K::kButton, 9, 16, 100, 300, 25},
     // Page 10: restore identities and items.
     {L"Label20", K::kLabel, 10, 16, 16, 520, 24},
     {L"Label21", K::kLabel, 10, 16, 52, 250, 20},
@@ -103,6 +104,8 @@ constexpr ComponentSpec kForm1[] = {
     // Page 14: restore completed.
     {L"Label30", K::kLabel, 14, 16, 16, 520, 24},
     {L"Label33", K::kLabel, 14, 16, 72, 520, 60},
+    {L"Label37", K::kLabel, 14, 16, 140, 520, 40},
+    {L"Button12", K::kButton, 14, 16, 188, 180, 25},
 };
 
 // Password prompt.

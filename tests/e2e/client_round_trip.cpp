@@ -174,7 +174,9 @@ void ClientRoundTrip::OpenForRestore(const std::wstring& archive,
   ASSERT_EQ(wizard_.ActivePage(), 10);
   HWND identities = wizard_.Control(L"CheckListBox3");
   shown_ = ListsOf(identities, wizard_.Control(L"CheckListBox4"));
-  EXPECT_EQ(Joined(shown_.identities), Joined(offered));
+  if (!offered.empty()) {
+    EXPECT_EQ(Joined(shown_.identities), Joined(offered));
+  }
   for (int position : choice.unticked) {
     ASSERT_LT(position, ListCount(identities));
     ListToggle(identities, position);

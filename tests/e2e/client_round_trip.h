@@ -111,7 +111,7 @@ class ClientRoundTrip : public ::testing::Test {
   // are kept in shown_.
   void Backup(const std::wstring& archive, const BackupChoice& choice = {});
   // Opens the archive for a restore (answering the password prompt), expects the offered
-  // identities, keeps the lists in shown_, unticks the chosen positions and ends on page 11.
+  // identities (unless none are named), keeps the lists in shown_, unticks the chosen positions and ends on page 11.
   void OpenForRestore(const std::wstring& archive, const std::vector<std::wstring>& offered,
                       const RestoreChoice& choice = {});
   // From page 11: answers "Are you sure?" for a direct restore and ends on page 12, ready.

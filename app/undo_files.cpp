@@ -1,0 +1,58 @@
+#include "undo_files.h"
+
+#include <windows.h>
+
+#include <shlobj.h>
+
+#include "base/client_table.h"
+#include "base/folders.h"
+#include "base/registry_key.h"
+
+namespace mailstow {
+
+UndoFiles UndoFilesOf(int client_index) {
+  wchar_t local[MAX_PATH] = {};
+  if (FAILED(
+          SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, local))) {
+    local[0] = L'\0';
+  }
+  UndoFiles files;
+  files.folder = std::wstring(local) + L"\\Mailstow\\Undo";
+  const ClientInfo* client = ClientByIndex(client_index);
+  std::wstring name = client != nullptr ? std::wstring(client->prefix) : L"Client";
+  while (!name.empty() && name.back() == L' ') name.pop_back();
+  const std::wstring base = files.folder + L"\\" + name;
+  files.archive = base + L".ebk";
+  files.trail = base + L".trail";
+  files.aside_folder = base + L" replaced files";
+  return files;
+}
+
+bool UndoAvailable(const UndoFiles& files, double* when) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(files.trail.c_str(), GetFileExInfoStandard, &data)) return false;
+  if (when != nullptr) {
+    FILETIME local;
+    SYSTEMTIME time;
+    FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
+    FileTimeToSystemTime(&local, &time);
+    *when = SystemTimeAsDays(time);
+  }
+  return true;
+}
+
+void DiscardUndo(const UndoFiles& files) {
+  SetFileAttributesW(files.archive.c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileW(files.archive.c_str());
+  DiscardUndoTrail(files);
+}
+
+void DiscardUndoTrail(const UndoFiles& files) {
+  DeleteFileW(files.trail.c_str());
+  if (IsFolder(files.aside_folder)) {
+    EmptyFolderTree(files.aside_folder);
+    RemoveDirectoryW(files.aside_folder.c_str());
+  }
+}
+
+}  // namespace mailstow

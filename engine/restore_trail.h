@@ -1,0 +1,83 @@
+// The trail of a direct restore: what it created that was not there before (files, folders,
+// registry keys and values), the registry values it replaced with their former data, and the
+// files it replaced that the safety copy taken before it does not hold, which are copied aside
+// first. Undoing a restore brings the safety copy back and
+// then takes this trail back, so that the client's places are as they were.
+#pragma once
+
+#include <windows.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/reg_text_format.h"
+
+namespace mailstow {
+
+class RestoreTrail {
+ public:
+  // Writes below the staging folders are the program's own and are not recorded; files set
+  // aside go into aside_folder.
+  RestoreTrail(std::vector<std::wstring> staging_folders, std::wstring aside_folder);
+
+  // The files the safety copy holds: replacing one of them needs no copy aside.
+  void set_kept_files(const std::vector<std::wstring>& paths);
+
+  // Before a file is written: a missing file is recorded as created; an existing one that the
+  // safety copy does not hold is copied aside. False when that copy failed: the file must not
+  // be written then.
+  bool BeforeFileWrite(const std::wstring& path);
+  // Before a folder tree is created: each missing folder of it is recorded.
+  void BeforeFolderCreate(const std::wstring& folder);
+  // Before a registry key is opened for writing, and before a value of an existing key is set
+  // (a value that exists keeps its former type and data in the trail).
+  void BeforeKeyWrite(TRootKeys root, const std::wstring& key_path);
+  void BeforeValueWrite(TRootKeys root, const std::wstring& key_path, const std::wstring& name);
+  // Before a client step deletes a key with everything below it: every value of the tree keeps
+  // its type and data in the trail.
+  void BeforeKeyTreeDelete(TRootKeys root, const std::wstring& key_path);
+
+  // Saves the trail as UTF-16 text; Load reads such a file (false when missing or unreadable).
+  bool Save(const std::wstring& path) const;
+  bool Load(const std::wstring& path);
+
+  // Takes the restore back as far as this trail goes, before the safety copy is restored:
+  // created values, keys and files are deleted, files set aside are put back, created folders
+  // go when they are empty. Returns what could not be taken back, one line each.
+  std::vector<std::wstring> TakeBack() const;
+  // After the safety copy was restored: the values the restore replaced get their former type
+  // and data back, byte for byte (the client's restore steps may have rewritten some).
+  std::vector<std::wstring> PutBackReplacedValues() const;
+
+  bool empty() const;
+
+ private:
+  enum class KeyChange { kCreatedKey, kCreatedValue, kReplacedValue };
+  struct KeyRecord {
+    KeyChange change;
+    TRootKeys root;
+    std::wstring path;
+    std::wstring value = {};  // the value's name; empty for a whole key
+    DWORD type = REG_NONE;    // kReplacedValue: the former type and data
+    std::vector<unsigned char> data = {};
+  };
+  struct AsideRecord {
+    std::wstring original;
+    std::wstring copy;
+  };
+  bool Recorded(std::set<std::wstring>& seen, const std::wstring& text);
+  bool IsStaging(const std::wstring& path) const;
+
+  std::vector<std::wstring> staging_folders_;
+  std::wstring aside_folder_;
+  std::set<std::wstring> kept_files_;  // folded case
+  std::set<std::wstring> seen_files_;  // folded case: every file noted once
+  std::set<std::wstring> seen_keys_;   // folded case: root, key and value noted once
+  std::vector<std::wstring> created_files_;
+  std::vector<std::wstring> created_folders_;
+  std::vector<KeyRecord> created_keys_;
+  std::vector<AsideRecord> aside_;
+};
+
+}  // namespace mailstow
