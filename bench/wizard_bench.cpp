@@ -8,15 +8,17 @@
 //   wizard_bench backup ARCHIVE [PASSWORD]
 //       backs up every identity and item through the real wizard
 //   wizard_bench restore ARCHIVE [PASSWORD]
-//       empties the first store, restores it directly through the real wizard, and checks
-//       that every file came back with its size
+//       restores the archive directly through the real wizard over the world as it is (the
+//       restore first keeps what it replaces, so that it can be undone), and checks that every
+//       file of the first store is there with its size
 //   wizard_bench floor
 //       empties the first store and creates its files again with plain Win32 calls: what
 //       writing them costs under Wine whoever does it (the store's content is then filler)
 //
-// backup and restore print one line: "<seconds> <peak working set bytes> <verify seconds>
-// <outcome>", where <verify seconds> is the part of a backup spent reading the archive back
-// (from the moment the progress page says "Verifying"), 0 for a restore.
+// backup and restore print one line: "<seconds> <peak working set bytes> <phase seconds>
+// <outcome>", where <phase seconds> is the part of a backup spent reading the archive back
+// (while the progress page says "Verifying"), or the part of a restore spent keeping what it
+// replaces (while the page says "Keeping").
 // MAILSTOW_DIST names the program folder to copy Mailstow.exe, Sqx.dll and English.lng from.
 #include <gtest/gtest.h>  // the wizard session reports through it
 #include <windows.h>
@@ -185,36 +187,43 @@ int Prepare(const std::wstring& make_world, const std::wstring& mib, const std::
   return 0;
 }
 
+// A stretch of a run that a label of the progress page names while it lasts.
+struct Phase {
+  const wchar_t* label;
+  const wchar_t* starts_with;
+};
+
 // Presses Next on the ready page and waits for the completion page, where the outcome label
-// shows; prints the line. Only that label (and the backup page's title, which says when the
-// read-back begins) is watched: finding the active page among all controls every few
-// milliseconds would load the Wine server the measured run depends on.
-int TimeRun(WizardSession& wizard, const wchar_t* outcome_label) {
+// shows; prints the line. Only that label and the phase's label are watched: finding the
+// active page among all controls every few milliseconds would load the Wine server the
+// measured run depends on.
+int TimeRun(WizardSession& wizard, const wchar_t* outcome_label, const Phase& phase) {
   const HWND outcome_control = wizard.Control(outcome_label);
   if (outcome_control == nullptr) return Fail("the outcome label is missing");
-  const HWND title = wizard.Control(L"Label15");
+  const HWND phase_control = wizard.Control(phase.label);
   const Clock::time_point start = Clock::now();
-  std::optional<Clock::time_point> verifying;
+  std::optional<Clock::time_point> phase_start, phase_end;
   wizard.Next();
   while (!IsWindowVisible(outcome_control) && wizard.program().Running()) {
-    // The title of another process's window is read without a message to its busy thread.
+    // The text of another process's window is read without a message to its busy thread.
     wchar_t text[64] = {};
-    if (!verifying && title != nullptr && GetWindowTextW(title, text, 64) > 0 &&
-        std::wstring_view(text).starts_with(L"Verifying")) {
-      verifying = Clock::now();
-    }
+    const bool in_phase = phase_control != nullptr && GetWindowTextW(phase_control, text, 64) > 0 &&
+                          std::wstring_view(text).starts_with(phase.starts_with);
+    if (in_phase && !phase_start) phase_start = Clock::now();
+    if (!in_phase && phase_start && !phase_end) phase_end = Clock::now();
     Sleep(20);
   }
   const Clock::time_point end = Clock::now();
   const double seconds = std::chrono::duration<double>(end - start).count();
-  const double verify_seconds =
-      verifying ? std::chrono::duration<double>(end - *verifying).count() : 0.0;
+  const double phase_seconds =
+      phase_start ? std::chrono::duration<double>(phase_end.value_or(end) - *phase_start).count()
+                  : 0.0;
   PROCESS_MEMORY_COUNTERS memory = {};
   memory.cb = sizeof(memory);
   GetProcessMemoryInfo(wizard.program().handle(), &memory, sizeof(memory));
   const std::wstring outcome = wizard.Text(outcome_label);
   std::printf("%.2f %llu %.2f %s\n", seconds,
-              static_cast<unsigned long long>(memory.PeakWorkingSetSize), verify_seconds,
+              static_cast<unsigned long long>(memory.PeakWorkingSetSize), phase_seconds,
               ToUtf8(outcome).c_str());
   wizard.Close();
   return 0;
@@ -242,13 +251,12 @@ int Backup(const std::wstring& archive, const std::wstring& password) {
   wizard.FillArchivePage(archive, password, false);
   wizard.Next();
   if (wizard.ActivePage() != 6) return Fail("the ready page did not appear");
-  return TimeRun(wizard, L"Label14");
+  return TimeRun(wizard, L"Label14", {L"Label15", L"Verifying"});
 }
 
 int Restore(const std::wstring& archive, const std::wstring& password) {
   const std::wstring store = MachineIdentities().at(0).store;
   const std::map<std::wstring, unsigned long long> before = FolderFiles(store);
-  for (const auto& [name, size] : before) DeleteFileW((store + L"\\" + name).c_str());
   WizardSession wizard;
   if (!StartWizard(wizard, L"RadioButton2")) return Fail("Mailstow did not start");
   wizard.Type(L"Edit4", archive);
@@ -262,7 +270,7 @@ int Restore(const std::wstring& archive, const std::wstring& password) {
   wizard.Next();
   if (!wizard.Answer(L"Are you sure?", L"Yes")) return Fail("no confirmation of a direct restore");
   if (wizard.ActivePage() != 12) return Fail("the ready page did not appear");
-  const int result = TimeRun(wizard, L"Label30");
+  const int result = TimeRun(wizard, L"Label30", {L"Label28", L"Keeping"});
   const std::map<std::wstring, unsigned long long> after = FolderFiles(store);
   if (after != before) {
     size_t missing = 0;

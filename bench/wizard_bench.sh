@@ -89,6 +89,11 @@ for pw in "" "$password"; do
   read -r seconds peak verify outcome <<<"$(bench restore "$archive_win" ${pw:+"$pw"} || true)"
   outcome=${outcome%$'\r'}
   row "Mailstow direct restore, $label" "$seconds" "$bytes" "" "$((peak / 1024))"
+  # Before it replaces anything, a direct restore keeps the data it replaces so that it can be
+  # undone; that safety copy's share is shown on its own row.
+  awk -v s="$verify" -v t="$seconds" -v b="$bytes" 'BEGIN {
+    printf "%-34s %8.1f s %8.1f MiB/s %9.0f %% of the restore\n", "  of which the safety copy", s,
+           (s > 0 ? b / 1048576 / s : 0), (t > 0 ? 100 * s / t : 0) }'
   [ "$outcome" = "Restore completed!" ] || echo "  (the restore ended with: $outcome)"
 done
 
