@@ -242,6 +242,7 @@ TEST_P(RestoreUndoRoundTrip, UndoBringsBackWhatTheRestoreReplacedAndNothingOfThe
   EXPECT_EQ(wizard_.Text(L"Label30"), L"Restore completed!") << ToUtf8(Log());
   EXPECT_EQ(wizard_.Text(L"Label37"), kKept);
   ASSERT_TRUE(IsShown(wizard_.Control(L"Button12")));
+  wizard_.Screenshot(std::wstring(GetParam().client.program_name) + L"_restored");
   ExpectStateABack(changes, state_a);
   EXPECT_TRUE(LogHolds({L"Keeping the data this restore replaces: "}));
 
@@ -250,6 +251,7 @@ TEST_P(RestoreUndoRoundTrip, UndoBringsBackWhatTheRestoreReplacedAndNothingOfThe
     StartAt(L"RadioButton2");
     ASSERT_EQ(wizard_.ActivePage(), 9);
     ASSERT_TRUE(IsShown(wizard_.Control(L"Button11")));
+    wizard_.Screenshot(std::wstring(GetParam().client.program_name) + L"_undo_offer");
     EXPECT_TRUE(wizard_.Text(L"Button11").starts_with(L"Undo the last restore of Pegasus Mail ("))
         << ToUtf8(wizard_.Text(L"Button11"));
     wizard_.Press(L"Button11");
