@@ -119,10 +119,13 @@ bool RestoreTrail::IsStaging(const std::wstring& path) const {
 
 bool RestoreTrail::BeforeFileWrite(const std::wstring& path) {
   if (IsStaging(path) || Recorded(seen_files_, path)) return true;
-  if (!Exists(path)) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
     created_files_.push_back(path);
     return true;
   }
+  // A folder entry of the archive over a folder that exists: its files are noted one by one.
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return true;
   if (kept_files_.count(Folded(path)) != 0) return true;
   // Replaced but not in the safety copy: a copy aside keeps it.
   if (!CreateFolderTree(aside_folder_)) return false;
@@ -300,10 +303,16 @@ std::vector<std::wstring> RestoreTrail::TakeBack() const {
       failed.push_back(key->path + L"\\" + key->value);
     }
   }
-  for (const std::wstring& file : created_files_) {
-    if (!Exists(file)) continue;
-    SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!DeleteFileW(file.c_str())) failed.push_back(file);
+  // Last made first: the files of a folder entry go before the folder.
+  for (auto file = created_files_.rbegin(); file != created_files_.rend(); ++file) {
+    const DWORD attributes = GetFileAttributesW(file->c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) continue;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      RemoveDirectoryW(file->c_str());  // a folder entry; it stays when something is in it now
+      continue;
+    }
+    SetFileAttributesW(file->c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!DeleteFileW(file->c_str())) failed.push_back(*file);
   }
   for (const AsideRecord& aside : aside_) {
     SetFileAttributesW(aside.original.c_str(), FILE_ATTRIBUTE_NORMAL);

@@ -99,6 +99,11 @@ TEST(RestoreTrail, TakesARestoreBackByteForByteAfterASaveAndLoad) {
 
   trail.BeforeFolderCreate(folder + L"\\New\\Inner\\");
   ASSERT_TRUE(CreateFolderTree(folder + L"\\New\\Inner"));
+  // Folder entries of the archive: one that exists, one made.
+  for (const std::wstring& entry : {folder + L"\\New", folder + L"\\Empty"}) {
+    ASSERT_TRUE(trail.BeforeFileWrite(entry));
+    ASSERT_TRUE(CreateFolderTree(entry));
+  }
   for (const std::wstring& file :
        {folder + L"\\kept.mbx", folder + L"\\beside.ini", folder + L"\\New\\Inner\\a%b.mbx",
         folder + L"\\Staging\\dump.reg"}) {
@@ -124,6 +129,7 @@ TEST(RestoreTrail, TakesARestoreBackByteForByteAfterASaveAndLoad) {
   EXPECT_EQ(Bytes(folder + L"\\beside.ini"), "not in the safety copy");
   EXPECT_EQ(Bytes(folder + L"\\kept.mbx"), "kept before");
   EXPECT_FALSE(IsFolder(folder + L"\\New")) << "a folder the restore made stayed";
+  EXPECT_FALSE(IsFolder(folder + L"\\Empty")) << "a folder entry the restore made stayed";
   EXPECT_EQ(Bytes(folder + L"\\Staging\\dump.reg"), "written by the restore");  // not recorded
 
   // A trail file of another kind is refused.
