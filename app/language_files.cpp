@@ -1,5 +1,7 @@
 #include "app/language_files.h"
 
+#include <algorithm>
+
 #include "base/text_case.h"
 
 namespace mailstow {
@@ -17,9 +19,14 @@ bool HasLanguageFileExtension(std::wstring_view file_name) {
          EqualsIgnoreCase(file_name.substr(file_name.size() - kExtension.size()), kExtension);
 }
 
-int LastIndexOfLanguage(const std::vector<std::wstring>& languages, std::wstring_view language) {
+std::wstring LanguageOfFileName(std::wstring_view file_name) {
+  return std::wstring(
+      file_name.substr(0, file_name.size() - std::min(file_name.size(), kExtension.size())));
+}
+
+int LastIndexOfLanguage(const std::vector<LanguageEntry>& languages, std::wstring_view language) {
   for (size_t i = languages.size(); i > 0; --i) {
-    if (EqualsIgnoreCase(languages[i - 1], language)) return static_cast<int>(i - 1);
+    if (EqualsIgnoreCase(languages[i - 1].file, language)) return static_cast<int>(i - 1);
   }
   return -1;
 }

@@ -19,7 +19,17 @@ std::wstring LanguageFileName(const std::wstring& program_folder, const std::wst
 // names; those are not language files.
 bool HasLanguageFileExtension(std::wstring_view file_name);
 
-// Index of the last entry equal to language ignoring case; -1 when there is none.
-int LastIndexOfLanguage(const std::vector<std::wstring>& languages, std::wstring_view language);
+// An entry of the language list.
+struct LanguageEntry {
+  std::wstring name;  // shown in the list: the file's [Language] value, "ERROR" when missing
+  std::wstring file;  // the file's base name as found: what choosing the entry loads and stores
+  bool operator==(const LanguageEntry&) const = default;
+};
+
+// The base name of a language file's name ("Español.lng" gives "Español").
+std::wstring LanguageOfFileName(std::wstring_view file_name);
+
+// Index of the last entry whose file is language ignoring case; -1 when there is none.
+int LastIndexOfLanguage(const std::vector<LanguageEntry>& languages, std::wstring_view language);
 
 }  // namespace mailstow

@@ -3,8 +3,7 @@
 #include <windows.h>
 
 #include "app/english_language.h"
-#include "base/ini_file.h"
-#include "app/language_files.h"
+#include "app/language_file_access.h"
 
 namespace mailstow {
 namespace {
@@ -15,21 +14,22 @@ bool FileExists(const std::wstring& path) {
 }
 
 std::wstring LanguageOfFile(const std::wstring& path) {
-  const std::optional<IniText> file = LoadIniFile(path);
+  const std::optional<IniText> file = LoadLanguageFile(path);
   return file ? file->ReadString(L"Language", L"Language", kMissingText) : kMissingText;
 }
 
 }  // namespace
 
-std::vector<std::wstring> ListLanguages(const std::wstring& program_folder) {
-  std::vector<std::wstring> languages;
+std::vector<LanguageEntry> ListLanguages(const std::wstring& program_folder) {
+  std::vector<LanguageEntry> languages;
   WIN32_FIND_DATAW entry{};
   const HANDLE search = FindFirstFileW((program_folder + L"*.lng").c_str(), &entry);
   if (search == INVALID_HANDLE_VALUE) return languages;
   do {
     if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
     if (!HasLanguageFileExtension(entry.cFileName)) continue;
-    languages.push_back(LanguageOfFile(program_folder + entry.cFileName));
+    languages.push_back(
+        {LanguageOfFile(program_folder + entry.cFileName), LanguageOfFileName(entry.cFileName)});
   } while (FindNextFileW(search, &entry));
   FindClose(search);
   return languages;
@@ -41,7 +41,7 @@ LanguageChoice ChooseStartupLanguage(const std::wstring& program_folder,
   choice.language = stored_language;
   if (!FileExists(LanguageFileName(program_folder, stored_language))) {
     const std::wstring english = LanguageFileName(program_folder, kEnglishLanguage);
-    if (!FileExists(english)) CreateAnsiTextFile(english, BuiltInEnglishText());
+    if (!FileExists(english)) CreateLanguageFile(english, BuiltInEnglishText());
     choice.language = kEnglishLanguage;
   }
   choice.languages = ListLanguages(program_folder);

@@ -128,8 +128,8 @@ void MainForm::ChooseLanguageAtStart() {
   language_list_ = choice.languages;
   HWND combo = form1_->Control(L"ComboBox1");
   SendMessageW(combo, CB_RESETCONTENT, 0, 0);
-  for (const std::wstring& entry : language_list_) {
-    SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
+  for (const LanguageEntry& entry : language_list_) {
+    SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.name.c_str()));
   }
   SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(choice.selected), 0);
   captions_.set_file_name(choice.file_name);
@@ -240,8 +240,8 @@ void MainForm::LanguageChanged() {
   HWND combo = form1_->Control(L"ComboBox1");
   const auto index = SendMessageW(combo, CB_GETCURSEL, 0, 0);
   if (index < 0 || static_cast<size_t>(index) >= language_list_.size()) return;
-  language_ = language_list_[static_cast<size_t>(index)];
-  const std::wstring file = program_folder_ + language_ + L".lng";
+  language_ = language_list_[static_cast<size_t>(index)].file;
+  const std::wstring file = LanguageFileName(program_folder_, language_);
   captions_.set_file_name(file);
   messages_.set_file_name(file);
   ApplyCaptions();

@@ -11,6 +11,7 @@
 
 #include "app/caption_target.h"
 #include "ui/form_window.h"
+#include "app/language_files.h"
 #include "app/lng_ini_supp.h"
 #include "ui/message_box_prompts.h"
 #include "app/process_prompts.h"
@@ -197,7 +198,7 @@ class MainForm : public JobHost, public CaptionTarget {
   std::wstring staging_folder_;
   std::wstring language_;
   std::wstring favorites_last_archive_;
-  std::vector<std::wstring> language_list_;
+  std::vector<LanguageEntry> language_list_;
   std::array<bool, 11> installed_{};
   bool captions_applied_ = false;
   bool unattended_ = false;       // this process is an unattended run

@@ -14,18 +14,32 @@
 namespace mailstow {
 namespace {
 
-// Reads a Windows-1252 file that uses no character above 0x7F but the apostrophe 0x92 and
-// the ellipsis 0x85.
-std::wstring ReadWindows1252(const std::string& path) {
+// Reads a file that must be UTF-8 with a byte-order mark; characters beyond U+FFFF and
+// malformed sequences fail the test.
+std::wstring ReadUtf8WithMark(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   EXPECT_TRUE(in) << path;
+  const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  EXPECT_TRUE(bytes.starts_with("\xEF\xBB\xBF")) << path << " has no UTF-8 byte-order mark";
   std::wstring text;
-  for (auto it = std::istreambuf_iterator<char>(in); it != std::istreambuf_iterator<char>(); ++it) {
-    const auto byte = static_cast<unsigned char>(*it);
-    EXPECT_TRUE(byte < 0x80 || byte == 0x92 || byte == 0x85) << "byte " << int{byte};
-    text.push_back(byte == 0x92   ? L'\u2019'
-                   : byte == 0x85 ? L'\u2026'
-                                  : static_cast<wchar_t>(byte));
+  for (size_t i = 3; i < bytes.size();) {
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    const size_t length = lead < 0x80             ? 1
+                          : (lead & 0xE0) == 0xC0 ? 2
+                          : (lead & 0xF0) == 0xE0 ? 3
+                                                  : 0;
+    if (length == 0 || i + length > bytes.size()) {
+      ADD_FAILURE() << "not UTF-8 at byte " << i;
+      break;
+    }
+    unsigned code = length == 1 ? lead : lead & (length == 2 ? 0x1Fu : 0x0Fu);
+    for (size_t k = 1; k < length; ++k) {
+      const auto next = static_cast<unsigned char>(bytes[i + k]);
+      EXPECT_EQ(next & 0xC0, 0x80) << "byte " << i + k;
+      code = code << 6 | (next & 0x3Fu);
+    }
+    text.push_back(static_cast<wchar_t>(code));
+    i += length;
   }
   return text;
 }
@@ -34,13 +48,13 @@ const std::string kSourceDir = MAILSTOW_SOURCE_DIR;
 
 TEST(LanguageTextTest, BuiltInEnglishMatchesTheExpectedFileCharacterForCharacter) {
   const std::wstring expected =
-      ReadWindows1252(kSourceDir + "/tests/app/data/English.expected.lng");
+      ReadUtf8WithMark(kSourceDir + "/tests/app/data/English.expected.lng");
   ASSERT_FALSE(expected.empty());
   EXPECT_EQ(BuiltInEnglishText(), expected);
 }
 
 TEST(LanguageTextTest, ShippedEnglishIsTheBuiltInTextPlusTheCompletionPageMessages) {
-  const IniText shipped = IniText::Parse(ReadWindows1252(kSourceDir + "/dist/English.lng"));
+  const IniText shipped = IniText::Parse(ReadUtf8WithMark(kSourceDir + "/dist/English.lng"));
   const IniText built_in = IniText::Parse(BuiltInEnglishText());
   ASSERT_EQ(shipped.SectionNames(), built_in.SectionNames());
   for (const std::wstring& section : built_in.SectionNames()) {
@@ -65,10 +79,15 @@ TEST(LanguageTextTest, LanguageNamesMatchIgnoringCaseBeyondAscii) {
   EXPECT_FALSE(EqualsIgnoreCase(L"\u00D7", L"\u00F7"));  // multiplication and division signs
   EXPECT_FALSE(EqualsIgnoreCase(L"English", L"Englis"));
 
-  const std::vector<std::wstring> list = {L"German", L"ERROR", L"german", L"Español"};
+  const std::vector<LanguageEntry> list = {{L"German", L"German"},
+                                           {L"ERROR", L"Broken"},
+                                           {L"Deutsch", L"german"},
+                                           {L"Español", L"Español"}};
   EXPECT_EQ(LastIndexOfLanguage(list, L"GERMAN"), 2);
   EXPECT_EQ(LastIndexOfLanguage(list, L"ESPAÑOL"), 3);
   EXPECT_EQ(LastIndexOfLanguage(list, L"French"), -1);
+  EXPECT_EQ(LastIndexOfLanguage(list, L"Deutsch"), -1);  // entries are chosen by their file
+  EXPECT_EQ(LastIndexOfLanguage(list, L"ERROR"), -1);
 }
 
 TEST(LanguageTextTest, OnlyTheLngExtensionMakesALanguageFile) {
@@ -77,6 +96,10 @@ TEST(LanguageTextTest, OnlyTheLngExtensionMakesALanguageFile) {
   EXPECT_FALSE(HasLanguageFileExtension(L"German.lngold"));
   EXPECT_FALSE(HasLanguageFileExtension(L"lng"));
   EXPECT_EQ(LanguageFileName(L"C:\\Mailstow\\", L"German"), L"C:\\Mailstow\\German.lng");
+  EXPECT_EQ(LanguageOfFileName(L"Espa\u00F1ol.LNG"), L"Espa\u00F1ol");
+  EXPECT_EQ(LanguageOfFileName(L"\u0420\u0443\u0441\u0441\u043A\u0438\u0439.lng"),
+            L"\u0420\u0443\u0441\u0441\u043A\u0438\u0439");
+  EXPECT_EQ(LanguageOfFileName(L".lng"), L"");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The shipped language files against the shipped English.lng: every language that start-up
-// can choose has its file, each file holds every key of English in its own code page, and
-// nothing a translation must keep (multi-line separators, accelerators, placeholders) is lost.
+// can choose has its file, each file is UTF-8 with a byte-order mark (so that it reads the
+// same on every system code page), holds every key of English, and nothing a translation must
+// keep (multi-line separators, accelerators, placeholders) is lost.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <iterator>
 #include <regex>
 #include <set>
@@ -22,8 +24,16 @@ namespace {
 
 const std::filesystem::path kDist = std::filesystem::path(MAILSTOW_SOURCE_DIR) / "dist";
 
-// The ANSI code page a language's users have, and so the one its file is written in.
+// The ANSI code page of a language's users: every letter of its file has a character there
+// (which a file converted from the wrong code page would not).
 UINT CodePageOf(const std::wstring& language) { return language == L"Romana" ? 1250 : 1252; }
+
+bool RepresentableIn(const std::wstring& text, UINT code_page) {
+  BOOL lossy = FALSE;
+  WideCharToMultiByte(code_page, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
+                      nullptr, 0, nullptr, &lossy);
+  return !lossy;
+}
 
 std::string ReadBytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -40,6 +50,12 @@ std::optional<std::wstring> Decode(const std::string& bytes, UINT code_page) {
   std::wstring text(static_cast<size_t>(length), L'\0');
   MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, bytes.data(), size, text.data(), length);
   return text;
+}
+
+// The text of a file that must be UTF-8 with a byte-order mark; nullopt when it is not.
+std::optional<std::wstring> DecodeMarkedUtf8(const std::string& bytes) {
+  if (!bytes.starts_with("\xEF\xBB\xBF")) return std::nullopt;
+  return Decode(bytes.substr(3), CP_UTF8);
 }
 
 std::vector<std::wstring> ShippedLanguages() {
@@ -74,22 +90,20 @@ TEST(ShippedLanguagesTest, EveryStartUpLanguageHasItsFile) {
   }
 }
 
-TEST(ShippedLanguagesTest, EveryFileHoldsEveryEnglishKeyInItsCodePage) {
-  const std::optional<std::wstring> english_text = Decode(ReadBytes(kDist / "English.lng"), 1252);
+TEST(ShippedLanguagesTest, EveryFileIsMarkedUtf8AndHoldsEveryEnglishKey) {
+  const std::optional<std::wstring> english_text =
+      DecodeMarkedUtf8(ReadBytes(kDist / "English.lng"));
   ASSERT_TRUE(english_text);
   const IniText english = IniText::Parse(*english_text);
   ASSERT_GE(english.KeyNames(L"Messages").size(), 37u);  // the file was read
 
   for (const std::wstring& language : ShippedLanguages()) {
     SCOPED_TRACE(::testing::PrintToString(language));
-    const std::string bytes = ReadBytes(kDist / (language + L".lng"));
-    const bool beyond_ascii =
-        std::any_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) != 0; });
-    if (beyond_ascii) {
-      EXPECT_FALSE(Decode(bytes, CP_UTF8)) << "saved as UTF-8";
-    }
-    const std::optional<std::wstring> text = Decode(bytes, CodePageOf(language));
-    ASSERT_TRUE(text) << "not in code page " << CodePageOf(language);
+    const std::optional<std::wstring> text =
+        DecodeMarkedUtf8(ReadBytes(kDist / (language + L".lng")));
+    ASSERT_TRUE(text) << "not UTF-8 with a byte-order mark";
+    EXPECT_TRUE(RepresentableIn(*text, CodePageOf(language)))
+        << "letters outside code page " << CodePageOf(language);
     const IniText file = IniText::Parse(*text);
 
     // Listed under its own name, so that choosing it finds this file.

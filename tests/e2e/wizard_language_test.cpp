@@ -9,8 +9,8 @@
 namespace mailstow::e2e {
 namespace {
 
-// A shipped language, and its file as the system's profile functions read it (in the ANSI
-// code page, as the program reads it).
+// A shipped language, and its file as the system's profile functions read it (they decode its
+// UTF-8 byte-order mark, as the program does).
 struct Language {
   const wchar_t* name;  // the language list entry and the file's base name
   const char* test_name;
