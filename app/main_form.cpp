@@ -467,6 +467,8 @@ int MainForm::RunMessageLoop() {
 
 void MainForm::RunUninstall() {
   RunUninstallCleanup(program_folder_, prompts_, Message(L"Message20"));
+  // The undo copies hold the user's mail: they do not outlive the program.
+  DiscardAllUndo();
 }
 
 }  // namespace mailstow

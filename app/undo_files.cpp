@@ -55,4 +55,14 @@ void DiscardUndoTrail(const UndoFiles& files) {
   }
 }
 
+void DiscardAllUndo() {
+  UndoFiles files;
+  for (const ClientInfo& client : AllClients()) {
+    files = UndoFilesOf(client.index);
+    DiscardUndo(files);
+  }
+  RemoveDirectoryW(files.folder.c_str());
+  RemoveDirectoryW(files.folder.substr(0, files.folder.find_last_of(L'\\')).c_str());
+}
+
 }  // namespace mailstow

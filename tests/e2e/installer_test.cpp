@@ -208,9 +208,16 @@ TEST_F(InstallerTest, InstallUseReinstallOverRunningSchedulerAndUninstall) {
   EXPECT_TRUE(FileExists(program_folder_ + L"Stowclock.exe"));
   EXPECT_TRUE(WaitUntil([] { return CountProcesses(L"Stowclock.exe") == 1; }, 20s));
 
-  // The silent uninstall stops Stowclock and removes the program; an archive the user kept in
-  // the program folder keeps the folder.
+  // The silent uninstall stops Stowclock and removes the program and the undo of a restore (a
+  // copy of the user's mail); an archive the user kept in the program folder keeps the folder.
   CopyFileW(archive.c_str(), (program_folder_ + L"kept.ebk").c_str(), FALSE);
+  wchar_t local[MAX_PATH] = {};
+  ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, local), S_OK);
+  const std::wstring undo = std::wstring(local) + L"\\Mailstow\\Undo";
+  ASSERT_TRUE(CreateDirectoryW((std::wstring(local) + L"\\Mailstow").c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW(undo.c_str(), nullptr));
+  CopyFileW(archive.c_str(), (undo + L"\\PegasusMailBackup.ebk").c_str(), FALSE);
+  CopyFileW(archive.c_str(), (undo + L"\\PegasusMailBackup.trail").c_str(), FALSE);
   SetValue(HKEY_LOCAL_MACHINE, kRunKey, L"Stowclock", L"old machine-wide start", KEY_WOW64_32KEY);
   ASSERT_EQ(RunSilently(program_folder_ + L"Uninstall.exe"), 0u);
   // The uninstaller works on from a copy of itself once the started program has ended; its
@@ -224,6 +231,7 @@ TEST_F(InstallerTest, InstallUseReinstallOverRunningSchedulerAndUninstall) {
   EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kRunKey, L"Stowclock"));
   EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kRunKey, L"Stowclock", KEY_WOW64_32KEY));
   EXPECT_TRUE(FileExists(archive));
+  EXPECT_FALSE(FileExists(std::wstring(local) + L"\\Mailstow"));
   EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, L"Software\\Corvane\\Mailstow"));
 }
 
