@@ -100,10 +100,9 @@ MainForm::SafetyCopyOutcome MainForm::KeepStateBeforeRestore(RestoreTrail& trail
     const std::unique_ptr<MailClientAdapter> adapter = CreateAdapter(job_->client_index, context);
     if (adapter != nullptr) {
       adapter->FillLists();
-      auto& identities = static_cast<PlainTickList&>(copy_job.backup_identities());
-      auto& items = static_cast<PlainTickList&>(copy_job.backup_items());
-      const bool any_identity = TickAsRestored(identities, job_->restore_identities()) > 0;
-      TickAsRestored(items, job_->restore_items());
+      const bool any_identity =
+          TickAsRestored(copy_job.backup_identities(), job_->restore_identities()) > 0;
+      TickAsRestored(copy_job.backup_items(), job_->restore_items());
       if (!any_identity) {
         // Nothing the restore names exists here yet: the trail alone takes it back.
         log_.Line(L"None of the restored identities exists here; nothing to keep.");
@@ -122,6 +121,8 @@ MainForm::SafetyCopyOutcome MainForm::KeepStateBeforeRestore(RestoreTrail& trail
   form1_->SetText(L"Label29", job_->restore_archive_path());
   SetRestoreProgress(0);
   if (without_undo) {
+    // The undo of an earlier restore would now lead to neither state.
+    DiscardUndo(files);
     log_.Line(L"Restoring without the possibility to undo it.");
     return SafetyCopyOutcome::kWithoutUndo;
   }

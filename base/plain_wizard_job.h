@@ -44,10 +44,10 @@ class PlainBackupJob final : public WizardJob {
   explicit PlainBackupJob(int client) { client_index = client; }
 
   WizardAction action() const override { return WizardAction::kBackup; }
-  TickList& backup_identities() const override { return backup_identities_; }
-  TickList& backup_items() const override { return backup_items_; }
-  TickList& restore_identities() const override { return restore_identities_; }
-  TickList& restore_items() const override { return restore_items_; }
+  PlainTickList& backup_identities() const override { return backup_identities_; }
+  PlainTickList& backup_items() const override { return backup_items_; }
+  PlainTickList& restore_identities() const override { return restore_identities_; }
+  PlainTickList& restore_items() const override { return restore_items_; }
 
   std::wstring backup_archive_path() const override { return backup_archive_path_; }
   void set_backup_archive_path(const std::wstring& path) override { backup_archive_path_ = path; }
