@@ -143,6 +143,8 @@ class MainForm : public JobHost, public CaptionTarget {
   SafetyCopyOutcome KeepStateBeforeRestore(RestoreTrail& trail);
   // Page 9 offers to undo the chosen client's last restore while its safety copy exists.
   void ShowUndoOffer();
+  // Gives a button of an undo offer its caption, as wide as the caption needs.
+  void FitButton(const wchar_t* button, const std::wstring& caption);
   // Restores the safety copy of the chosen client and takes the rest of its restore back.
   void UndoLastRestore();
   // Logs and records as a problem of the undo what its trail could not take back.

@@ -151,10 +151,14 @@ void MainForm::ShowUndoOffer() {
       client != nullptr ? form1_->Text(std::wstring(client->radio_button)) : L"";
   const std::wstring caption =
       WithArguments(Message(L"Message58"), {name, ShortDateTimeText(when)});
-  form1_->SetText(L"Button11", caption);
-  const RECT place = form1_->ComponentRect(L"Button11");
-  form1_->MoveComponent(L"Button11", place.left, place.top,
-                        form1_->TextWidth(L"Button11", caption) + 24, place.bottom - place.top);
+  FitButton(L"Button11", caption);
+}
+
+void MainForm::FitButton(const wchar_t* button, const std::wstring& caption) {
+  form1_->SetText(button, caption);
+  const RECT place = form1_->ComponentRect(button);
+  form1_->MoveComponent(button, place.left, place.top, form1_->TextWidth(button, caption) + 24,
+                        place.bottom - place.top);
 }
 
 void MainForm::UndoLastRestore() {

@@ -134,7 +134,7 @@ void MainForm::RunRestore(const RestoreTrail* undoing) {
   form1_->SetVisible(L"Button2", false);
   form1_->SetText(L"Label37", kept ? Message(L"Message60") : L"");
   form1_->SetVisible(L"Button12", kept);
-  if (kept) form1_->SetText(L"Button12", Message(L"Message59"));
+  if (kept) FitButton(L"Button12", Message(L"Message59"));
   if (undoing != nullptr && archive_->unpack_failures().empty()) {
     form1_->SetText(L"Label33", Message(L"Message64"));
   }
