@@ -2,22 +2,23 @@
 
 #include <windows.h>
 
-#include <shlobj.h>
-
 #include "base/client_table.h"
 #include "base/folders.h"
 #include "base/registry_key.h"
+#include "clients/adapter_values.h"
 
 namespace mailstow {
 
 UndoFiles UndoFilesOf(int client_index) {
-  wchar_t local[MAX_PATH] = {};
-  if (FAILED(
-          SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, local))) {
-    local[0] = L'\0';
+  // The same shell folder the clients' own local data is found by.
+  std::wstring local = LocalAppDataFolder();
+  if (local.empty()) {
+    wchar_t variable[MAX_PATH] = {};
+    const DWORD length = GetEnvironmentVariableW(L"LOCALAPPDATA", variable, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) local = variable;
   }
   UndoFiles files;
-  files.folder = std::wstring(local) + L"\\Mailstow\\Undo";
+  files.folder = local + L"\\Mailstow\\Undo";
   const ClientInfo* client = ClientByIndex(client_index);
   std::wstring name = client != nullptr ? std::wstring(client->prefix) : L"Client";
   while (!name.empty() && name.back() == L' ') name.pop_back();

@@ -101,16 +101,24 @@ bool TIORegistry::ExportKey(const std::wstring& root_name, const std::wstring& k
   bool complete = true;
 
   std::vector<std::wstring> lines{std::wstring(kRegHeader)};
-  {
-    RegistryKey start;
-    if (!start.Open(root_handle, start_path, true, KEY_READ)) {
-      Log(L"Export: cannot open or create key " + KeyText(root, start_path));
-      return false;
-    }
+  // A missing key is dumped as an empty one, without creating it: a backup changes nothing.
+  HKEY probe = nullptr;
+  const LONG opened = RegOpenKeyExW(root_handle, start_path.c_str(), 0,
+                                    KEY_READ | RegistryViewFor(root_handle), &probe);
+  if (opened == ERROR_SUCCESS) RegCloseKey(probe);
+  if (opened != ERROR_SUCCESS && opened != ERROR_FILE_NOT_FOUND) {
+    Log(L"Export: cannot open key " + KeyText(root, start_path));
+    return false;
   }
-  std::vector<std::wstring> paths{start_path};
+  std::vector<std::wstring> paths;
+  if (opened == ERROR_FILE_NOT_FOUND) {
+    lines.emplace_back();
+    lines.push_back(KeyLine(root, start_path));
+  } else {
+    paths.push_back(start_path);
+  }
   std::vector<wchar_t> name(kMaxValueNameChars);
-  if (include_sub_keys) AppendSubKeyPaths(root_handle, start_path, paths);
+  if (include_sub_keys && !paths.empty()) AppendSubKeyPaths(root_handle, start_path, paths);
 
   for (const auto& path : paths) {
     if (!KeyPathWritable(path, RepresentableInAnsi)) {

@@ -44,9 +44,10 @@ class TIORegistry {
   // While set, imports record the keys and values they create.
   RestoreTrail* Trail = nullptr;
 
-  // Dumps root\key_path, with its whole sub-tree when include_sub_keys. The key is created
-  // when missing. An unknown root name selects HKEY_CURRENT_USER. Returns false when a
-  // step failed or something had to be left out; what could be written is still saved.
+  // Dumps root\key_path, with its whole sub-tree when include_sub_keys. A missing key is
+  // dumped as an empty one (and not created). An unknown root name selects HKEY_CURRENT_USER.
+  // Returns false when a step failed or something had to be left out; what could be written is
+  // still saved.
   bool ExportKey(const std::wstring& root_name, const std::wstring& key_path, bool include_sub_keys,
                  const std::wstring& file_name);
 

@@ -9,8 +9,6 @@
 
 #include <windows.h>
 
-#include <shlobj.h>
-
 #include <algorithm>
 #include <thread>
 
@@ -29,7 +27,7 @@ constexpr wchar_t kUndone[] =
 constexpr wchar_t kKept[] =
     L"The data this restore replaced was kept first: the restore can be undone.";
 constexpr wchar_t kShellFolders[] =
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
 bool EndsWithName(const std::wstring& path, const std::wstring& member) {
   return path.size() > member.size() && path[path.size() - member.size() - 1] == L'\\' &&
@@ -278,9 +276,7 @@ INSTANTIATE_TEST_SUITE_P(Clients, RestoreUndoRoundTrip, ::testing::ValuesIn(kCas
 
 // The user's local application data folder, where the undo is kept.
 std::wstring LocalAppData() {
-  wchar_t path[MAX_PATH] = {};
-  SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, path);
-  return path;
+  return ReadRegistryString(HKEY_CURRENT_USER, kShellFolders, L"Local AppData");
 }
 
 // The client the limits are tried on.

@@ -283,13 +283,15 @@ TEST_F(IORegistryTest, MissingFileShowsAPlainBox) {
   EXPECT_EQ(prompts_.shown[0].text, L"File \"" + missing + L"\" not found.");
 }
 
-TEST_F(IORegistryTest, ExportingAMissingKeyCreatesItEmpty) {
+TEST_F(IORegistryTest, ExportingAMissingKeyDumpsItEmptyAndCreatesNothing) {
   const std::wstring path = std::wstring(kBase) + L"\\New";
   // An unknown root name reads HKEY_CURRENT_USER and is written under its proper name.
   ASSERT_TRUE(io_.ExportKey(L"HKCU", path, true, file_));
   EXPECT_EQ(ReadBytes(file_),
             "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\MailstowTests\\IORegistry\\New]\r\n");
-  EXPECT_EQ(Snapshot(path).size(), 1u);
+  HKEY key = nullptr;
+  EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND)
+      << "a backup wrote the registry";
 }
 
 TEST_F(IORegistryTest, NamesOutsideTheCodePageAreLeftOutAndReported) {
