@@ -68,6 +68,7 @@ constexpr Line kMessages[] = {
      L"The profile list of this machine was kept, because it names profiles made after the "
      L"backup. These restored profiles are not in it and can be added with the E-mail Client's "
      L"profile manager: %1"},
+    {L"Message70", L"Administrator rights are needed to restore this part of the backup file: %1"},
 };
 
 constexpr Line kForm1[] = {
