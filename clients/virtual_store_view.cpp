@@ -124,14 +124,20 @@ bool FolderWritable(const std::wstring& folder) {
     if (separator == std::wstring::npos || separator < 2) return false;
     existing.resize(separator == 2 ? 3 : separator);
   }
-  // A file of a name no other file has, made and deleted again.
-  wchar_t probe[MAX_PATH + 1];
-  if (existing.size() > MAX_PATH - 14 ||
-      GetTempFileNameW(existing.c_str(), L"msw", 0, probe) == 0) {
-    return false;
+  // A new file, made and deleted again; a name another file has already is passed over.
+  const std::wstring probe = WithTrailingBackslash(existing) + L"~mailstow write check " +
+                             std::to_wstring(GetCurrentProcessId()) + L" ";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    HANDLE file =
+        CreateFileW((probe + std::to_wstring(attempt) + L".tmp").c_str(), GENERIC_WRITE, 0, nullptr,
+                    CREATE_NEW, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      CloseHandle(file);
+      return true;
+    }
+    if (GetLastError() != ERROR_FILE_EXISTS) return false;
   }
-  DeleteFileW(probe);
-  return true;
+  return false;
 }
 
 std::wstring RestoreFolderFor(const std::wstring& folder) {
