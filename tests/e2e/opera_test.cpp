@@ -257,7 +257,7 @@ TEST_F(OperaTest, TheVirtualStoreCopyIsWhatIsBackedUp) {
   ASSERT_TRUE(FileExists(mail_ + L"\\account1\\Inbox.MBS"));
   ASSERT_TRUE(FileExists(program_ + L"\\Contacts.adr"));
   const std::string list = FileBytes(mail_ + L"\\Accounts.ini");
-  const std::vector<std::pair<std::wstring, std::string>> written = {
+  const FileBytesList written = {
       {L"Mail\\Accounts.ini", Replaced(list, "account2=1\r\n", "account2=1\r\naccount3=1\r\n")},
       {L"Mail\\account1\\Inbox.MBS", "From the copy\r\n"},
       {L"Mail\\account3\\Account.ini", "[INCOMING]\r\nUsername=copy\r\n"},
@@ -265,26 +265,16 @@ TEST_F(OperaTest, TheVirtualStoreCopyIsWhatIsBackedUp) {
       {L"Contacts.adr", "Contacts of the copy\r\n"},
   };
   ASSERT_NE(written[0].second, list);
-  for (const auto& [path, bytes] : written) {
-    const std::wstring file = store + L"\\" + path;
-    ASSERT_TRUE(CreateFolderTree(file.substr(0, file.rfind(L'\\'))));
-    ASSERT_TRUE(WriteBytes(file, bytes));
-  }
+  ASSERT_TRUE(WriteFilesBelow(store, written));
   const std::wstring archive = L"C:\\Backups\\opera-virtual.ebk";
   Backup(archive);
   EXPECT_EQ(Joined(shown_.identities), Joined({L"account1", L"account2", L"account3"}));
-  const std::vector<std::wstring> members = ArchiveMembers(archive);
   for (const auto& [path, bytes] : written) {
-    const std::wstring stored = path.starts_with(L"Mail\\") ? path.substr(5) : path;
-    std::string archived;
-    EXPECT_TRUE(ReadArchiveMember(archive, stored, &archived)) << ToUtf8(stored);
-    EXPECT_EQ(archived, bytes) << ToUtf8(stored);
-    EXPECT_EQ(std::count(members.begin(), members.end(), stored), 1) << ToUtf8(stored);
+    EXPECT_TRUE(HoldsOnce(archive, path.starts_with(L"Mail\\") ? path.substr(5) : path, bytes));
   }
   // What the copy does not hold comes from the program folder.
-  std::string archived;
-  ASSERT_TRUE(ReadArchiveMember(archive, L"account2\\Inbox.mbs", &archived));
-  EXPECT_EQ(archived, FileBytes(mail_ + L"\\account2\\Inbox.mbs"));
+  EXPECT_TRUE(
+      HoldsOnce(archive, L"account2\\Inbox.mbs", FileBytes(mail_ + L"\\account2\\Inbox.mbs")));
 }
 
 }  // namespace

@@ -212,7 +212,7 @@ TEST_F(PocoMailTest, TheVirtualStoreCopyIsBackedUpAndAnUnwritableProgramFolderRe
                                 .ReadString(L"Program", L"MailPath", L"");
   ASSERT_TRUE(mail.ends_with(L"\\"));
   const std::wstring store = ShellFolder(L"Local AppData") + L"\\VirtualStore" + program_.substr(2);
-  const std::vector<std::pair<std::wstring, std::string>> written = {
+  const FileBytesList written = {
       {L"accounts.ini", "[Accounts]\r\nCount=1\r\nDefault=Written later\r\n"},
       {mail + L"Inbox.mbx", "From the copy\r\n"},
       {mail + L"Only in the copy.mbx", "A mailbox only the copy holds\r\n"},
@@ -220,23 +220,15 @@ TEST_F(PocoMailTest, TheVirtualStoreCopyIsBackedUpAndAnUnwritableProgramFolderRe
   };
   ASSERT_TRUE(FileExists(program_ + L"\\accounts.ini"));
   ASSERT_TRUE(FileExists(program_ + L"\\" + mail + L"Inbox.mbx"));
-  for (const auto& [path, bytes] : written) {
-    const std::wstring file = store + L"\\" + path;
-    ASSERT_TRUE(CreateFolderTree(file.substr(0, file.rfind(L'\\'))));
-    ASSERT_TRUE(WriteBytes(file, bytes));
-  }
+  ASSERT_TRUE(WriteFilesBelow(store, written));
   const std::wstring archive = L"C:\\Backups\\poco-virtual.ebk";
   Backup(archive, {.identities = {kDefaultUser}});
 
-  const std::vector<std::wstring> members = ArchiveMembers(archive);
   for (const auto& [path, bytes] : written) {
     // The mailboxes of mail sub-folders are stored by their path below the mail folder.
-    const std::wstring stored =
-        path.find(L"Copied") == std::wstring::npos ? path : path.substr(mail.size());
-    std::string archived;
-    EXPECT_TRUE(ReadArchiveMember(archive, stored, &archived)) << ToUtf8(stored);
-    EXPECT_EQ(archived, bytes) << ToUtf8(stored);
-    EXPECT_EQ(std::count(members.begin(), members.end(), stored), 1) << ToUtf8(stored);
+    EXPECT_TRUE(HoldsOnce(
+        archive, path.find(L"Copied") == std::wstring::npos ? path : path.substr(mail.size()),
+        bytes));
   }
   std::string settings;
   ASSERT_TRUE(ReadArchiveMember(archive, L"poco.ini", &settings));
