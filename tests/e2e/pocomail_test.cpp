@@ -22,9 +22,11 @@ constexpr wchar_t kDefaultUser[] = L"Default User";
 constexpr wchar_t kAnna[] = L"Anna";
 constexpr wchar_t kJuergen[] = L"J\u00fcrgen Weber";
 
+constexpr wchar_t kProbe[] = L"\\~probe.tmp";
+
 // Whether a new file can be made in the folder.
 bool CanCreateFileIn(const std::wstring& folder) {
-  const std::wstring probe = folder + L"\\~probe.tmp";
+  const std::wstring probe = folder + kProbe;
   HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                             FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
@@ -40,8 +42,9 @@ class UnwritableFolder {
   explicit UnwritableFolder(const std::wstring& folder) : folder_(folder) {
     applied_ = Change(L"+i", false);
   }
+  // A probe file made while the attribute was being set could not be deleted then.
   ~UnwritableFolder() {
-    if (applied_) Change(L"-i", true);
+    if (applied_ && Change(L"-i", true)) DeleteFileW((folder_ + kProbe).c_str());
   }
   UnwritableFolder(const UnwritableFolder&) = delete;
   UnwritableFolder& operator=(const UnwritableFolder&) = delete;
