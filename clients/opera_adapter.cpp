@@ -101,10 +101,7 @@ class OperaAdapter : public MailClientAdapter {
     if (program.empty()) {
       context_.log.Line(L"Program folder not found: nothing restored");
     } else {
-      // Without the right to write the program folder, the client's data is written where
-      // the client reads it: the folder's VirtualStore copy.
-      const std::wstring base = WithTrailingBackslash(RestoreFolderFor(program));
-      if (base != program) context_.log.Line(L"Program folder not writable, restored into " + base);
+      const std::wstring base = WithTrailingBackslash(RestoreFolderFor(context_, program));
       Restore(base + L"Mail", base, true);
     }
     context_.host.SetRestoreProgress(100);

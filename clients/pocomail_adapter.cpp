@@ -168,11 +168,8 @@ class PocoMailAdapter : public MailClientAdapter {
     if (program.empty()) {
       context_.log.Line(L"Program folder not found: nothing restored");
     } else {
-      // Without the right to write the program folder, the client's data is written where
-      // the client reads it: the folder's VirtualStore copy.
-      const std::wstring base = RestoreFolderFor(program);
-      if (base != program) context_.log.Line(L"Program folder not writable, restored into " + base);
-      RestoreInto(base, RestoreFolderFor(UsersFolder(program)));
+      RestoreInto(RestoreFolderFor(context_, program),
+                  RestoreFolderFor(context_, UsersFolder(program)));
     }
     context_.host.SetRestoreProgress(100);
   }

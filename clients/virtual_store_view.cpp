@@ -9,6 +9,7 @@
 #include "base/virtual_store.h"
 #include "clients/adapter_steps.h"
 #include "clients/adapter_values.h"
+#include "engine/run_log.h"
 
 namespace mailstow {
 namespace {
@@ -140,10 +141,12 @@ bool FolderWritable(const std::wstring& folder) {
   return false;
 }
 
-std::wstring RestoreFolderFor(const std::wstring& folder) {
+std::wstring RestoreFolderFor(AdapterContext& context, const std::wstring& folder) {
   if (FolderWritable(folder)) return folder;
   const std::wstring copy = VirtualStoreCopy(folder);
-  return copy.empty() ? folder : copy;
+  if (copy.empty()) return folder;
+  context.log.Line(L"Folder not writable, restored into its VirtualStore copy: " + copy);
+  return copy;
 }
 
 }  // namespace mailstow

@@ -39,7 +39,8 @@ std::vector<std::wstring> SeenFoldersHoldingFiles(AdapterContext& context,
 // existing parent.
 bool FolderWritable(const std::wstring& folder);
 // The folder a direct restore writes a client folder into: the folder itself when it can be
-// written, else its VirtualStore copy (the folder itself when it has none).
-std::wstring RestoreFolderFor(const std::wstring& folder);
+// written, else, named in the run log, its VirtualStore copy, which is where the client reads
+// (the folder itself when it has none).
+std::wstring RestoreFolderFor(AdapterContext& context, const std::wstring& folder);
 
 }  // namespace mailstow

@@ -252,7 +252,7 @@ TEST_F(PocoMailTest, TheVirtualStoreCopyIsBackedUpAndAnUnwritableProgramFolderRe
     EXPECT_EQ(FileBytes(store + L"\\" + path), bytes) << ToUtf8(path);
   }
   EXPECT_EQ(FileBytes(store + L"\\poco.ini"), settings);
-  EXPECT_TRUE(LogHolds({L"Program folder not writable, restored into " + store}));
+  EXPECT_TRUE(LogHolds({L"Folder not writable, restored into its VirtualStore copy: " + store}));
 }
 
 }  // namespace
