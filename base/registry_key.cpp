@@ -38,6 +38,26 @@ bool RegistryKey::Open(HKEY root, const std::wstring& path, bool create, REGSAM 
 
 REGSAM RegistryViewFor(HKEY root) { return root == HKEY_LOCAL_MACHINE ? KEY_WOW64_32KEY : 0; }
 
+bool KeyWritable(HKEY root, const std::wstring& path) {
+  std::wstring sub = path;
+  while (!sub.empty() && sub.front() == L'\\') sub.erase(0, 1);
+  while (!sub.empty() && sub.back() == L'\\') sub.pop_back();
+  REGSAM access = KEY_SET_VALUE | KEY_CREATE_SUB_KEY;
+  for (;;) {
+    HKEY key = nullptr;
+    const LONG rc = RegOpenKeyExW(root, sub.c_str(), 0, access | RegistryViewFor(root), &key);
+    if (rc == ERROR_SUCCESS) {
+      RegCloseKey(key);
+      return true;
+    }
+    if (rc != ERROR_FILE_NOT_FOUND || sub.empty()) return false;
+    // A missing key is written by creating it in its parent.
+    const size_t separator = sub.rfind(L'\\');
+    sub.resize(separator == std::wstring::npos ? 0 : separator);
+    access = KEY_CREATE_SUB_KEY;
+  }
+}
+
 bool DeleteRegistryTree(HKEY root, const std::wstring& path) {
   std::wstring sub = path;
   while (!sub.empty() && sub.front() == L'\\') sub.erase(0, 1);

@@ -59,6 +59,12 @@ class RegistryKey {
 // and write the same keys; no flag for the other roots.
 REGSAM RegistryViewFor(HKEY root);
 
+// Whether this user may write values into root\path and create keys below it: the key itself
+// when it exists, else creating it in its nearest existing parent (in the view above). A key
+// or parent whose security denies it, as HKEY_LOCAL_MACHINE does to users without
+// administrator rights, answers false.
+bool KeyWritable(HKEY root, const std::wstring& path);
+
 // Deletes root\path with its sub-keys and values, in the view above. True when the key is
 // gone afterwards (also when it was missing).
 bool DeleteRegistryTree(HKEY root, const std::wstring& path);

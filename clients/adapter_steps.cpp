@@ -9,6 +9,7 @@
 #include "base/folders.h"
 #include "base/ini_file.h"
 #include "base/message_arguments.h"
+#include "base/registry_key.h"
 #include "base/settings.h"
 #include "base/text_case.h"
 #include "base/wizard_job.h"
@@ -17,6 +18,7 @@
 #include "engine/io_registry.h"
 #include "engine/job_host.h"
 #include "engine/job_rules.h"
+#include "engine/reg_text_parser.h"
 #include "engine/run_log.h"
 #include "sqx/sqx_api.h"
 
@@ -254,8 +256,62 @@ bool InsideClientFolders(const std::wstring& folder, const std::vector<std::wstr
   });
 }
 
+void RefuseWithoutAdminRights(AdapterContext& context, const std::wstring& line) {
+  context.log.Line(L"Needs administrator rights: " + line);
+  context.archive.RecordRestoreProblem(WithArguments(context.host.Message(L"Message70"), {line}));
+}
+
+bool BranchesWritable(const std::vector<RegistryBranch>& branches) {
+  return std::all_of(branches.begin(), branches.end(), [](const RegistryBranch& branch) {
+    return KeyWritable(RootKeyHandle(branch.root), branch.key_path);
+  });
+}
+
+namespace {
+
+// Whether every key and value of a dump is in the registry already as the dump has it: an
+// import that would change nothing needs no right to write.
+bool DumpAlreadyInPlace(const std::wstring& path, const std::vector<RegistryBranch>& allowed) {
+  const std::optional<std::wstring> text = ReadSystemTextFile(path);
+  if (!text) return false;
+  const RegImportPlan plan = ParseRegText(*text, &allowed);
+  if (!plan.refused.empty()) return false;
+  for (const RegKeyImport& key : plan.keys) {
+    RegistryKey opened;
+    if (!opened.Open(RootKeyHandle(key.root), key.key_path, false, KEY_QUERY_VALUE)) return false;
+    for (const RegistryValue& value : key.values) {
+      DWORD type = 0;
+      DWORD size = 0;
+      if (RegQueryValueExW(opened.handle(), value.name.c_str(), nullptr, &type, nullptr, &size) !=
+              ERROR_SUCCESS ||
+          type != value.type || size != value.data.size()) {
+        return false;
+      }
+      std::vector<uint8_t> data(size);
+      if (size > 0 && (RegQueryValueExW(opened.handle(), value.name.c_str(), nullptr, &type,
+                                        data.data(), &size) != ERROR_SUCCESS ||
+                       data != value.data)) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
 void ImportRestoredDump(AdapterContext& context, const std::wstring& path,
                         const std::vector<RegistryBranch>& allowed, const std::wstring& name) {
+  for (const RegistryBranch& branch : allowed) {
+    if (branch.root != TRootKeys::rkHKEY_LOCAL_MACHINE || BranchesWritable({branch})) continue;
+    if (DumpAlreadyInPlace(path, allowed)) {
+      context.log.Line(L"Registry dump already in place, not written: " + name);
+      return;
+    }
+    RefuseWithoutAdminRights(
+        context, name + L" (HKEY_LOCAL_MACHINE\\" + NormalizedKeyPath(branch.key_path) + L")");
+    return;
+  }
   if (context.registry.ImportFile(path, allowed)) return;
   context.log.Line(L"Registry dump imported in part: " + name);
   context.archive.RecordRestoreProblem(WithArguments(context.host.Message(L"Message56"), {name}));

@@ -110,9 +110,19 @@ void ReportDamagedPart(AdapterContext& context, const std::wstring& line);
 // paths never pass.
 bool InsideClientFolders(const std::wstring& folder, const std::vector<std::wstring>& own_folders);
 
+// A part of the archive that this restore leaves out because it would write machine-wide
+// registry keys that this user may not write: logged and recorded, so that the restore ends
+// as not completed with a box saying that administrator rights are needed for it.
+void RefuseWithoutAdminRights(AdapterContext& context, const std::wstring& line);
+// Whether this user may write every one of the branches (each key, or where it is missing
+// its nearest existing parent).
+bool BranchesWritable(const std::vector<RegistryBranch>& branches);
+
 // Imports a registry dump of the archive, writing only inside the allowed branches; a dump
 // that could not be written completely (a key the user may not write, a line that cannot be
-// read) is logged and recorded, so that the restore ends as not completed.
+// read) is logged and recorded, so that the restore ends as not completed. Machine-wide
+// branches that this user may not write are checked first: such a dump is not imported at
+// all, and unless the registry holds it already, recorded as needing administrator rights.
 void ImportRestoredDump(AdapterContext& context, const std::wstring& path,
                         const std::vector<RegistryBranch>& allowed, const std::wstring& name);
 

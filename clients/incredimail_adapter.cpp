@@ -213,8 +213,16 @@ class IncrediMailAdapter : public MailClientAdapter {
   }
 
   void RestoreDirect() override {
-    const Variant& variant = MachineVariant();
     BeginRestore(context_, {});
+    const Variant* restored = RestoreVariant();
+    if (restored == nullptr) {
+      RefuseWithoutAdminRights(context_,
+                               L"IncrediMail identities and stationery "
+                               L"(HKEY_LOCAL_MACHINE\\SOFTWARE\\incredimail)");
+      context_.host.SetRestoreProgress(100);
+      return;
+    }
+    const Variant& variant = *restored;
     const std::wstring identities_folder = IdentitiesFolder(variant);
     ForEachTickedIdentity(
         [&](const std::wstring& name, const std::wstring& key, const std::wstring& dumps) {
@@ -325,6 +333,41 @@ class IncrediMailAdapter : public MailClientAdapter {
     DeleteFileW((staging + L"stationery.reg").c_str());
     context_.registry.ExportKey(RootName(variant), kContentKey, true, staging + L"stationery.reg");
     AddFileIfExists(context_, staging + L"stationery.reg", L"", staging);
+  }
+
+  // The variant a direct restore writes: this machine's, or when its identities live under
+  // HKEY_LOCAL_MACHINE and this user may not write there, the per-user one, which IncrediMail
+  // reads instead once the user has its key. Null when the per-user key cannot be made.
+  const Variant* RestoreVariant() {
+    const Variant& variant = MachineVariant();
+    std::vector<RegistryBranch> written = {{variant.root_key, kIdentitiesKey}};
+    if (RestoreItem(kStationery)) written.push_back({variant.root_key, kContentKey});
+    if (&variant == &kPerUser || BranchesWritable(written)) return &variant;
+    context_.log.Line(
+        L"HKEY_LOCAL_MACHINE\\SOFTWARE\\incredimail cannot be written without administrator "
+        L"rights: the identities are restored for this user (HKEY_CURRENT_USER)");
+    return CopyMachineKeyToUser() ? &kPerUser : nullptr;
+  }
+
+  // Gives this user the machine-wide key's values and sub-keys (application folder, the
+  // identities there now, stationery), so that switching IncrediMail to the per-user keys
+  // loses none of them. True when the per-user key exists afterwards.
+  bool CopyMachineKeyToUser() {
+    const std::wstring path = context_.staging_folder + L"\\incredimail machine.reg";
+    DeleteFileW(path.c_str());
+    bool copied = true;
+    if (RegistryKey machine; machine.Open(HKEY_LOCAL_MACHINE, kProgramKey, false, KEY_READ)) {
+      machine.Close();
+      std::string dump;
+      copied = context_.registry.ExportKey(L"HKEY_LOCAL_MACHINE", kProgramKey, true, path) &&
+               ReadBytes(path, &dump) &&
+               WriteBytes(path, RebaseDumpRoot(dump, kPerMachine.root_name, kPerUser.root_name)) &&
+               context_.registry.ImportFile(path, {{kPerUser.root_key, kProgramKey}});
+      DeleteFileW(path.c_str());
+    }
+    if (!copied) context_.log.Line(L"IncrediMail's machine-wide key not copied for this user");
+    RegistryKey user;
+    return copied && user.Open(HKEY_CURRENT_USER, kProgramKey, true, KEY_READ);
   }
 
   // Calls restore(display name, identity key, dump folder) for every ticked identity of the

@@ -12,6 +12,7 @@
 #include "base/wizard_job.h"
 #include "clients/adapter_steps.h"
 #include "clients/adapter_values.h"
+#include "clients/virtual_store_view.h"
 #include "sqx/sqx_api.h"
 #include "clients/opera_accounts.h"
 #include "engine/archive_job.h"
@@ -69,7 +70,8 @@ class OperaAdapter : public MailClientAdapter {
     for (const wchar_t* item : kItemNames) context_.job.backup_items().Add(item);
     const std::wstring program = ProgramFolder();
     if (program.empty()) return;
-    const std::optional<std::wstring> list = ReadSystemTextFile(program + L"Mail\\accounts.ini");
+    const std::optional<std::wstring> list =
+        ReadSystemTextFile(SeenPath(program + L"Mail\\accounts.ini"));
     for (const std::wstring& name : OperaAccountNames(list.value_or(L""))) {
       context_.job.backup_identities().Add(name);
     }
@@ -99,7 +101,8 @@ class OperaAdapter : public MailClientAdapter {
     if (program.empty()) {
       context_.log.Line(L"Program folder not found: nothing restored");
     } else {
-      Restore(program + L"Mail", program, true);
+      const std::wstring base = WithTrailingBackslash(RestoreFolderFor(context_, program));
+      Restore(base + L"Mail", base, true);
     }
     context_.host.SetRestoreProgress(100);
   }
@@ -132,10 +135,10 @@ class OperaAdapter : public MailClientAdapter {
       }
     }
     if (!program.empty() && Ticked(kAccounts)) {
-      AddFileIfExists(context_, mail + L"\\Accounts.ini", L"", mail + L"\\");
+      AddSeenFile(context_, mail + L"\\Accounts.ini", L"", mail + L"\\");
     }
     if (!program.empty() && Ticked(kContactsFile)) {
-      AddFileIfExists(context_, program + L"Contacts.adr", L"", program);
+      AddSeenFile(context_, program + L"Contacts.adr", L"", program);
     }
     FinishWithManifest(kClientKey);
   }
@@ -143,19 +146,19 @@ class OperaAdapter : public MailClientAdapter {
   void BackupAccount(const std::wstring& mail, const std::wstring& name) {
     const std::wstring account = mail + L"\\" + name;
     const std::wstring strip = mail + L"\\";
-    if (Ticked(kAccounts)) AddFileIfExists(context_, account + L"\\Account.ini", L"", strip);
+    if (Ticked(kAccounts)) AddSeenFile(context_, account + L"\\Account.ini", L"", strip);
     if (Ticked(kMailFolders)) {
-      if (FolderExists(account)) {
+      if (SeenFolderExists(account)) {
         BackupSubFolders(mail, name);
         for (const wchar_t* extension : {L"mbs", L"idx"}) {
-          context_.archive.AddFolderEntries(account, L"", strip, extension);
+          AddSeenFolder(context_, account, L"", strip, extension);
         }
-        AddFileIfExists(context_, account + L"\\Folder.ini", L"", strip);
+        AddSeenFile(context_, account + L"\\Folder.ini", L"", strip);
       } else {
         context_.log.Line(L"Not found: " + account);
       }
     }
-    if (Ticked(kFilters)) AddFileIfExists(context_, account + L"\\filters.dat", L"", strip);
+    if (Ticked(kFilters)) AddSeenFile(context_, account + L"\\filters.dat", L"", strip);
     if (Ticked(kSignatureFile)) BackupSignature(account, name);
   }
 
@@ -165,13 +168,13 @@ class OperaAdapter : public MailClientAdapter {
     const std::wstring account = mail + L"\\" + name + L"\\";
     IniWriter map;
     int number = 0;
-    for (const std::wstring& folder : FoldersHoldingFiles(context_, account, L"mbs")) {
+    for (const std::wstring& folder : SeenFoldersHoldingFiles(context_, account, L"mbs")) {
       if (EqualsIgnoreCase(folder, account)) continue;
       const std::wstring path = WithoutTrailingBackslash(folder);
       for (const wchar_t* extension : {L"idx", L"mbs"}) {
-        context_.archive.AddFolderEntries(path, L"", mail + L"\\", extension);
+        AddSeenFolder(context_, path, L"", mail + L"\\", extension);
       }
-      AddFileIfExists(context_, folder + L"folder.ini", L"", mail + L"\\");
+      AddSeenFile(context_, folder + L"folder.ini", L"", mail + L"\\");
       map.Set(L"Directory", L"Dir" + std::to_wstring(++number), path.substr(mail.size() + 1));
     }
     AddStagedNote(map, name, L"directory.ini");
@@ -179,7 +182,7 @@ class OperaAdapter : public MailClientAdapter {
 
   // The signature file named by the account settings, and a note of where it lay.
   void BackupSignature(const std::wstring& account, const std::wstring& name) {
-    const std::wstring signature = LoadIniFile(account + L"\\Account.ini")
+    const std::wstring signature = LoadIniFile(SeenPath(account + L"\\Account.ini"))
                                        .value_or(IniText())
                                        .ReadString(L"OUTGOING", L"SignatureFile", L"");
     const size_t separator = signature.find_last_of(L'\\');
@@ -192,7 +195,7 @@ class OperaAdapter : public MailClientAdapter {
     if (signature.empty()) {
       context_.log.Line(L"No signature file set for account: " + name);
     } else {
-      AddFileIfExists(context_, signature, name + L"\\Signatures", folder);
+      AddSeenFile(context_, signature, name + L"\\Signatures", folder);
     }
   }
 

@@ -220,8 +220,14 @@ class OutlookExpressAdapter : public MailClientAdapter {
       } else {
         const IniText file = ReadStagingIni(context_, L"stationery.ini");
         target = FixedDriveFallback(file.ReadString(L"Directory", L"Stationery", L""));
+        // The folder is only found through the machine-wide value: without the right to
+        // write it the stationery is not restored.
         RegistryKey writable;
-        if (!target.empty() && writable.Open(HKEY_LOCAL_MACHINE, kStationeryKey, true)) {
+        if (!target.empty() && !KeyWritable(HKEY_LOCAL_MACHINE, kStationeryKey)) {
+          RefuseWithoutAdminRights(
+              context_, L"Stationery (HKEY_LOCAL_MACHINE" + std::wstring(kStationeryKey) + L")");
+          target.clear();
+        } else if (!target.empty() && writable.Open(HKEY_LOCAL_MACHINE, kStationeryKey, true)) {
           writable.WriteString(L"Stationery Folder", target);
         }
       }

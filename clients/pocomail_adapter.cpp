@@ -13,6 +13,7 @@
 #include "base/wizard_job.h"
 #include "clients/adapter_steps.h"
 #include "clients/adapter_values.h"
+#include "clients/virtual_store_view.h"
 #include "engine/archive_job.h"
 #include "engine/run_log.h"
 
@@ -56,7 +57,7 @@ PocoSettings SettingsFrom(const IniText& ini) {
 }
 
 PocoSettings SettingsOf(const std::wstring& base) {
-  return SettingsFrom(LoadIniFile(base + L"\\poco.ini").value_or(IniText()));
+  return SettingsFrom(LoadIniFile(SeenPath(base + L"\\poco.ini")).value_or(IniText()));
 }
 
 // The program folder P without a final backslash: the user's own setting first, the
@@ -109,17 +110,26 @@ class PocoMailAdapter : public MailClientAdapter {
     context_.job.backup_identities().Add(kDefaultUser);
     const std::wstring program = ProgramFolder();
     if (program.empty()) return;
-    // Only folders are users; a stray file in the users folder is not one.
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((UsersFolder(program) + L"\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do {
-      const std::wstring name = found.cFileName;
-      if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsPlainName(name)) {
-        context_.job.backup_identities().Add(name);
-      }
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
+    // Only folders are users; a stray file in the users folder is not one. Users that only
+    // the folder's VirtualStore copy holds follow the folder's own.
+    const std::wstring users = UsersFolder(program);
+    std::vector<std::wstring> names;
+    for (const std::wstring& folder : {users, VirtualStoreCopy(users)}) {
+      WIN32_FIND_DATAW found;
+      HANDLE search =
+          folder.empty() ? INVALID_HANDLE_VALUE : FindFirstFileW((folder + L"\\*").c_str(), &found);
+      if (search == INVALID_HANDLE_VALUE) continue;
+      do {
+        const std::wstring name = found.cFileName;
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsPlainName(name) &&
+            std::none_of(names.begin(), names.end(),
+                         [&name](const std::wstring& known) { return SameName(known, name); })) {
+          names.push_back(name);
+          context_.job.backup_identities().Add(name);
+        }
+      } while (FindNextFileW(search, &found));
+      FindClose(search);
+    }
   }
 
   void Backup() override {
@@ -158,7 +168,8 @@ class PocoMailAdapter : public MailClientAdapter {
     if (program.empty()) {
       context_.log.Line(L"Program folder not found: nothing restored");
     } else {
-      RestoreInto(program, UsersFolder(program));
+      RestoreInto(RestoreFolderFor(context_, program),
+                  RestoreFolderFor(context_, UsersFolder(program)));
     }
     context_.host.SetRestoreProgress(100);
   }
@@ -190,8 +201,7 @@ class PocoMailAdapter : public MailClientAdapter {
                         const std::wstring& archive_folder, const wchar_t* what,
                         const ArchiveJob::LeaveOut& leave_out = nullptr) {
     if (!Usable(setting, base + L"\\poco.ini", what)) return;
-    AddFolderIfExists(context_, base + L"\\" + setting, archive_folder, base + L"\\", L"*",
-                      leave_out);
+    AddSeenFolder(context_, base + L"\\" + setting, archive_folder, base + L"\\", L"*", leave_out);
   }
 
   // Collects one user's data; base is the folder holding its "poco.ini".
@@ -199,10 +209,8 @@ class PocoMailAdapter : public MailClientAdapter {
                       bool default_user) {
     const PocoSettings settings = SettingsOf(base);
     const std::wstring strip = base + L"\\";
-    AddFileIfExists(context_, base + L"\\poco.ini", archive_folder, strip);
-    if (Ticked(kAccounts)) {
-      AddFileIfExists(context_, base + L"\\accounts.ini", archive_folder, strip);
-    }
+    AddSeenFile(context_, base + L"\\poco.ini", archive_folder, strip);
+    if (Ticked(kAccounts)) AddSeenFile(context_, base + L"\\accounts.ini", archive_folder, strip);
     if (Ticked(kMailFolders)) {
       AddSettingFolder(base, settings.attachments, archive_folder, L"AttachPath");
       // The default user's mailboxes in sub-folders are stored at the archive root by their
@@ -210,7 +218,7 @@ class PocoMailAdapter : public MailClientAdapter {
       std::vector<std::wstring> mailbox_folders;
       if (default_user && IsSafeRelativePath(settings.mail)) {
         const std::wstring mail = base + L"\\" + settings.mail + L"\\";
-        for (const std::wstring& folder : FoldersHoldingFiles(context_, mail, L"mbx")) {
+        for (const std::wstring& folder : SeenFoldersHoldingFiles(context_, mail, L"mbx")) {
           if (!EqualsIgnoreCase(folder, mail)) mailbox_folders.push_back(folder);
         }
       }
@@ -221,7 +229,7 @@ class PocoMailAdapter : public MailClientAdapter {
       AddSettingFolder(base, settings.templates, archive_folder, L"TemplatePath");
       if (default_user) BackupMailSubFolders(base, settings.mail, mailbox_folders);
     }
-    if (Ticked(kFilters)) AddFileIfExists(context_, base + L"\\Filters.ini", archive_folder, strip);
+    if (Ticked(kFilters)) AddSeenFile(context_, base + L"\\Filters.ini", archive_folder, strip);
     if (Ticked(kSignatures))
       AddSettingFolder(base, settings.signatures, archive_folder, L"SigPath");
     if (Ticked(kAddressBook)) {
@@ -241,7 +249,7 @@ class PocoMailAdapter : public MailClientAdapter {
       for (const std::wstring& folder : mailbox_folders) {
         const std::wstring path = WithoutTrailingBackslash(folder);
         for (const wchar_t* extension : kMailboxExtensions) {
-          context_.archive.AddFolderEntries(path, L"", mail, extension);
+          AddSeenFolder(context_, path, L"", mail, extension);
         }
         map.Set(L"Directory", L"Dir" + std::to_wstring(++number), path.substr(mail.size()));
       }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/registry_denial.h"
+
 namespace mailstow {
 namespace {
 
@@ -54,6 +56,34 @@ TEST_F(RegistryKeyTest, AnyNonZeroBooleanReadsAsTrue) {
   EXPECT_TRUE(key_.ReadBool(L"B").value);
   ASSERT_TRUE(key_.WriteInteger(L"B", 0));
   EXPECT_FALSE(key_.ReadBool(L"B").value);
+}
+
+// Writing is decided by the key's security, or for a missing key by its nearest existing
+// parent's; machine keys are checked in the view the program writes them in.
+TEST_F(RegistryKeyTest, KeyWritableFollowsTheSecurityOfTheKeyOrItsNearestParent) {
+  const std::wstring missing = std::wstring(kTestKey) + L"\\Missing\\Deeper";
+  EXPECT_TRUE(KeyWritable(HKEY_CURRENT_USER, kTestKey));
+  EXPECT_TRUE(KeyWritable(HKEY_CURRENT_USER, missing));
+  {
+    RegistryWriteDenial denial(HKEY_CURRENT_USER, kTestKey);
+    ASSERT_TRUE(denial.applied());
+    EXPECT_FALSE(KeyWritable(HKEY_CURRENT_USER, kTestKey));
+    EXPECT_FALSE(KeyWritable(HKEY_CURRENT_USER, missing));
+    // Reading still works.
+    RegistryKey reader;
+    EXPECT_TRUE(reader.Open(HKEY_CURRENT_USER, kTestKey, false, KEY_READ));
+  }
+  EXPECT_TRUE(KeyWritable(HKEY_CURRENT_USER, missing));
+
+  const std::wstring machine = L"Software\\MailstowTests\\MachineKey";
+  ASSERT_TRUE(DeleteRegistryTree(HKEY_LOCAL_MACHINE, machine));
+  {
+    RegistryWriteDenial denial(HKEY_LOCAL_MACHINE, machine);
+    ASSERT_TRUE(denial.applied());
+    EXPECT_FALSE(KeyWritable(HKEY_LOCAL_MACHINE, machine + L"\\Sub"));
+    EXPECT_TRUE(KeyWritable(HKEY_LOCAL_MACHINE, L"Software\\MailstowTests"));
+  }
+  EXPECT_TRUE(DeleteRegistryTree(HKEY_LOCAL_MACHINE, machine));
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 
+#include "base/folders.h"
 #include "base/ini_file.h"
+#include "tests/e2e/archive_access.h"
 #include "tools/machine_world.h"
 #include "tools/utf_text.h"
 #include "tools/world_snapshot.h"
@@ -223,6 +225,30 @@ std::string ClientRoundTrip::ChangesSince(const Snapshot& before) const {
 
 std::wstring ClientRoundTrip::Log() const {
   return ReadSystemTextFile(folder_ + L"Log.txt").value_or(L"");
+}
+
+::testing::AssertionResult WriteFilesBelow(const std::wstring& folder, const FileBytesList& files) {
+  for (const auto& [path, bytes] : files) {
+    const std::wstring file = folder + L"\\" + path;
+    if (!CreateFolderTree(file.substr(0, file.rfind(L'\\'))) || !WriteBytes(file, bytes)) {
+      return ::testing::AssertionFailure() << "cannot write " << ToUtf8(file);
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult HoldsOnce(const std::wstring& archive, const std::wstring& stored,
+                                     const std::string& bytes) {
+  const std::vector<std::wstring> members = ArchiveMembers(archive);
+  const auto count = std::count(members.begin(), members.end(), stored);
+  std::string archived;
+  if (count != 1 || !ReadArchiveMember(archive, stored, &archived)) {
+    return ::testing::AssertionFailure() << ToUtf8(stored) << " is stored " << count << " times";
+  }
+  if (archived != bytes) {
+    return ::testing::AssertionFailure() << ToUtf8(stored) << " holds \"" << archived << "\"";
+  }
+  return ::testing::AssertionSuccess();
 }
 
 ::testing::AssertionResult ClientRoundTrip::LogHolds(const std::vector<std::wstring>& lines,

@@ -8,6 +8,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/ini_text.h"
@@ -53,6 +54,14 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
 // Whether the value exists; machine keys are read in the 32-bit view, where the program
 // writes them in every build.
 bool ValueExists(HKEY root, const std::wstring& key, const wchar_t* name);
+
+// Files by their paths below a folder, or their stored names, with their bytes.
+using FileBytesList = std::vector<std::pair<std::wstring, std::string>>;
+// Writes each file below the folder, with the folders it needs.
+::testing::AssertionResult WriteFilesBelow(const std::wstring& folder, const FileBytesList& files);
+// Whether the archive holds the member exactly once, with these bytes.
+::testing::AssertionResult HoldsOnce(const std::wstring& archive, const std::wstring& stored,
+                                     const std::string& bytes);
 
 // The two lists of a backup or restore lists page as the wizard showed them, before any tick
 // changed.

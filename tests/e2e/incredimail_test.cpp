@@ -13,6 +13,7 @@
 #include "tests/e2e/archive_access.h"
 #include "tests/e2e/client_round_trip.h"
 #include "tests/e2e/outlook_express_machine.h"
+#include "tests/registry_denial.h"
 #include "tools/utf_text.h"
 #include "tools/world_snapshot.h"
 
@@ -265,6 +266,45 @@ TEST_F(IncrediMailTest, MachineVariantRoundTripsMovesToAPerUserMachineAndRefuses
   EXPECT_FALSE(FileExists(data_ + L"\\Escaped"));
   EXPECT_NE(Log().find(L"Identity not restored, its identity key is not valid: " + first),
             std::wstring::npos);
+}
+
+// The machine variant restored by a user who may not write HKEY_LOCAL_MACHINE: the identities
+// come back under the user's keys, which IncrediMail then reads, and the user's keys get what
+// the machine's held (the application folder, the identity not backed up), so that nothing
+// the client showed before goes missing.
+TEST_F(IncrediMailTest, MachineVariantWithoutAdministratorRightsRestoresForTheUser) {
+  MakeMachineVariant();
+  const std::vector<ImIdentity> machine = Identities(HKEY_LOCAL_MACHINE);
+  const auto invalid = std::find_if(machine.begin(), machine.end(),
+                                    [](const ImIdentity& identity) { return !identity.valid; });
+  ASSERT_NE(invalid, machine.end());
+  const std::wstring archive = L"C:\\Backups\\im-machine.ebk";
+  BackupValid(archive, machine);
+  Wipe(HKEY_LOCAL_MACHINE, machine);
+  ASSERT_FALSE(KeyExistsIn(HKEY_CURRENT_USER, kProgramKey));
+  {
+    RegistryWriteDenial program(HKEY_LOCAL_MACHINE, kProgramKey);
+    RegistryWriteDenial identities(HKEY_LOCAL_MACHINE, kIdentities);
+    ASSERT_TRUE(program.applied() && identities.applied());
+    Restore(archive, ArchivedNames(archive));
+    EXPECT_EQ(wizard_.Text(L"Label30"), L"Restore completed!");
+    EXPECT_TRUE(wizard_.NoBox());
+  }
+  EXPECT_TRUE(
+      LogHolds({L"HKEY_LOCAL_MACHINE\\SOFTWARE\\incredimail cannot be written without "
+                L"administrator rights: the identities are restored for this user"}));
+  EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kProgramKey, L"ApplicationPath"),
+            ReadValue(HKEY_LOCAL_MACHINE, kProgramKey, L"ApplicationPath"));
+  for (const ImIdentity& identity : machine) {
+    const std::wstring key = std::wstring(kIdentities) + L"\\" + identity.key;
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, key, L"Identity"), identity.name);
+    EXPECT_EQ(KeyExistsIn(HKEY_LOCAL_MACHINE, key), !identity.valid) << ToUtf8(identity.name);
+    if (!identity.valid) continue;
+    EXPECT_TRUE(KeyExistsIn(HKEY_CURRENT_USER, key + L"\\accounts\\1"));
+    EXPECT_TRUE(FileExists(data_ + L"\\Identities\\" + identity.key + L"\\RuleOrder.dat"));
+  }
+  EXPECT_TRUE(KeyExistsIn(HKEY_CURRENT_USER, kContent));
+  EXPECT_FALSE(KeyExistsIn(HKEY_LOCAL_MACHINE, kContent));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <map>
 
+#include "base/folders.h"
 #include "base/ini_file.h"
 #include "base/registry_key.h"
 #include "tests/e2e/archive_access.h"
@@ -246,6 +247,34 @@ TEST_F(OperaTest, AnAccountMadeAfterTheBackupStaysListed) {
   EXPECT_EQ(merged, Replaced(list, "account2=1\r\n", "account2=1\r\naccount3=1\r\n"));
   EXPECT_EQ(FileBytes(later + L"\\Account.ini"), "[INCOMING]\r\nUsername=later\r\n");
   EXPECT_TRUE(LogHolds({L"Account list merged with the accounts of this machine"}));
+}
+
+// Opera run without administrator rights wrote into the user's VirtualStore copy of its program
+// folder: the backup lists the accounts of the copy's account list and takes each file from the
+// copy where it has one, an account only the copy holds included.
+TEST_F(OperaTest, TheVirtualStoreCopyIsWhatIsBackedUp) {
+  const std::wstring store = ShellFolder(L"Local AppData") + L"\\VirtualStore" + program_.substr(2);
+  ASSERT_TRUE(FileExists(mail_ + L"\\account1\\Inbox.MBS"));
+  ASSERT_TRUE(FileExists(program_ + L"\\Contacts.adr"));
+  const std::string list = FileBytes(mail_ + L"\\Accounts.ini");
+  const FileBytesList written = {
+      {L"Mail\\Accounts.ini", Replaced(list, "account2=1\r\n", "account2=1\r\naccount3=1\r\n")},
+      {L"Mail\\account1\\Inbox.MBS", "From the copy\r\n"},
+      {L"Mail\\account3\\Account.ini", "[INCOMING]\r\nUsername=copy\r\n"},
+      {L"Mail\\account3\\Inbox.MBS", "Only in the copy\r\n"},
+      {L"Contacts.adr", "Contacts of the copy\r\n"},
+  };
+  ASSERT_NE(written[0].second, list);
+  ASSERT_TRUE(WriteFilesBelow(store, written));
+  const std::wstring archive = L"C:\\Backups\\opera-virtual.ebk";
+  Backup(archive);
+  EXPECT_EQ(Joined(shown_.identities), Joined({L"account1", L"account2", L"account3"}));
+  for (const auto& [path, bytes] : written) {
+    EXPECT_TRUE(HoldsOnce(archive, path.starts_with(L"Mail\\") ? path.substr(5) : path, bytes));
+  }
+  // What the copy does not hold comes from the program folder.
+  EXPECT_TRUE(
+      HoldsOnce(archive, L"account2\\Inbox.mbs", FileBytes(mail_ + L"\\account2\\Inbox.mbs")));
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "tests/e2e/archive_access.h"
 #include "tests/e2e/outlook_express_machine.h"
 #include "tests/e2e/client_round_trip.h"
+#include "tests/registry_denial.h"
 #include "tools/utf_text.h"
 #include "tools/world_snapshot.h"
 
@@ -242,6 +243,27 @@ TEST_F(OutlookExpressEdgeTest, StoreFoldersSharedNamesMovedKeysAndAMissingStatio
   EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, kStationeryKey, L"Stationery Folder"),
             stationery);
   EXPECT_EQ(Sorted(ListFolder(stationery)), stationery_files);
+
+  // A user who may not write the machine-wide value: the stationery is not restored into a
+  // folder that Outlook Express would not find, and the restore says why.
+  ASSERT_TRUE(stationery_key.Open(HKEY_LOCAL_MACHINE, kStationeryKey, false));
+  ASSERT_EQ(RegDeleteValueW(stationery_key.handle(), L"Stationery Folder"), ERROR_SUCCESS);
+  stationery_key.Close();
+  RemoveTree(stationery);
+  {
+    RegistryWriteDenial denial(HKEY_LOCAL_MACHINE, kStationeryKey);
+    ASSERT_TRUE(denial.applied());
+    ReadyToRestore(archive, names);
+    ASSERT_TRUE(wizard_.RunFrom(12, 14));
+    EXPECT_EQ(wizard_.Text(L"Label30"), L"Restore not completed!");
+    EXPECT_TRUE(
+        wizard_.Answer(L"Administrator rights are needed to restore this part of the "
+                       L"backup file: Stationery (HKEY_LOCAL_MACHINE\\" +
+                           std::wstring(kStationeryKey) + L")",
+                       L"OK"));
+  }
+  EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kStationeryKey, L"Stationery Folder"));
+  EXPECT_TRUE(ListFolder(stationery).empty());
 }
 
 TEST_F(OutlookExpressEdgeTest,

@@ -12,6 +12,7 @@
 #include "base/registry_key.h"
 #include "tests/e2e/archive_access.h"
 #include "tests/e2e/client_round_trip.h"
+#include "tests/registry_denial.h"
 #include "tools/utf_text.h"
 #include "tools/world_snapshot.h"
 
@@ -140,6 +141,51 @@ TEST_F(PegasusMailTest, SingleUserRoundTripAndAnotherFolder) {
   RestoreInto(L"C:\\Restore\\");
   EXPECT_EQ(Listed(L"C:\\Restore\\Default User"), Listed(user_folder));
   EXPECT_TRUE(FileExists(L"C:\\Restore\\user.reg"));
+}
+
+// A user without administrator rights may not write the machine-wide user-mode key: while
+// the key holds what the archive has, the restore completes; once it differs, the user folder
+// still comes back, the key stays as it is, and the restore ends as not completed with a box
+// that says why.
+TEST_F(PegasusMailTest, WithoutAdministratorRightsTheUserModeStaysAndTheRestoreSaysWhy) {
+  ASSERT_TRUE(InstallWorld(7));
+  const std::wstring mailbox = MachineText(kMailBoxKey);
+  const std::wstring user_folder = mailbox.substr(0, mailbox.rfind(L'\\')) + L"\\Mail";
+  const Tree files = FilesBelow(user_folder);
+  ASSERT_FALSE(files.empty());
+  const std::wstring archive = L"C:\\Backups\\single.ebk";
+  BackupUsers(archive, {L"Default User"});
+
+  RemoveTree(user_folder);
+  {
+    RegistryWriteDenial denial(HKEY_LOCAL_MACHINE, kUserModeKey);
+    ASSERT_TRUE(denial.applied());
+    Restore(archive, {L"Default User"});
+    EXPECT_EQ(wizard_.Text(L"Label30"), L"Restore completed!");
+    EXPECT_TRUE(wizard_.NoBox());
+    EXPECT_TRUE(LogHolds({L"Registry dump already in place, not written: user.reg"}));
+  }
+  EXPECT_EQ(FilesBelow(user_folder), files);
+
+  RemoveTree(user_folder);
+  {
+    RegistryKey mode;
+    ASSERT_TRUE(mode.Open(HKEY_LOCAL_MACHINE, kUserModeKey, true));
+    ASSERT_TRUE(mode.WriteString(L"", L"changed since"));
+  }
+  {
+    RegistryWriteDenial denial(HKEY_LOCAL_MACHINE, kUserModeKey);
+    ASSERT_TRUE(denial.applied());
+    Restore(archive, {L"Default User"});
+    EXPECT_EQ(wizard_.Text(L"Label30"), L"Restore not completed!");
+    const std::wstring part = L"user.reg (HKEY_LOCAL_MACHINE\\" + std::wstring(kUserModeKey) + L")";
+    EXPECT_TRUE(wizard_.Answer(
+        L"Administrator rights are needed to restore this part of the backup file: " + part,
+        L"OK"));
+    EXPECT_TRUE(LogHolds({L"Needs administrator rights: " + part}));
+  }
+  EXPECT_EQ(MachineText(kUserModeKey), L"changed since");
+  EXPECT_EQ(FilesBelow(user_folder), files);
 }
 
 }  // namespace

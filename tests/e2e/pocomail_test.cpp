@@ -7,8 +7,11 @@
 #include <algorithm>
 #include <set>
 
+#include "base/folders.h"
+#include "base/ini_file.h"
 #include "tests/e2e/archive_access.h"
 #include "tests/e2e/client_round_trip.h"
+#include "tests/e2e/outlook_express_machine.h"
 #include "tools/utf_text.h"
 #include "tools/world_snapshot.h"
 
@@ -18,6 +21,67 @@ namespace {
 constexpr wchar_t kDefaultUser[] = L"Default User";
 constexpr wchar_t kAnna[] = L"Anna";
 constexpr wchar_t kJuergen[] = L"J\u00fcrgen Weber";
+
+constexpr wchar_t kProbe[] = L"\\~probe.tmp";
+
+// Whether a new file can be made in the folder.
+bool CanCreateFileIn(const std::wstring& folder) {
+  const std::wstring probe = folder + kProbe;
+  HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);
+  return true;
+}
+
+// A folder in which no file can be made, as a Program Files folder is for a user without
+// administrator rights. Wine writes anywhere its Linux user may, and the tests run as root, so
+// the folder's Linux directory gets the immutable attribute, which holds even for root.
+class UnwritableFolder {
+ public:
+  explicit UnwritableFolder(const std::wstring& folder) : folder_(folder) {
+    applied_ = Change(L"+i", false);
+  }
+  // A probe file made while the attribute was being set could not be deleted then.
+  ~UnwritableFolder() {
+    if (applied_ && Change(L"-i", true)) DeleteFileW((folder_ + kProbe).c_str());
+  }
+  UnwritableFolder(const UnwritableFolder&) = delete;
+  UnwritableFolder& operator=(const UnwritableFolder&) = delete;
+  bool applied() const { return applied_; }
+
+ private:
+  // Runs chattr on the folder's Linux path and waits until files can (or cannot) be made.
+  bool Change(const wchar_t* change, bool writable) {
+    using UnixName = char*(CDECL*)(const wchar_t*);
+    const auto unix_name = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (unix_name == nullptr) return false;
+    char* path = unix_name(folder_.c_str());
+    if (path == nullptr) return false;
+    std::wstring command = std::wstring(L"chattr ") + change + L" \"";
+    for (const char* c = path; *c != 0; ++c) command += static_cast<unsigned char>(*c);
+    command += L"\"";
+    HeapFree(GetProcessHeap(), 0, path);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(L"Z:\\usr\\bin\\chattr", command.data(), nullptr, nullptr, FALSE, 0,
+                        nullptr, nullptr, &startup, &process)) {
+      return false;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      if (CanCreateFileIn(folder_) == writable) return true;
+      Sleep(100);
+    }
+    return false;
+  }
+
+  std::wstring folder_;
+  bool applied_ = false;
+};
 
 class PocoMailTest : public ClientRoundTrip {
  protected:
@@ -139,6 +203,56 @@ TEST_F(PocoMailTest, AUserMadeAfterTheBackupStaysListed) {
   EXPECT_EQ(std::wstring(users), moved + L"\\");
   StartAt(L"RadioButton1");
   EXPECT_TRUE(Holds(ListTexts(wizard_.Control(L"CheckListBox1")), L"Later"));
+}
+
+// PocoMail run without administrator rights wrote into the user's VirtualStore copy of its
+// program folder: the backup takes each file from the copy where it has one (files and a mail
+// sub-folder only the copy holds included), the rest from the program folder; a restore while
+// the program folder cannot be written puts the data into the copy.
+TEST_F(PocoMailTest, TheVirtualStoreCopyIsBackedUpAndAnUnwritableProgramFolderRestoresIntoIt) {
+  const std::wstring mail = LoadIniFile(program_ + L"\\poco.ini")
+                                .value_or(IniText())
+                                .ReadString(L"Program", L"MailPath", L"");
+  ASSERT_TRUE(mail.ends_with(L"\\"));
+  const std::wstring store = ShellFolder(L"Local AppData") + L"\\VirtualStore" + program_.substr(2);
+  const FileBytesList written = {
+      {L"accounts.ini", "[Accounts]\r\nCount=1\r\nDefault=Written later\r\n"},
+      {mail + L"Inbox.mbx", "From the copy\r\n"},
+      {mail + L"Only in the copy.mbx", "A mailbox only the copy holds\r\n"},
+      {mail + L"Copied\\Box.mbx", "A mail folder only the copy holds\r\n"},
+  };
+  ASSERT_TRUE(FileExists(program_ + L"\\accounts.ini"));
+  ASSERT_TRUE(FileExists(program_ + L"\\" + mail + L"Inbox.mbx"));
+  ASSERT_TRUE(WriteFilesBelow(store, written));
+  const std::wstring archive = L"C:\\Backups\\poco-virtual.ebk";
+  Backup(archive, {.identities = {kDefaultUser}});
+
+  for (const auto& [path, bytes] : written) {
+    // The mailboxes of mail sub-folders are stored by their path below the mail folder.
+    EXPECT_TRUE(HoldsOnce(
+        archive, path.find(L"Copied") == std::wstring::npos ? path : path.substr(mail.size()),
+        bytes));
+  }
+  std::string settings;
+  ASSERT_TRUE(ReadArchiveMember(archive, L"poco.ini", &settings));
+  EXPECT_EQ(settings, FileBytes(program_ + L"\\poco.ini"));
+  EXPECT_TRUE(Holds(SectionValues(ArchiveIni(archive, L"directory.ini"), L"Directory"), L"Copied"));
+
+  // The copy is lost; the program folder cannot be written.
+  RemoveTree(store);
+  const Tree program_tree = TreeOf(program_);
+  {
+    UnwritableFolder unwritable(program_);
+    ASSERT_TRUE(unwritable.applied());
+    Restore(archive, {kDefaultUser});
+    EXPECT_EQ(wizard_.Text(L"Label30"), L"Restore completed!");
+  }
+  EXPECT_EQ(TreeDifferences(program_tree, TreeOf(program_)), "");
+  for (const auto& [path, bytes] : written) {
+    EXPECT_EQ(FileBytes(store + L"\\" + path), bytes) << ToUtf8(path);
+  }
+  EXPECT_EQ(FileBytes(store + L"\\poco.ini"), settings);
+  EXPECT_TRUE(LogHolds({L"Folder not writable, restored into its VirtualStore copy: " + store}));
 }
 
 }  // namespace
