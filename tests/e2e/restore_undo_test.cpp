@@ -113,6 +113,8 @@ const UndoCase kCases[] = {
     {"PegasusMail", {L"RadioButton8", L"undo_pegasus_mail", L"PegasusMail", 6}, true},
 };
 
+std::string CaseName(const ::testing::TestParamInfo<UndoCase>& info) { return info.param.name; }
+
 class RestoreUndoTest : public ClientRoundTrip {
  protected:
   explicit RestoreUndoTest(const ClientSetup& client) : ClientRoundTrip(client) {}
@@ -269,10 +271,7 @@ TEST_P(RestoreUndoRoundTrip, UndoBringsBackWhatTheRestoreReplacedAndNothingOfThe
   EXPECT_FALSE(IsShown(wizard_.Control(L"Button11")));
 }
 
-INSTANTIATE_TEST_SUITE_P(Clients, RestoreUndoRoundTrip, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<UndoCase>& info) {
-                           return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(Clients, RestoreUndoRoundTrip, ::testing::ValuesIn(kCases), CaseName);
 
 // The user's local application data folder, where the undo is kept.
 std::wstring LocalAppData() {
@@ -349,10 +348,7 @@ TEST_P(SafetyCopyLimits, NoRoomOrNoPlaceForTheCopyStopsTheRestoreBeforeAnyChange
   ExpectStateABack(changes, state_a);
 }
 
-INSTANTIATE_TEST_SUITE_P(Drive, SafetyCopyLimits, ::testing::Values(kLimitsCase),
-                         [](const ::testing::TestParamInfo<UndoCase>& info) {
-                           return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(Drive, SafetyCopyLimits, ::testing::Values(kLimitsCase), CaseName);
 
 }  // namespace
 }  // namespace mailstow::e2e
