@@ -17,8 +17,10 @@ class SafetyCopyHost final : public JobHost {
   void ProcessMessages() override { outer_.ProcessMessages(); }
   int cancel_requested() const override { return outer_.cancel_requested(); }
   void set_cancel_requested(int value) override { outer_.set_cancel_requested(value); }
+  // The copy is a backup: its progress alone moves the restore page's bar (the job reports
+  // both kinds on every event, and two positions taking turns would repaint it each time).
   void SetBackupProgress(int position) override { outer_.SetRestoreProgress(position); }
-  void SetRestoreProgress(int position) override { outer_.SetRestoreProgress(position); }
+  void SetRestoreProgress(int) override {}
   std::wstring Message(std::wstring_view key) override { return outer_.Message(key); }
   UserPrompts& prompts() override { return outer_.prompts(); }
   std::wstring& archive_password() override { return no_password_; }
