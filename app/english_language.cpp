@@ -68,6 +68,8 @@ constexpr Line kMessages[] = {
      L"The profile list of this machine was kept, because it names profiles made after the "
      L"backup. These restored profiles are not in it and can be added with the E-mail Client's "
      L"profile manager: %1"},
+    {L"Message66",
+     L"Some files could not be backed up and are not in the backup file (Log.txt names them):%1"},
 };
 
 constexpr Line kForm1[] = {

@@ -23,5 +23,7 @@ std::optional<IniText> LoadIniFile(const std::wstring& path);
 // Writes text in the system's ANSI code page to a new file; fails, leaving any existing
 // file untouched, when path already exists or cannot be written completely.
 bool CreateAnsiTextFile(const std::wstring& path, const std::wstring& text);
+// The same in UTF-8 after a byte-order mark: the file reads the same on every code page.
+bool CreateUtf8TextFile(const std::wstring& path, const std::wstring& text);
 
 }  // namespace mailstow
