@@ -19,7 +19,8 @@ int32_t GetInt(const unsigned char* info, size_t offset) {
 }
 
 // Every call of the job asks for UTF-8 texts: a name lies in the archiver's buffer whose
-// address the record holds beside the (empty) fixed field of that name.
+// address the record holds beside the (empty) fixed field of that name. A library that does
+// not know the option leaves the address zero and speaks ANSI in the fixed field.
 char* NameBuffer(const unsigned char* info, size_t offset) {
   const size_t field = offset == sqx::callback::kFirstName ? sqx::callback::kFirstNameText
                                                            : sqx::callback::kSecondNameText;
@@ -29,17 +30,21 @@ char* NameBuffer(const unsigned char* info, size_t offset) {
 }
 
 std::wstring GetName(const unsigned char* info, size_t offset) {
-  const char* text = NameBuffer(info, offset);
-  if (text == nullptr) return {};
-  return DecodeUtf8(std::string_view(text, strnlen(text, sqx::callback::kLongNameBytes)));
+  if (const char* text = NameBuffer(info, offset)) {
+    return DecodeUtf8(std::string_view(text, strnlen(text, sqx::callback::kLongNameBytes)));
+  }
+  const char* fixed = reinterpret_cast<const char*>(info + offset);
+  return FromAnsi(std::string_view(fixed, strnlen(fixed, sqx::kNameChars)));
 }
 
 // Writes a name; false when the name does not fit.
 bool PutName(unsigned char* info, size_t offset, const std::wstring& name) {
   char* text = NameBuffer(info, offset);
-  const std::string bytes = EncodeUtf8(name);
-  if (text == nullptr || bytes.size() >= sqx::callback::kLongNameBytes) return false;
-  std::memcpy(text, bytes.c_str(), bytes.size() + 1);
+  const std::string bytes = text != nullptr ? EncodeUtf8(name) : ToAnsi(name);
+  const size_t capacity = text != nullptr ? sqx::callback::kLongNameBytes : sqx::kNameChars;
+  if (bytes.size() >= capacity) return false;
+  std::memcpy(text != nullptr ? text : reinterpret_cast<char*>(info + offset), bytes.c_str(),
+              bytes.size() + 1);
   return true;
 }
 
