@@ -40,14 +40,14 @@ std::wstring DecodeUtf16(std::string_view bytes, bool big_endian) {
   return text;
 }
 
+}  // namespace
+
 std::wstring DecodeFileText(std::string_view bytes) {
   if (bytes.starts_with("\xFF\xFE")) return DecodeUtf16(bytes.substr(2), false);
   if (bytes.starts_with("\xFE\xFF")) return DecodeUtf16(bytes.substr(2), true);
   if (bytes.starts_with("\xEF\xBB\xBF")) return DecodeUtf8(bytes.substr(3));
   return FromAnsi(bytes);
 }
-
-}  // namespace
 
 std::optional<std::string> ReadFileBytes(const std::wstring& path) {
   FileHandle file(CreateFileW(path.c_str(), GENERIC_READ,

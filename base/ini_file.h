@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "base/ini_text.h"
 
@@ -12,6 +13,10 @@ namespace mailstow {
 // The bytes of a small file read whole; nullopt when it cannot be opened or read (missing, a
 // folder, locked, or larger than 16 MiB).
 std::optional<std::string> ReadFileBytes(const std::wstring& path);
+
+// The text of a file's bytes: UTF-16 or UTF-8 after their byte-order mark, else the system's
+// ANSI code page.
+std::wstring DecodeFileText(std::string_view bytes);
 
 // The decoded text of a file; nullopt when it cannot be opened or read (missing, a folder,
 // locked, or larger than any language file can reasonably be).

@@ -13,8 +13,6 @@
 namespace mailstow::e2e {
 namespace {
 
-using Contents = std::map<std::wstring, std::string>;  // relative path -> content
-
 // Below a folder chain that takes its path past 300 characters.
 std::wstring DeepFavorite() {
   std::wstring path = L"Deep";
@@ -46,21 +44,6 @@ void WriteFavorite(const std::wstring& path, const std::string& content) {
     if (path[i] == L'\\') CreateDirectoryW(Extended(path.substr(0, i)).c_str(), nullptr);
   }
   ASSERT_TRUE(WriteBytes(Extended(path), content)) << EncodeUtf8(path);
-}
-
-Contents ReadContents(const std::wstring& folder, const std::wstring& relative = L"") {
-  Contents tree;
-  const std::wstring here = relative.empty() ? folder : folder + L"\\" + relative;
-  for (const std::wstring& name : ListFolder(Extended(here))) {
-    const std::wstring path = relative.empty() ? name : relative + L"\\" + name;
-    const DWORD attributes = GetFileAttributesW(Extended(folder + L"\\" + path).c_str());
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-      tree.merge(ReadContents(folder, path));
-    } else {
-      tree[path] = FileBytes(Extended(folder + L"\\" + path));
-    }
-  }
-  return tree;
 }
 
 std::string Described(const Contents& tree) {
@@ -99,7 +82,7 @@ class UnicodePathsTest : public ClientRoundTrip {
     ASSERT_TRUE(favorites_.size() > 3 && favorites_[1] == L':');
     RemoveTree(favorites_);
     CreateDirectoryW(favorites_.c_str(), nullptr);
-    ASSERT_TRUE(ReadContents(favorites_).empty());
+    ASSERT_TRUE(ContentsBelow(favorites_).empty());
   }
 
   // Opens the archive and restores everything directly; the favourites must come back whole.
@@ -107,7 +90,7 @@ class UnicodePathsTest : public ClientRoundTrip {
     OpenForRestore(archive, {L"Default"});
     RestoreDirectly();
     EXPECT_EQ(wizard_.Text(L"Label30"), L"Restore completed!");
-    const Contents restored = ReadContents(favorites_);
+    const Contents restored = ContentsBelow(favorites_);
     EXPECT_EQ(restored, Favorites()) << "restored:\n" << Described(restored);
   }
 
@@ -118,7 +101,7 @@ TEST_F(UnicodePathsTest, NamesOfEveryScriptAndALongPathComeBackByteForByte) {
   ASSERT_EQ(GetACP(), 1252u);
   for (const auto& [path, content] : Favorites()) WriteFavorite(favorites_ + L"\\" + path, content);
   ASSERT_GT((favorites_ + L"\\" + DeepFavorite()).size(), 300u);
-  ASSERT_EQ(ReadContents(favorites_), Favorites());
+  ASSERT_EQ(ContentsBelow(favorites_), Favorites());
 
   const std::wstring archive =
       L"C:\\Backups\\\u30e1\u30fc\u30eb \u041f\u043e\u0447\u0442\u0430.ebk";
@@ -150,7 +133,7 @@ TEST_F(UnicodePathsTest, OnAnotherCodePageTheSameArchiveRestoresWhole) {
   // Restored into another folder, the Greek folder of the map keeps its name.
   OpenForRestore(exchange + L"\\favorites.ebk", {L"Default"});
   RestoreInto(L"C:\\Restore");
-  const Contents elsewhere = ReadContents(L"C:\\Restore");
+  const Contents elsewhere = ContentsBelow(L"C:\\Restore");
   EXPECT_EQ(elsewhere, Favorites()) << "restored:\n" << Described(elsewhere);
 }
 
