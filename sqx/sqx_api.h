@@ -56,8 +56,9 @@ enum EventKind : int32_t {
   // Only with compress::kUtf8Texts: a source that cannot be found or opened under its name
   // (a name the file system refuses, a path too long for it, a file gone since it was
   // listed) is left out and the rest is written; first_name names it as the list did and
-  // `amount` holds the status it failed with. An answer of 0 aborts. Without the option such
-  // a source fails the whole call, as it always did.
+  // `amount` holds the status it failed with. An answer of 0 aborts. A source another
+  // program holds open still fails the call (kEventSourceInUse), and without the option any
+  // such source fails the whole call, as it always did.
   kEventSourceSkipped = 10,
 };
 
