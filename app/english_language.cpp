@@ -80,6 +80,8 @@ constexpr Line kMessages[] = {
     {L"Message63", L"Keeping the current data, so that the restore can be undone:"},
     {L"Message64", L"The restore was undone: the E-mail Client data is back as it was before it."},
     {L"Message65", L"The restore could not be undone completely: %1"},
+    {L"Message66",
+     L"Some files could not be backed up and are not in the backup file (Log.txt names them):%1"},
     {L"Message70", L"Administrator rights are needed to restore this part of the backup file: %1"},
 };
 

@@ -197,8 +197,8 @@ bool MainForm::BackUpUnattended(const AutoClient& client, const AutoClientSelect
     return false;
   }
   const bool declined = prompts_.TakeDeclined();
-  if (declined || flags.job_failed || flags.archive_incomplete || WriteTime(archive) < started ||
-      !IsFile(archive)) {
+  if (declined || flags.job_failed || flags.archive_incomplete || flags.sources_skipped ||
+      WriteTime(archive) < started || !IsFile(archive)) {
     log_.Line(L"Backup of " + name + L" failed: no old backup deleted.");
     return false;
   }

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "base/folders.h"
+
 namespace mailstow {
 
 void FileSearch::Execute() {
@@ -32,7 +34,7 @@ void FileSearch::Execute() {
 void FileSearch::SearchEntry(const std::wstring& folder, const std::wstring& mask) {
   if (on_change_folder) on_change_folder(folder);
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((folder + mask).c_str(), &found);
+  HANDLE search = FindFirstFileW(LongPath(folder + mask).c_str(), &found);
   if (search != INVALID_HANDLE_VALUE) {
     do {
       const std::wstring name = found.cFileName;
@@ -46,7 +48,7 @@ void FileSearch::SearchEntry(const std::wstring& folder, const std::wstring& mas
     FindClose(search);
   }
   if (!recurse_sub_folders || stop) return;
-  search = FindFirstFileW((folder + L"*.*").c_str(), &found);
+  search = FindFirstFileW(LongPath(folder + L"*.*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return;
   do {
     const std::wstring name = found.cFileName;

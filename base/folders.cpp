@@ -32,18 +32,34 @@ std::wstring PersonalFolder() {
   return folder + L"\\";
 }
 
+std::wstring LongPath(const std::wstring& path) {
+  if (path.starts_with(L"\\\\?\\") || path.starts_with(L"\\\\.\\")) return path;
+  const bool unc = path.size() > 2 && (path[0] == L'\\' || path[0] == L'/') &&
+                   (path[1] == L'\\' || path[1] == L'/');
+  const bool drive = path.size() > 2 && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/');
+  if (!unc && !drive) return path;
+  const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return path;
+  std::wstring full(size, L'\0');
+  const DWORD length = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+  if (length == 0 || length >= size) return path;
+  full.resize(length);
+  return unc ? L"\\\\?\\UNC\\" + full.substr(2) : L"\\\\?\\" + full;
+}
+
 bool CreateFolderTree(const std::wstring& folder) {
   std::wstring path = folder;
   while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
   if (path.empty()) return false;
-  const DWORD attributes = GetFileAttributesW(path.c_str());
+  const DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   const size_t separator = path.find_last_of(L"\\/");
   if (separator != std::wstring::npos && separator > 0) {
     const std::wstring parent = path.substr(0, separator);
     if (parent.size() > 2 || (parent.size() == 2 && parent[1] != L':')) CreateFolderTree(parent);
   }
-  return CreateDirectoryW(path.c_str(), nullptr) != 0 || GetLastError() == ERROR_ALREADY_EXISTS;
+  return CreateDirectoryW(LongPath(path).c_str(), nullptr) != 0 ||
+         GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
 void EmptyStagingFolder(const std::wstring& folder) {
@@ -91,12 +107,12 @@ void EmptyFolderTree(const std::wstring& folder) {
 }
 
 bool IsFolder(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
+  const DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 bool IsFile(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
+  const DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 

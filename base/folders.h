@@ -11,6 +11,11 @@ std::wstring ProgramFolder();
 // The current user's "Personal" shell folder with "\" appended ("\" when it is unset).
 std::wstring PersonalFolder();
 
+// The extended form of a full path ("\\?\C:\...", "\\?\UNC\server\share\..."), to which
+// the 260-character limit of the file API does not apply; "." and ".." components are
+// resolved first, since that form is taken literally. Other paths come back unchanged.
+std::wstring LongPath(const std::wstring& path);
+
 // Whether the path names an existing folder, or an existing file.
 bool IsFolder(const std::wstring& path);
 bool IsFile(const std::wstring& path);

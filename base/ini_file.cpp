@@ -28,15 +28,6 @@ class FileHandle {
   HANDLE handle_;
 };
 
-std::wstring DecodeUtf8(std::string_view bytes) {
-  if (bytes.empty()) return {};
-  const int size = static_cast<int>(bytes.size());
-  const int length = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), size, nullptr, 0);
-  std::wstring text(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, bytes.data(), size, text.data(), length);
-  return text;
-}
-
 std::wstring DecodeUtf16(std::string_view bytes, bool big_endian) {
   std::wstring text;
   text.reserve(bytes.size() / 2);
@@ -87,10 +78,6 @@ std::optional<IniText> LoadIniFile(const std::wstring& path) {
   return IniText::Parse(*text);
 }
 
-bool CreateAnsiTextFile(const std::wstring& path, const std::wstring& text) {
-  return CreateNewFile(path, ToAnsi(text));
-}
-
 bool CreateNewFile(const std::wstring& path, std::string_view bytes) {
   bool complete = false;
   {
@@ -105,6 +92,14 @@ bool CreateNewFile(const std::wstring& path, std::string_view bytes) {
   // Leave no half-written file behind: it would be taken for a complete one.
   if (!complete) DeleteFileW(path.c_str());
   return complete;
+}
+
+bool CreateAnsiTextFile(const std::wstring& path, const std::wstring& text) {
+  return CreateNewFile(path, ToAnsi(text));
+}
+
+bool CreateUtf8TextFile(const std::wstring& path, const std::wstring& text) {
+  return CreateNewFile(path, "\xEF\xBB\xBF" + EncodeUtf8(text));
 }
 
 }  // namespace mailstow

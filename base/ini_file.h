@@ -31,5 +31,7 @@ bool CreateNewFile(const std::wstring& path, std::string_view bytes);
 
 // CreateNewFile with the text in the system's ANSI code page.
 bool CreateAnsiTextFile(const std::wstring& path, const std::wstring& text);
+// The same in UTF-8 after a byte-order mark: the file reads the same on every code page.
+bool CreateUtf8TextFile(const std::wstring& path, const std::wstring& text);
 
 }  // namespace mailstow

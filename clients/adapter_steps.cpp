@@ -136,7 +136,8 @@ bool IniWriter::Save(const std::wstring& path) const {
   }
   SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   DeleteFileW(path.c_str());
-  return CreateAnsiTextFile(path, text);
+  // Manifests and maps travel with the archive to machines of other code pages.
+  return CreateUtf8TextFile(path, text);
 }
 
 IniText ReadStagingIni(const AdapterContext& context, const std::wstring& file_name) {

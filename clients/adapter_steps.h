@@ -45,7 +45,7 @@ std::vector<std::wstring> TickedTexts(const TickList& list);
 // Every entry of a check list, ticked or not.
 std::vector<std::wstring> AllTexts(const TickList& list);
 
-// An INI file written in the system code page, sections in the order added.
+// An INI file written in UTF-8 after a byte-order mark, sections in the order added.
 class IniWriter {
  public:
   void Set(const std::wstring& section, const std::wstring& key, const std::wstring& value);

@@ -19,16 +19,33 @@ int32_t GetInt(const unsigned char* info, size_t offset) {
   return value;
 }
 
-std::wstring GetName(const unsigned char* info, size_t offset) {
-  const char* text = reinterpret_cast<const char*>(info + offset);
-  return FromAnsi(std::string_view(text, strnlen(text, sqx::kNameChars)));
+// Every call of the job asks for UTF-8 texts: a name lies in the archiver's buffer whose
+// address the record holds beside the (empty) fixed field of that name. A library that does
+// not know the option leaves the address zero and speaks ANSI in the fixed field.
+char* NameBuffer(const unsigned char* info, size_t offset) {
+  const size_t field = offset == sqx::callback::kFirstName ? sqx::callback::kFirstNameText
+                                                           : sqx::callback::kSecondNameText;
+  uint64_t address = 0;
+  std::memcpy(&address, info + field, sizeof(address));
+  return reinterpret_cast<char*>(static_cast<uintptr_t>(address));
 }
 
-// Writes a name field; false when the name does not fit.
+std::wstring GetName(const unsigned char* info, size_t offset) {
+  if (const char* text = NameBuffer(info, offset)) {
+    return DecodeUtf8(std::string_view(text, strnlen(text, sqx::callback::kLongNameBytes)));
+  }
+  const char* fixed = reinterpret_cast<const char*>(info + offset);
+  return FromAnsi(std::string_view(fixed, strnlen(fixed, sqx::kNameChars)));
+}
+
+// Writes a name; false when the name does not fit.
 bool PutName(unsigned char* info, size_t offset, const std::wstring& name) {
-  const std::string bytes = ToAnsi(name);
-  if (bytes.size() >= sqx::kNameChars) return false;
-  std::memcpy(info + offset, bytes.c_str(), bytes.size() + 1);
+  char* text = NameBuffer(info, offset);
+  const std::string bytes = text != nullptr ? EncodeUtf8(name) : ToAnsi(name);
+  const size_t capacity = text != nullptr ? sqx::callback::kLongNameBytes : sqx::kNameChars;
+  if (bytes.size() >= capacity) return false;
+  std::memcpy(text != nullptr ? text : reinterpret_cast<char*>(info + offset), bytes.c_str(),
+              bytes.size() + 1);
   return true;
 }
 
@@ -118,6 +135,9 @@ int ArchiveJob::ArchiveEvent(unsigned char* info) {
       return 1;
     case sqx::kEventSourceInUse:
       source_in_use_ = GetName(info, sqx::callback::kFirstName);
+      return 1;
+    case sqx::kEventSourceSkipped:
+      skipped_sources_.push_back(GetName(info, sqx::callback::kFirstName));
       return 1;
     case sqx::kEventVerifyEntry:
       // The read-back runs through the entries once more: the bar starts again beneath the

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "base/ansi_text.h"
+#include "base/folders.h"
 #include "base/message_arguments.h"
 #include "engine/job_rules.h"
 #include "engine/option_record.h"
@@ -62,6 +63,8 @@ void ArchiveJob::PrepareBackup(bool multiple_volumes, int volume_index) {
   PutRecordInt(compress_options_, sqx::compress::kVolumeSize, VolumeSizeCode(volume_index));
   // An archive that does not read back is no backup: it must not replace an older one.
   PutRecordInt(compress_options_, sqx::compress::kVerify, 1);
+  // Paths and names of any script and length: UTF-8 throughout, names outside the record.
+  PutRecordInt(compress_options_, sqx::compress::kUtf8Texts, 1);
   StartFileList();
 }
 
@@ -84,7 +87,7 @@ void ArchiveJob::AddFolderEntries(const std::wstring& folder_path,
                                   const std::wstring& strip_prefix, const std::wstring& extension,
                                   const LeaveOut& leave_out) {
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((folder_path + L"\\*." + extension).c_str(), &found);
+  HANDLE search = FindFirstFileW(LongPath(folder_path + L"\\*." + extension).c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return;
   const bool whole = extension == L"*";
   std::vector<std::wstring> sub_folders;
@@ -109,6 +112,7 @@ void ArchiveJob::AddFolderEntries(const std::wstring& folder_path,
 
 int ArchiveJob::PackJob(const std::wstring& archive_path, const BackupDescription& description) {
   flags_.archive_incomplete = false;
+  flags_.sources_skipped = false;
   log_.Line(L"");
   log_.Line(L"Backup");
   log_.Line(L"");
@@ -132,15 +136,16 @@ int ArchiveJob::PackJob(const std::wstring& archive_path, const BackupDescriptio
     log_.Line(L"File: " + entries_[i].source);
     log_.Line(L"Folder: " + entries_[i].folder());
     log_.Line(L"Del Folder: " + entries_[i].strip_prefix());
-    archiver_.AddFileList(ToAnsi(entries_[i].source), &file_list_);
+    archiver_.AddFileList(EncodeUtf8(entries_[i].source), &file_list_);
   }
   damaged_member_.clear();
   source_in_use_.clear();
+  skipped_sources_.clear();
   verified_entries_ = 0;
   verifying_ = false;
   in_archiver_call_ = true;
-  const int status = archiver_.AddFiles(ToAnsi(archive_path), &file_list_, compress_options_.data(),
-                                        EventThunk, this);
+  const int status = archiver_.AddFiles(EncodeUtf8(archive_path), &file_list_,
+                                        compress_options_.data(), EventThunk, this);
   in_archiver_call_ = false;
   if (verifying_) host_.ShowVerifying(false);
   verifying_ = false;
@@ -150,6 +155,7 @@ int ArchiveJob::PackJob(const std::wstring& archive_path, const BackupDescriptio
     log_.Line(L"Verified: " + std::to_wstring(verified_entries_) + L" of " +
               std::to_wstring(entries_.size()) + L" entries read back");
   }
+  if (status == sqx::kStatusOk) ReportSkippedSources();
   if (status == sqx::kStatusAborted) {
     flags_.archive_incomplete = true;
   } else if (status != sqx::kStatusOk) {
@@ -166,9 +172,14 @@ int ArchiveJob::PackJob(const std::wstring& archive_path, const BackupDescriptio
 
 void ArchiveJob::SkipMissingSources() {
   // Clients name some files whether or not they exist; a missing one is left out rather
-  // than failing the whole archive. A source that vanishes later still fails the pack.
+  // than failing the whole archive. A path that exists but cannot be looked up (too long or
+  // a name the file system refuses) stays: the archiver names it, and it is reported.
   std::erase_if(entries_, [this](const JobEntry& entry) {
-    if (GetFileAttributesW(entry.source.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
+    if (GetFileAttributesW(LongPath(entry.source).c_str()) != INVALID_FILE_ATTRIBUTES) {
+      return false;
+    }
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) return false;
     log_.Line(L"Not found: " + entry.source);
     return true;
   });
@@ -184,6 +195,18 @@ void ArchiveJob::NoteRestoreFolder(const std::wstring& folder) {
 
 void ArchiveJob::NoteRegistryDelete(TRootKeys root, const std::wstring& key_path) {
   if (trail_ != nullptr) trail_->BeforeKeyTreeDelete(root, key_path);
+}
+
+void ArchiveJob::ReportSkippedSources() {
+  if (skipped_sources_.empty()) return;
+  flags_.sources_skipped = true;
+  std::wstring names;
+  for (const std::wstring& source : skipped_sources_) {
+    log_.Line(L"Not backed up: " + source);
+    names += L"\n" + source;
+  }
+  log_.Flush();
+  host_.prompts().Show(PromptKind::kError, PromptButtons::kOk, MessageWith(L"Message66", names));
 }
 
 std::wstring ArchiveJob::MessageWith(const wchar_t* key, const std::wstring& value) {

@@ -36,6 +36,9 @@ struct JobFlags {
   bool volume_cancelled = false;
   bool password_asked = false;
   bool password_cancelled = false;  // the last password prompt was left with Cancel
+  // The archive was written without some of its sources, which could not be read (each is
+  // named in the log and in a box): a backup that must not let older ones go.
+  bool sources_skipped = false;
 };
 
 // An extraction run of a restore that did not bring back everything it was asked for.
@@ -152,6 +155,8 @@ class ArchiveJob {
   void LogResult(int status);
   // Drops the entries whose source does not exist and names each in the log.
   void SkipMissingSources();
+  // After a pack that left sources out: logs each, shows one box naming them all.
+  void ReportSkippedSources();
   bool ReportWriteFailure(int status);
   // A failed pack that names a source or a member: logged, and shown unless unattended.
   // False for other statuses.
@@ -171,10 +176,11 @@ class ArchiveJob {
   std::vector<JobEntry> entries_;
   std::vector<std::wstring> archive_names_;
   std::vector<UnpackFailure> unpack_failures_;
-  std::wstring damaged_member_;     // named by the archiver during the current call
-  std::wstring source_in_use_;      // a source another program held open, named during a pack
-  long long verified_entries_ = 0;  // members read back by the current pack so far
-  bool verifying_ = false;          // the current pack is reading its archive back
+  std::wstring damaged_member_;  // named by the archiver during the current call
+  std::wstring source_in_use_;   // a source another program held open, named during a pack
+  std::vector<std::wstring> skipped_sources_;  // sources the current pack left out
+  long long verified_entries_ = 0;             // members read back by the current pack so far
+  bool verifying_ = false;                     // the current pack is reading its archive back
   bool in_archiver_call_ = false;
   JobFlags flags_;
   double progress_scale_ = 100;

@@ -3,12 +3,14 @@
 #include <windows.h>
 
 #include "base/client_table.h"
+#include "base/folders.h"
+#include "base/ini_file.h"
 
 namespace mailstow {
 
 OpenOutcome OpenArchiveForRestore(ArchiveJob& job, JobHost& host,
                                   const std::wstring& archive_path) {
-  if (GetFileAttributesW(archive_path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+  if (GetFileAttributesW(LongPath(archive_path).c_str()) == INVALID_FILE_ATTRIBUTES) {
     host.prompts().Show(PromptKind::kError, PromptButtons::kOk, host.Message(L"Message9"));
     return OpenOutcome::kMissing;
   }
@@ -40,10 +42,10 @@ int ReadArchiveClient(ArchiveJob& job, RunLog& log, const std::wstring& log_path
   job.UnpackJob(archive_path);
   job.ReleaseFileList();
   log.Close();
-  wchar_t key[256] = {};
-  const std::wstring manifest = job.staging_folder() + L"\\infobak.ini";
-  GetPrivateProfileStringW(L"Backup", L"EmailClient", L"", key, 256, manifest.c_str());
-  const int index = ClientIndexForKey(key);
+  // Read as the adapters read it: ANSI, or UTF-8 after its byte-order mark.
+  const std::optional<IniText> manifest = LoadIniFile(job.staging_folder() + L"\\infobak.ini");
+  const int index =
+      ClientIndexForKey(manifest ? manifest->ReadString(L"Backup", L"EmailClient", L"") : L"");
   return index != 0 ? index : current_index;
 }
 

@@ -15,10 +15,11 @@ inline void PutRecordInt(std::vector<unsigned char>& record, size_t offset, int3
   std::memcpy(record.data() + offset, &value, sizeof(value));
 }
 
-// A zero-terminated text in the system code page, cut to the field's capacity.
+// A zero-terminated UTF-8 text (the records Mailstow fills ask for UTF-8 texts), cut to the
+// field's capacity.
 inline void PutRecordText(std::vector<unsigned char>& record, size_t offset, size_t capacity,
                           const std::wstring& text) {
-  const std::string bytes = ToAnsi(text);
+  const std::string bytes = EncodeUtf8(text);
   const size_t length = std::min(bytes.size(), capacity - 1);
   std::memcpy(record.data() + offset, bytes.data(), length);
   record[offset + length] = 0;

@@ -15,6 +15,7 @@ void ArchiveJob::PrepareExtract(bool keep_folders) {
   PutRecordInt(extract_options_, sqx::extract::kRecordSize, sqx::extract::kSize);
   PutRecordInt(extract_options_, 4, 1);
   PutRecordInt(extract_options_, sqx::extract::kKeepFolders, keep_folders ? 1 : 0);
+  PutRecordInt(extract_options_, sqx::extract::kUtf8Texts, 1);
   PutRecordText(extract_options_, sqx::extract::kStagingFolder, sqx::extract::kStagingFolderChars,
                 staging_folder_);
   StartFileList();
@@ -41,11 +42,11 @@ int ArchiveJob::Extract(const std::wstring& archive_path, bool with_log) {
       log_.Line(L"File: " + entries_[i].source);
       log_.Line(L"Folder: " + entries_[i].folder());
     }
-    archiver_.AddFileList(ToAnsi(entries_[i].source), &file_list_);
+    archiver_.AddFileList(EncodeUtf8(entries_[i].source), &file_list_);
   }
   if (extract_options_.empty()) PrepareExtract();
   in_archiver_call_ = true;
-  const int status = archiver_.ExtractFiles(ToAnsi(archive_path), &file_list_,
+  const int status = archiver_.ExtractFiles(EncodeUtf8(archive_path), &file_list_,
                                             extract_options_.data(), EventThunk, this);
   in_archiver_call_ = false;
   flags_.job_failed = false;
@@ -102,11 +103,11 @@ void ArchiveJob::ReadArchiveNames(const std::wstring& archive_path) {
   unsigned char scratch[sqx::kListScratchSize] = {};
   if (extract_options_.empty()) PrepareExtract();
   in_archiver_call_ = true;
-  archiver_.ListFiles(ToAnsi(archive_path), &pattern, &contents, scratch, extract_options_.data(),
-                      EventThunk, this);
+  archiver_.ListFiles(EncodeUtf8(archive_path), &pattern, &contents, scratch,
+                      extract_options_.data(), EventThunk, this);
   in_archiver_call_ = false;
   for (const sqx::ArcNode* node = contents.head; node != nullptr; node = node->next) {
-    archive_names_.push_back(FromAnsi(node->name));
+    archive_names_.push_back(DecodeUtf8(node->name));
   }
   archiver_.DoneArcFileList(&contents);
   archiver_.DoneFileList(&pattern);

@@ -1,5 +1,5 @@
 // The plain-text log of the current action ("Log.txt" or "AutoLog.txt" in the program
-// folder), lines ending with CR LF in the system code page.
+// folder), lines ending with CR LF in UTF-8 after a byte-order mark.
 #pragma once
 
 #include <cstdio>

@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ clang googletest
   g++-mingw-w64-i686-posix libz-mingw-w64-dev libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev
   zlib1g-dev libgcrypt20-dev
-  g++-mingw-w64-x86-64-posix wine32:i386 wine64 xvfb x11-utils imagemagick 7zip nsis
+  g++-mingw-w64-x86-64-posix wine32:i386 wine64 xvfb x11-utils imagemagick 7zip nsis locales
 )
 missing=()
 for p in "${packages[@]}"; do

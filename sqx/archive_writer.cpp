@@ -202,10 +202,10 @@ class Packer {
     if (status != kStatusOk) return status;
     CentralRecord record;
     record.name = StoredNameFor(event.first_name);
-    if (record.name.empty()) return kStatusBadArgument;
+    if (record.name.empty()) return Unreadable(index, kStatusBadArgument);
     record.flags = zip::kFlagUtf8;
     const FileInfo& info = listed_[index].info;
-    if (!info.exists) return kStatusIoError;
+    if (!info.exists) return Unreadable(index, kStatusIoError);
     record.dos_time = ToDosTime(info.modified_unix);
     if (info.is_folder) {
       record.name += '/';
@@ -241,9 +241,27 @@ class Packer {
     return status;
   }
 
+  // A source that failed before anything of it was written: with skip_unreadable it is
+  // named to the caller and left out (an in-use source still fails the pack, so that the
+  // caller can ask for its program to be closed); otherwise the pack fails.
+  Status Unreadable(size_t index, Status failure) {
+    if (!settings_.skip_unreadable || failure == kStatusInUse) {
+      return SourceFailed(index, failure);
+    }
+    Event event;
+    event.kind = kEventSourceSkipped;
+    event.first_name = (*sources_)[index];
+    event.amount = failure;
+    return RaiseChecked(events_, &event);
+  }
+
   Status WriteFile(size_t index, uint64_t size, size_t chunks, CentralRecord* record) {
     PackedChunk chunk = compressor_.Next();
-    if (chunk.status != kStatusOk) return SourceFailed(index, chunk.status);
+    if (chunk.status != kStatusOk) {
+      // The source's other chunks are queued already: they are taken and dropped.
+      for (size_t k = 1; k < chunks; ++k) compressor_.Next();
+      return Unreadable(index, chunk.status);
+    }
     const bool deflate = chunk.deflate;
     record->actual_method = deflate ? zip::kMethodDeflated : zip::kMethodStored;
     record->version_needed = zip::kNeedDeflate;

@@ -17,6 +17,9 @@ struct PackSettings {
   std::string password;       // UTF-8; empty for none
   uint64_t volume_bytes = 0;  // 0: a single file, else the size of each split part
   bool verify = false;        // read the archive back before it takes its name
+  // A source that cannot be found or opened is named by kEventSourceSkipped and left out,
+  // instead of failing the pack.
+  bool skip_unreadable = false;
 };
 
 // Raises kEventStoreEntry once per source before it is stored (the stored name is what

@@ -3,8 +3,6 @@
 #include <cstring>
 #include <string>
 
-#include "sqx/host_text.h"
-
 namespace sqx {
 namespace {
 
@@ -14,9 +12,10 @@ int32_t Get32(const unsigned char* record, size_t offset) {
   return value;
 }
 
-std::string GetText(const unsigned char* record, size_t offset, size_t chars) {
+std::string GetText(const unsigned char* record, size_t offset, size_t chars,
+                    const InterfaceTexts& texts) {
   const char* text = reinterpret_cast<const char*>(record + offset);
-  return HostToUtf8(std::string(text, strnlen(text, chars - 1)));
+  return texts.ToCore(std::string(text, strnlen(text, chars - 1)));
 }
 
 // Effort 1 to 5 mapped onto the deflate levels; 0 stores.
@@ -45,12 +44,17 @@ uint64_t VolumeBytesFor(int32_t volume_size) {
   }
 }
 
-Status ReadCompressOptions(const unsigned char* record, PackSettings* settings) {
+Status ReadCompressOptions(const unsigned char* record, PackSettings* settings,
+                           InterfaceTexts* texts) {
   if (record == nullptr || Get32(record, compress::kRecordSize) != compress::kSize) {
     return kStatusBadArgument;
   }
+  texts->utf8 = Get32(record, compress::kUtf8Texts) == 1;
+  // Callers of the UTF-8 interface learn of each source that cannot be read; older callers
+  // expect the call to fail on it.
+  settings->skip_unreadable = texts->utf8;
   settings->deflate_level = DeflateLevelFor(Get32(record, compress::kLevel));
-  settings->password = GetText(record, compress::kPassword, compress::kPasswordChars);
+  settings->password = GetText(record, compress::kPassword, compress::kPasswordChars, *texts);
   settings->verify = Get32(record, compress::kVerify) == 1;
   settings->volume_bytes = 0;
   if (Get32(record, compress::kMultipleVolumes) == 1) {
@@ -60,12 +64,15 @@ Status ReadCompressOptions(const unsigned char* record, PackSettings* settings) 
   return kStatusOk;
 }
 
-Status ReadExtractOptions(const unsigned char* record, ExtractSettings* settings) {
+Status ReadExtractOptions(const unsigned char* record, ExtractSettings* settings,
+                          InterfaceTexts* texts) {
   if (record == nullptr || Get32(record, extract::kRecordSize) != extract::kSize) {
     return kStatusBadArgument;
   }
+  texts->utf8 = Get32(record, extract::kUtf8Texts) == 1;
   settings->keep_folders = Get32(record, extract::kKeepFolders) == 1;
-  settings->staging = GetText(record, extract::kStagingFolder, extract::kStagingFolderChars);
+  settings->staging =
+      GetText(record, extract::kStagingFolder, extract::kStagingFolderChars, *texts);
   while (!settings->staging.empty() &&
          (settings->staging.back() == '\\' || settings->staging.back() == '/')) {
     settings->staging.pop_back();

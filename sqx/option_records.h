@@ -5,6 +5,7 @@
 
 #include "sqx/archive_reader.h"
 #include "sqx/archive_writer.h"
+#include "sqx/host_text.h"
 
 namespace sqx {
 
@@ -20,7 +21,10 @@ constexpr uint64_t kMinVolumeBytes = 4096;
 // usable byte count.
 uint64_t VolumeBytesFor(int32_t volume_size);
 
-Status ReadCompressOptions(const unsigned char* record, PackSettings* settings);
-Status ReadExtractOptions(const unsigned char* record, ExtractSettings* settings);
+// Both also set how the call's texts are encoded (compress/extract::kUtf8Texts).
+Status ReadCompressOptions(const unsigned char* record, PackSettings* settings,
+                           InterfaceTexts* texts);
+Status ReadExtractOptions(const unsigned char* record, ExtractSettings* settings,
+                          InterfaceTexts* texts);
 
 }  // namespace sqx

@@ -1,10 +1,14 @@
 // The calling interface of Sqx.dll, the archiver library that Mailstow loads at run time.
 //
 // Every export is __stdcall and exported under its plain name (no @N decoration).
-// Texts are zero-terminated strings in the system ANSI code page; inside the archive,
-// member names are stored as UTF-8 with "/" as separator, while this interface always
-// speaks "\". Records are laid out at the fixed byte offsets given below; callers fill
-// them zeroed and set the documented fields.
+// Texts are zero-terminated strings in the system ANSI code page, unless the call's option
+// record asks for UTF-8 (compress::kUtf8Texts, extract::kUtf8Texts): then every text of that
+// call is UTF-8, the archive path, the names of the file list (whenever they were added),
+// the record's password and staging folder, the callback's names and the listing's names.
+// Inside the archive, member names are stored as UTF-8 (general purpose flag bit 11) with
+// "/" as separator, while this interface always speaks "\"; names stored without that flag
+// are read as the original IBM PC code page. Records are laid out at the fixed byte offsets
+// given below; callers fill them zeroed and set the documented fields.
 #pragma once
 
 #include <cstddef>
@@ -49,6 +53,13 @@ enum EventKind : int32_t {
                             // about to be read back; first_name is its stored name
   kEventSourceInUse = 9,    // a source cannot be read because another program holds it open;
                             // first_name names it as the list did; the answer is ignored
+  // Only with compress::kUtf8Texts: a source that cannot be found or opened under its name
+  // (a name the file system refuses, a path too long for it, a file gone since it was
+  // listed) is left out and the rest is written; first_name names it as the list did and
+  // `amount` holds the status it failed with. An answer of 0 aborts. A source another
+  // program holds open still fails the call (kEventSourceInUse), and without the option any
+  // such source fails the whole call, as it always did.
+  kEventSourceSkipped = 10,
 };
 
 constexpr size_t kNameChars = 272;
@@ -90,6 +101,9 @@ constexpr size_t kVolumeSize = 1416;       // bytes, or one of the media codes b
 // every volume of a split archive, and check its checksum and, with a password, its
 // authentication code; 0 (what older callers leave) writes without reading back.
 constexpr size_t kVerify = 1420;
+// 1 = every text of the call is UTF-8 and names travel through the callback's name
+// buffers (callback::kFirstNameText); 0 (what older callers leave) = the ANSI code page.
+constexpr size_t kUtf8Texts = 1424;
 }  // namespace compress
 
 // Media codes accepted at compress::kVolumeSize besides a plain byte count.
@@ -106,6 +120,7 @@ namespace extract {
 constexpr size_t kSize = 828;
 constexpr size_t kRecordSize = 0;       // = 828
 constexpr size_t kKeepFolders = 8;      // 0: file name alone, 1: keep stored inner folders
+constexpr size_t kUtf8Texts = 12;       // as compress::kUtf8Texts, for extracting and listing
 constexpr size_t kStagingFolder = 556;  // text: folder under which output paths are proposed
 constexpr size_t kStagingFolderChars = 260;
 }  // namespace extract
@@ -115,7 +130,16 @@ namespace callback {
 constexpr size_t kSize = 584;
 constexpr size_t kFirstName = 4;     // kNameChars
 constexpr size_t kSecondName = 276;  // kNameChars
-constexpr size_t kMediaKind = 564;   // drive type of the volume's drive
+// With the UTF-8 option the fixed name fields stay empty: each of these 8-byte fields holds
+// a pointer (in its low 4 bytes on 32-bit hosts) to a buffer of kLongNameBytes bytes owned
+// by the library, holding the name zero-terminated. The callback reads a name there and
+// rewrites it in place (a zero-terminated name within kLongNameBytes); the buffers live
+// until the callback returns.
+constexpr size_t kFirstNameText = 548;
+constexpr size_t kSecondNameText = 556;
+// Room for the longest path Windows knows (32767 UTF-16 units) in UTF-8, and its zero.
+constexpr size_t kLongNameBytes = 3 * 32767 + 1;
+constexpr size_t kMediaKind = 564;  // drive type of the volume's drive
 constexpr size_t kEventKind = 572;
 constexpr size_t kAmount = 576;  // percent of the current file, or bytes needed
 constexpr size_t kDiskNumber = 580;

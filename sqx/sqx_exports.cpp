@@ -18,9 +18,19 @@
 namespace sqx {
 namespace {
 
+// The names as the caller gave them: whether they are ANSI or UTF-8 is only known when the
+// list is used, from the option record of that call.
 struct NameList {
-  std::vector<std::string> names;  // UTF-8
+  std::vector<std::string> names;
 };
+
+std::vector<std::string> CoreNames(const NameList& list, const InterfaceTexts& texts) {
+  if (texts.utf8) return list.names;
+  std::vector<std::string> names;
+  names.reserve(list.names.size());
+  for (const std::string& name : list.names) names.push_back(texts.ToCore(name));
+  return names;
+}
 
 NameList* NamesOf(FileList* list) {
   return list == nullptr ? nullptr : static_cast<NameList*>(list->impl);
@@ -49,10 +59,11 @@ void FreeNodes(ArcFileList* list) {
 }
 
 // Appends the names as nodes, keeping their order.
-void FillNodes(ArcFileList* list, const std::vector<std::string>& names) {
+void FillNodes(ArcFileList* list, const std::vector<std::string>& names,
+               const InterfaceTexts& texts) {
   ArcNode** tail = &list->head;
   for (const std::string& utf8 : names) {
-    const std::string name = Utf8ToHost(utf8);
+    const std::string name = texts.FromCore(utf8);
     auto* node = static_cast<ArcNode*>(std::malloc(offsetof(ArcNode, name) + name.size() + 1));
     if (node == nullptr) throw std::bad_alloc();
     node->next = nullptr;
@@ -61,6 +72,18 @@ void FillNodes(ArcFileList* list, const std::vector<std::string>& names) {
     tail = &node->next;
     ++list->count;
   }
+}
+
+// Testing and listing take the extraction record for its text encoding alone; without a
+// usable record the texts are ANSI, as they always were.
+InterfaceTexts TextsOf(const unsigned char* extract_options) {
+  InterfaceTexts texts;
+  ExtractSettings unused;
+  if (extract_options != nullptr &&
+      ReadExtractOptions(extract_options, &unused, &texts) != kStatusOk) {
+    texts.utf8 = false;
+  }
+  return texts;
 }
 
 }  // namespace
@@ -92,7 +115,7 @@ int32_t SQX_CALL SqxAddFileList(const char* name, FileList* list) {
   NameList* names = NamesOf(list);
   if (name == nullptr || names == nullptr) return kStatusBadArgument;
   return Guarded([&] {
-    names->names.push_back(HostToUtf8(name));
+    names->names.push_back(name);
     list->count = static_cast<int32_t>(names->names.size());
     return kStatusOk;
   });
@@ -130,10 +153,12 @@ int32_t SQX_CALL SqxAddFiles(const char* archive, FileList* list, unsigned char*
   if (archive == nullptr || names == nullptr) return kStatusBadArgument;
   return Guarded([&] {
     PackSettings settings;
-    const Status status = ReadCompressOptions(compress_options, &settings);
+    InterfaceTexts texts;
+    const Status status = ReadCompressOptions(compress_options, &settings, &texts);
     if (status != kStatusOk) return status;
-    CallbackSink events(callback, user);
-    return PackArchive(HostFileSystem(), events, HostToUtf8(archive), names->names, settings);
+    CallbackSink events(callback, user, texts);
+    return PackArchive(HostFileSystem(), events, texts.ToCore(archive), CoreNames(*names, texts),
+                       settings);
   });
 }
 
@@ -143,22 +168,25 @@ int32_t SQX_CALL SqxExtractFiles(const char* archive, FileList* list,
   if (archive == nullptr || names == nullptr) return kStatusBadArgument;
   return Guarded([&] {
     ExtractSettings settings;
-    const Status status = ReadExtractOptions(extract_options, &settings);
+    InterfaceTexts texts;
+    const Status status = ReadExtractOptions(extract_options, &settings, &texts);
     if (status != kStatusOk) return status;
-    CallbackSink events(callback, user);
-    return ExtractArchive(HostFileSystem(), events, HostToUtf8(archive), names->names, settings);
+    CallbackSink events(callback, user, texts);
+    return ExtractArchive(HostFileSystem(), events, texts.ToCore(archive), CoreNames(*names, texts),
+                          settings);
   });
 }
 
-int32_t SQX_CALL SqxTestFiles(const char* archive, FileList* list, unsigned char*,
+int32_t SQX_CALL SqxTestFiles(const char* archive, FileList* list, unsigned char* extract_options,
                               Callback callback, void* user) {
   NameList* names = NamesOf(list);
   if (archive == nullptr || names == nullptr) return kStatusBadArgument;
   return Guarded([&] {
-    CallbackSink events(callback, user);
+    const InterfaceTexts texts = TextsOf(extract_options);
+    CallbackSink events(callback, user, texts);
     const std::vector<std::string> all = {"*"};
-    return TestArchive(HostFileSystem(), events, HostToUtf8(archive),
-                       names->names.empty() ? all : names->names);
+    return TestArchive(HostFileSystem(), events, texts.ToCore(archive),
+                       names->names.empty() ? all : CoreNames(*names, texts));
   });
 }
 
@@ -168,16 +196,18 @@ int32_t SQX_CALL SqxDeleteFiles(const char* archive, FileList* list, Callback, v
 }
 
 int32_t SQX_CALL SqxListFiles(const char* archive, FileList* list, ArcFileList* contents,
-                              unsigned char*, unsigned char*, Callback callback, void* user) {
+                              unsigned char*, unsigned char* extract_options, Callback callback,
+                              void* user) {
   NameList* names = NamesOf(list);
   if (archive == nullptr || names == nullptr || contents == nullptr) return kStatusBadArgument;
   return Guarded([&] {
     FreeNodes(contents);
-    CallbackSink events(callback, user);
+    const InterfaceTexts texts = TextsOf(extract_options);
+    CallbackSink events(callback, user, texts);
     std::vector<std::string> listed;
-    const Status status =
-        ListArchive(HostFileSystem(), events, HostToUtf8(archive), names->names, &listed);
-    if (status == kStatusOk) FillNodes(contents, listed);
+    const Status status = ListArchive(HostFileSystem(), events, texts.ToCore(archive),
+                                      CoreNames(*names, texts), &listed);
+    if (status == kStatusOk) FillNodes(contents, listed, texts);
     return status;
   });
 }

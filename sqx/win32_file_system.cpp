@@ -1,6 +1,8 @@
 // Host file system for Windows: the wide file API, Win32 errors mapped to statuses.
 #include <windows.h>
 
+#include <algorithm>
+#include <cwchar>
 #include <vector>
 
 #include "sqx/file_system.h"
@@ -46,12 +48,44 @@ FILETIME ToFileTime(int64_t modified_unix) {
   return time;
 }
 
-std::wstring Wide(const std::string& path) {
+std::wstring Plain(const std::string& path) {
   std::wstring wide = Utf8ToWide(path);
   for (wchar_t& c : wide) {
     if (c == L'/') c = L'\\';
   }
   return wide;
+}
+
+bool StartsWith(const std::wstring& text, const wchar_t* prefix) {
+  return text.compare(0, wcslen(prefix), prefix) == 0;
+}
+
+// Every path reaches the file API in its extended form ("\\?\C:\...", "\\?\UNC\server\..."),
+// to which the 260-character limit does not apply. That form is taken literally, so the path
+// is made full first: relative parts resolved, "." and ".." components removed.
+std::wstring Wide(const std::string& path) {
+  std::wstring wide = Plain(path);
+  if (wide.empty() || StartsWith(wide, L"\\\\?\\") || StartsWith(wide, L"\\\\.\\")) return wide;
+  const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return wide;
+  std::wstring full(size, L'\0');
+  const DWORD length = GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
+  if (length == 0 || length >= size) return wide;
+  full.resize(length);
+  if (StartsWith(full, L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
+  if (full.size() >= 3 && full[1] == L':' && full[2] == L'\\') return L"\\\\?\\" + full;
+  return full;
+}
+
+// Length of the part of an extended path that names its drive or share, with its separator.
+size_t RootLength(const std::wstring& extended) {
+  if (StartsWith(extended, L"\\\\?\\UNC\\")) {
+    size_t at = extended.find(L'\\', 8);                              // after the server
+    if (at != std::wstring::npos) at = extended.find(L'\\', at + 1);  // after the share
+    return at == std::wstring::npos ? extended.size() : at + 1;
+  }
+  if (StartsWith(extended, L"\\\\?\\") && extended.size() >= 7 && extended[5] == L':') return 7;
+  return 0;
 }
 
 class Win32InputFile : public InputFile {
@@ -191,7 +225,7 @@ class Win32FileSystem : public FileSystem {
   }
   Status CreateFolders(const std::string& path) override {
     const std::wstring wide = Wide(path);
-    for (size_t i = 1; i <= wide.size(); ++i) {
+    for (size_t i = std::max<size_t>(RootLength(wide), 1); i <= wide.size(); ++i) {
       if (i < wide.size() && wide[i] != L'\\') continue;
       const std::wstring part = wide.substr(0, i);
       if (part.size() == 2 && part[1] == L':') continue;  // drive root
@@ -215,7 +249,7 @@ class Win32FileSystem : public FileSystem {
     return status;
   }
   MediaKind MediaKindOf(const std::string& path) override {
-    std::wstring root = Wide(path);
+    std::wstring root = Plain(path);
     if (root.size() >= 2 && root[1] == L':') {
       root = root.substr(0, 2) + L"\\";
     } else {

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <map>
 
-#include "base/ansi_text.h"
+#include "base/ini_file.h"
 #include "sqx/archive_reader.h"
 #include "sqx/archive_writer.h"
 #include "tests/e2e/driver.h"
@@ -87,7 +87,7 @@ bool ReadArchiveMember(const std::wstring& archive, const std::wstring& stored_n
 IniText ArchiveIni(const std::wstring& archive, const std::wstring& stored_name) {
   std::string bytes;
   if (!ReadArchiveMember(archive, stored_name, &bytes)) return IniText();
-  return IniText::Parse(FromAnsi(bytes));  // written in the system code page
+  return IniText::Parse(DecodeFileText(bytes));  // UTF-8 after its mark, or ANSI
 }
 
 bool PackMembers(const std::wstring& archive, const std::vector<PackedMember>& members) {

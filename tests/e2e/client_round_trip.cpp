@@ -43,6 +43,32 @@ Tree TreeOf(const std::wstring& folder) { return Below(folder, true); }
 
 Tree FilesBelow(const std::wstring& folder) { return Below(folder, false); }
 
+namespace {
+
+// The extended form of a full path, to which no length limit applies.
+std::wstring Extended(const std::wstring& path) { return L"\\\\?\\" + path; }
+
+void AddContents(const std::wstring& folder, const std::wstring& relative, Contents* tree) {
+  const std::wstring here = relative.empty() ? folder : folder + L"\\" + relative;
+  for (const std::wstring& name : ListFolder(Extended(here))) {
+    const std::wstring path = relative.empty() ? name : relative + L"\\" + name;
+    const DWORD attributes = GetFileAttributesW(Extended(folder + L"\\" + path).c_str());
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+      AddContents(folder, path, tree);
+    } else {
+      (*tree)[path] = FileBytes(Extended(folder + L"\\" + path));
+    }
+  }
+}
+
+}  // namespace
+
+Contents ContentsBelow(const std::wstring& folder) {
+  Contents tree;
+  AddContents(folder, L"", &tree);
+  return tree;
+}
+
 Tree TreeAround(const std::wstring& folder) {
   const std::wstring parent = folder.substr(0, folder.find_last_of(L'\\'));
   const std::wstring own = folder.substr(parent.size() + 1);

@@ -28,6 +28,11 @@ using Tree = std::map<std::wstring, std::string>;
 Tree TreeOf(const std::wstring& folder);
 Tree FilesBelow(const std::wstring& folder);
 
+// Every file below a folder with its content, by path relative to the folder; paths of any
+// length are read.
+using Contents = std::map<std::wstring, std::string>;
+Contents ContentsBelow(const std::wstring& folder);
+
 // The tree of the folder that holds a folder, without that folder itself: what a restore into
 // the folder must leave alone around it.
 Tree TreeAround(const std::wstring& folder);

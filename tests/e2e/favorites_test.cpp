@@ -14,8 +14,6 @@
 namespace mailstow::e2e {
 namespace {
 
-using Contents = std::map<std::wstring, std::string>;  // relative path -> content
-
 std::wstring FavoritesFolder() {
   return ReadRegistryString(
       HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
@@ -32,21 +30,6 @@ void WriteTestFile(const std::wstring& path, const std::string& content) {
   DWORD written = 0;
   ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
   CloseHandle(file);
-}
-
-// Every file below folder, with its content, by path relative to folder.
-Contents ReadContents(const std::wstring& folder, const std::wstring& relative = L"") {
-  Contents tree;
-  for (const std::wstring& name : ListFolder(folder + L"\\" + relative)) {
-    const std::wstring path = relative.empty() ? name : relative + L"\\" + name;
-    const DWORD attributes = GetFileAttributesW((folder + L"\\" + path).c_str());
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-      tree.merge(ReadContents(folder, path));
-    } else {
-      tree[path] = FileBytes(folder + L"\\" + path);
-    }
-  }
-  return tree;
 }
 
 Contents OnlyUrls(const Contents& tree) {
@@ -95,7 +78,7 @@ class FavoritesTest : public ClientRoundTrip {
     WriteTestFile(favorites_ + L"\\No Links\\readme.txt", "no favourites here");
     WriteTestFile(favorites_ + L"\\Work\\Projects\\Tracker.url",
                   Shortcut("http://tracker.example/"));
-    original_ = ReadContents(favorites_);
+    original_ = ContentsBelow(favorites_);
   }
 
   // Opens the archive (answering the password prompt) and goes to page 11; the one identity
@@ -155,7 +138,7 @@ TEST_F(FavoritesTest, BackupThenDirectRestoreBringsBackEveryFavourite) {
   WriteTestFile(favorites_ + L"\\No Links\\readme.txt", "no favourites here");
   OpenFavorites(L"C:\\Backups\\fav.ebk");
   RestoreDirectly();
-  EXPECT_EQ(ReadContents(favorites_), original_);
+  EXPECT_EQ(ContentsBelow(favorites_), original_);
 
   const std::vector<std::wstring> restore_log = LogLines(folder_ + L"Log.txt");
   const std::vector<std::wstring> restore_head = {L"",
@@ -203,8 +186,8 @@ TEST_F(FavoritesTest, PasswordProtectedBackupRestoresIntoAnotherFolder) {
   OpenFavorites(L"C:\\Backups\\secret.ebk", L"pa55word");
   RestoreInto(L"C:\\Restore");
   wizard_.Screenshot(L"page14");
-  EXPECT_EQ(ReadContents(L"C:\\Restore"), OnlyUrls(original_));
-  EXPECT_EQ(ReadContents(favorites_), original_);  // the direct place untouched
+  EXPECT_EQ(ContentsBelow(L"C:\\Restore"), OnlyUrls(original_));
+  EXPECT_EQ(ContentsBelow(favorites_), original_);  // the direct place untouched
 }
 
 TEST_F(FavoritesTest, SplitBackupRestoresTheSame) {
@@ -213,7 +196,7 @@ TEST_F(FavoritesTest, SplitBackupRestoresTheSame) {
   std::string big(3'000'000, '\0');
   for (char& c : big) c = static_cast<char>(random());
   WriteTestFile(favorites_ + L"\\Work\\Large.url", big);
-  original_ = ReadContents(favorites_);
+  original_ = ContentsBelow(favorites_);
   Backup(L"C:\\Backups\\split.ebk", {.split = true});
   EXPECT_EQ(wizard_.Text(L"Label14"), L"Backup completed!");
   EXPECT_TRUE(FileExists(L"C:\\Backups\\split.z01"));
@@ -221,7 +204,7 @@ TEST_F(FavoritesTest, SplitBackupRestoresTheSame) {
   WipeFavorites();
   OpenFavorites(L"C:\\Backups\\split.ebk");
   RestoreDirectly();
-  EXPECT_EQ(OnlyUrls(ReadContents(favorites_)), OnlyUrls(original_));
+  EXPECT_EQ(OnlyUrls(ContentsBelow(favorites_)), OnlyUrls(original_));
 }
 
 TEST_F(FavoritesTest, ExitDuringALargeBackupShowsTheAbortedPage) {
@@ -318,7 +301,7 @@ TEST_F(FavoritesTest, DamagedArchiveEndsTheRestoreOnItsFailurePageAndKeepsNewerF
     for (int k = 0; k < 2000; ++k) text += static_cast<char>('a' + random() % 26);
     WriteTestFile(favorites_ + L"\\Sites\\Site" + std::to_wstring(i) + L".url", text + "\r\n");
   }
-  const Contents backed_up = ReadContents(favorites_);
+  const Contents backed_up = ContentsBelow(favorites_);
   const std::wstring archive = L"C:\\Backups\\damaged.ebk";
   Backup(archive, {.password = L"pa55word"});
   EXPECT_EQ(wizard_.Text(L"Label14"), L"Backup completed!");
@@ -332,7 +315,7 @@ TEST_F(FavoritesTest, DamagedArchiveEndsTheRestoreOnItsFailurePageAndKeepsNewerF
   for (const auto& [path, content] : backed_up) {
     WriteTestFile(favorites_ + L"\\" + path, content + "Changed=later\r\n");
   }
-  const Contents newer = ReadContents(favorites_);
+  const Contents newer = ContentsBelow(favorites_);
 
   // A wrong password is still told as such, not as damage.
   StartAt(L"RadioButton2");
@@ -360,7 +343,7 @@ TEST_F(FavoritesTest, DamagedArchiveEndsTheRestoreOnItsFailurePageAndKeepsNewerF
 
   // Each favourite is whole: as backed up, or as it was before the restore; the damaged
   // one was not touched.
-  const Contents after = ReadContents(favorites_);
+  const Contents after = ContentsBelow(favorites_);
   ASSERT_EQ(after.size(), newer.size());
   for (const auto& [path, content] : after) {
     EXPECT_TRUE(content == newer.at(path) || content == backed_up.at(path)) << Narrow(path);

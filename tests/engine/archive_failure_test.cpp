@@ -351,6 +351,43 @@ TEST_F(WriteFailureTest, MissingSourcesAreLeftOutAndAVanishingOneFailsThePack) {
   EXPECT_EQ(lines.back(), L"Error line: 2");
 }
 
+// Names outside the code page and paths beyond 260 characters are packed like any other; a
+// source that exists for the job but that the archiver cannot read under its name (here one
+// the file system refuses) is left out, named in the log and in one box, and the archive holds
+// the rest. The backup is marked so that an unattended run keeps older archives.
+TEST_F(WriteFailureTest, ASourceTheArchiverCannotReadIsLeftOutAndReported) {
+  std::wstring deep = root_ + L"\\deep";
+  for (int i = 0; i < 6; ++i) deep += L"\\" + std::wstring(50, static_cast<wchar_t>(L'a' + i));
+  const std::wstring cyrillic = deep + L"\\\u041f\u043e\u0447\u0442\u0430.mbx";
+  ASSERT_GT(cyrillic.size(), 300u);
+  for (size_t i = 3; i < cyrillic.size(); ++i) {
+    if (cyrillic[i] == L'\\')
+      CreateDirectoryW((L"\\\\?\\" + cyrillic.substr(0, i)).c_str(), nullptr);
+  }
+  WriteBytes(L"\\\\?\\" + cyrillic, "deep mail");
+  const std::wstring refused = root_ + L"\\bad|name.txt";
+  const std::wstring log_path = root_ + L"\\Log.txt";
+  ASSERT_TRUE(log_.Open(log_path));
+  job_->PrepareBackup(false, 0);
+  job_->AddJobEntry(source_, L"K", root_ + L"\\");
+  job_->AddJobEntry(refused, L"K", root_ + L"\\");
+  job_->AddJobEntry(cyrillic, L"K", deep + L"\\");
+  ASSERT_EQ(job_->PackJob(archive_, {}), 0);
+  job_->ReleaseFileList();
+  log_.Close();
+  EXPECT_FALSE(job_->flags().job_failed);
+  EXPECT_TRUE(job_->flags().sources_skipped);
+  EXPECT_EQ(Listed(archive_), (Names{L"K\\mail.dbx", L"K\\\u041f\u043e\u0447\u0442\u0430.mbx"}));
+  ASSERT_EQ(host_.shown.size(), 1u);
+  EXPECT_EQ(host_.shown[0].text,
+            L"Some files could not be backed up and are not in the backup file (Log.txt names "
+            L"them):\n" +
+                refused);
+  const Names lines = CrLfLines(log_path);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), L"Not backed up: " + refused), 1);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), L"File: " + cyrillic), 1);
+}
+
 TEST_F(WriteFailureTest, DamagedMembersAreNamedInTheLogAndInOneBox) {
   // Three stored members; the middle one's data is overwritten in the archive.
   const std::wstring first = root_ + L"\\a.txt", third = root_ + L"\\c.txt";

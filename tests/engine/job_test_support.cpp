@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "app/english_language.h"
+#include "base/ansi_text.h"
 #include "base/ini_text.h"
 #include "app/message_decoding.h"
 
@@ -120,7 +121,8 @@ std::vector<std::wstring> TreeOf(const std::wstring& folder) {
 std::vector<std::wstring> CrLfLines(const std::wstring& path) {
   const std::string bytes = ReadBytes(path);
   std::vector<std::wstring> lines;
-  size_t start = 0;
+  EXPECT_TRUE(bytes.starts_with("\xEF\xBB\xBF")) << "the log is UTF-8 with its mark";
+  size_t start = 3;
   while (start < bytes.size()) {
     const size_t end = bytes.find('\n', start);
     if (end == std::string::npos) {
@@ -132,11 +134,7 @@ std::vector<std::wstring> CrLfLines(const std::wstring& path) {
       break;
     }
     const std::string line = bytes.substr(start, end - 1 - start);
-    const int size =
-        MultiByteToWideChar(CP_ACP, 0, line.data(), static_cast<int>(line.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(size), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, line.data(), static_cast<int>(line.size()), wide.data(), size);
-    lines.push_back(wide);
+    lines.push_back(DecodeUtf8(line));
     start = end + 1;
   }
   return lines;

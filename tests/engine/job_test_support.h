@@ -78,7 +78,8 @@ std::string ReadBytes(const std::wstring& path);
 bool Exists(const std::wstring& path);
 // Paths of all files and folders below folder, relative to it, sorted.
 std::vector<std::wstring> TreeOf(const std::wstring& folder);
-// The lines of a file whose lines end with CR LF; a line feed without CR fails the test.
+// The lines of a log (UTF-8 after its mark) whose lines end with CR LF; a line feed without CR
+// fails the test.
 std::vector<std::wstring> CrLfLines(const std::wstring& path);
 
 // Binds the library in library_folder and runs jobs with the recording host, the staging

@@ -6,6 +6,8 @@
 #include <windows.h>
 #endif
 
+#include <fstream>
+#include <iterator>
 #include <map>
 
 #include "tests/sqx/sqx_functions.h"
@@ -319,6 +321,96 @@ TEST(SqxApi, NamesThatWouldLeaveTheTargetFolderAreRefused) {
   EXPECT_EQ(names, std::vector<std::string>{"N\\src.txt"});
 }
 
+// With the UTF-8 option every text of a call is UTF-8 and names of any length travel through
+// the callback's name buffers: names outside every ANSI code page and paths far beyond 260
+// characters go in and come back out. A source that cannot be read is named and left out.
+TEST(SqxApi, Utf8TextsCarryAnyNameAndLongPathAndSkipAnUnreadableSource) {
+  namespace fs = std::filesystem;
+  ScratchFolder work;
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"\xd0\x9f\xd0\xbe\xd1\x87\xd1\x82\xd0\xb0.url", "Cyrillic"},
+      {"\xce\xa4\xce\xb1\xcf\x87\xcf\x85\xce\xb4\xcf\x81\xce\xbf\xce\xbc\xce\xb5\xce\xaf\xce\xbf."
+       "url",
+       "Greek"},
+      {"\xe3\x83\xa1\xe3\x83\xbc\xe3\x83\xab.url", "CJK"},
+      {"J\xc3\xbcrgen Weber.txt", MailText(90000, 7)},
+  };
+  const std::string source_folder = ToUtf8(work.path() / "src");
+  std::vector<std::string> sources;
+  for (const auto& [name, data] : files) {
+    sources.push_back(source_folder + ToUtf8(fs::path("/")) + name);
+    fs::create_directories(FromUtf8(source_folder));
+    std::ofstream(FromUtf8(sources.back()), std::ios::binary) << data;
+  }
+  const std::string gone = source_folder + ToUtf8(fs::path("/")) + "gone.txt";
+  sources.insert(sources.begin() + 2, gone);
+
+  const std::string archive = ToUtf8(work.path() / "\xd0\x90\xd1\x80\xd1\x85\xd0\xb8\xd0\xb2.ebk");
+  std::vector<unsigned char> options = CompressOptions();
+  options[compress::kUtf8Texts] = 1;
+  Recorder packing;
+  packing.utf8 = true;
+  packing.store_as = [&](const std::string& proposed) {
+    return proposed.substr(source_folder.size());
+  };
+  ASSERT_EQ(Pack(archive, sources, options, &packing), kStatusOk);
+  std::vector<std::string> proposed;
+  for (const RecordedEvent& event : packing.OfKind(kEventStoreEntry)) {
+    proposed.push_back(event.first_name);
+  }
+  EXPECT_EQ(proposed, sources);
+  const auto skipped = packing.OfKind(kEventSourceSkipped);
+  ASSERT_EQ(skipped.size(), 1u);
+  EXPECT_EQ(skipped[0].first_name, gone);
+  EXPECT_EQ(skipped[0].amount, kStatusIoError);
+
+  // The listing speaks UTF-8 too; the ANSI listing of the same archive still answers.
+  Recorder listing;
+  listing.utf8 = true;
+  std::vector<std::string> names;
+  ASSERT_EQ(List(archive, &names, &listing), kStatusOk);
+  std::vector<std::string> expected;
+  for (const auto& file : files) expected.push_back(file.first);
+  EXPECT_EQ(names, expected);
+  std::vector<std::string> ansi_names;
+  fs::copy_file(FromUtf8(archive), work.path() / "plain.ebk");
+  ASSERT_EQ(List(work / "plain.ebk", &ansi_names), kStatusOk);
+  EXPECT_EQ(ansi_names.size(), files.size());
+
+  // Extracted below a folder chain of 330 characters and packed again from there.
+  std::string deep = ToUtf8(work.path() / "deep");
+  for (int i = 0; i < 6; ++i) deep += ToUtf8(fs::path("/")) + std::string(50, char('a' + i));
+  Recorder extracting;
+  extracting.utf8 = true;
+  const std::string staging = ToUtf8(work.path() / "Temp");
+  extracting.extract_to = [&](const std::string& proposed_path) {
+    EXPECT_GT((deep + proposed_path.substr(staging.size())).size(), kNameChars);
+    return deep + proposed_path.substr(staging.size());
+  };
+  ASSERT_EQ(Extract(archive, {"*.*"}, staging, false, &extracting), kStatusOk);
+  std::vector<std::string> deep_sources;
+  for (const auto& file : files) deep_sources.push_back(deep + ToUtf8(fs::path("/")) + file.first);
+  const std::string again = ToUtf8(work.path() / "again.ebk");
+  Recorder repacking;
+  repacking.utf8 = true;
+  repacking.store_as = [&](const std::string& path) { return path.substr(deep.size()); };
+  ASSERT_EQ(Pack(again, deep_sources, options, &repacking), kStatusOk);
+  EXPECT_TRUE(repacking.OfKind(kEventSourceSkipped).empty());
+  Recorder back;
+  back.utf8 = true;
+  const std::string restored = ToUtf8(work.path() / "restored");
+  back.extract_to = [&](const std::string& path) { return restored + path.substr(staging.size()); };
+  ASSERT_EQ(Extract(again, {"*.*"}, staging, false, &back), kStatusOk);
+  for (const auto& [name, data] : files) {
+    std::ifstream in(FromUtf8(restored + ToUtf8(fs::path("/")) + name), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), data) << name;
+  }
+#if defined(_WIN32)
+  std::error_code ignored;  // the deep chain needs the extended form to be removed
+  fs::remove_all(L"\\\\?\\" + fs::absolute(work.path()).wstring(), ignored);
+#endif
+}
+
 TEST(SqxApi, RecordsAndListsAreChecked) {
   ScratchFolder work;
   WriteFile(work / "a.txt", "a");
@@ -328,6 +420,7 @@ TEST(SqxApi, RecordsAndListsAreChecked) {
   EXPECT_EQ(Pack(work / "a.ebk", {work / "a.txt"}, options, &recorder), kStatusBadArgument);
   EXPECT_EQ(Pack(work / "a.ebk", {work / "a.txt"}, CompressOptions("", 5), &recorder),
             kStatusBadArgument);
+  // Without the UTF-8 option a source that cannot be read still fails the whole pack.
   EXPECT_EQ(Pack(work / "a.ebk", {work / "missing.txt"}, CompressOptions(), &recorder),
             kStatusIoError);
   EXPECT_FALSE(Exists(work / "a.ebk"));

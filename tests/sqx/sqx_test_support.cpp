@@ -112,6 +112,26 @@ std::string GetText(const unsigned char* p) {
                      strnlen(reinterpret_cast<const char*>(p), kNameChars));
 }
 
+// The long-name buffer whose address a record field holds.
+char* NameBuffer(const unsigned char* field) {
+  uint64_t address = 0;
+  std::memcpy(&address, field, sizeof(address));
+  return reinterpret_cast<char*>(static_cast<uintptr_t>(address));
+}
+
+std::string GetName(const unsigned char* info, size_t field, size_t text_field, bool utf8) {
+  if (!utf8) return GetText(info + field);
+  const char* buffer = NameBuffer(info + text_field);
+  return std::string(buffer, strnlen(buffer, callback::kLongNameBytes));
+}
+
+void PutName(unsigned char* info, size_t field, size_t text_field, bool utf8,
+             const std::string& name) {
+  if (!utf8) return PutText(info + field, kNameChars, name);
+  ASSERT_LT(name.size(), callback::kLongNameBytes);
+  std::memcpy(NameBuffer(info + text_field), name.c_str(), name.size() + 1);
+}
+
 struct ListGuard {
   FileList list = {};
   explicit ListGuard(const std::vector<std::string>& names) {
@@ -125,10 +145,13 @@ struct ListGuard {
 
 int32_t SQX_CALL Recorder::Callback(void* user, unsigned char* info) {
   auto* self = static_cast<Recorder*>(user);
-  RecordedEvent event = {
-      Get32(info + callback::kEventKind),    GetText(info + callback::kFirstName),
-      GetText(info + callback::kSecondName), Get32(info + callback::kMediaKind),
-      Get32(info + callback::kAmount),       Get32(info + callback::kDiskNumber)};
+  const bool utf8 = self->utf8;
+  RecordedEvent event = {Get32(info + callback::kEventKind),
+                         GetName(info, callback::kFirstName, callback::kFirstNameText, utf8),
+                         GetName(info, callback::kSecondName, callback::kSecondNameText, utf8),
+                         Get32(info + callback::kMediaKind),
+                         Get32(info + callback::kAmount),
+                         Get32(info + callback::kDiskNumber)};
   self->events.push_back(event);
   if (event.kind == self->abort_on_kind &&
       static_cast<int>(self->OfKind(event.kind).size()) == self->abort_after) {
@@ -136,16 +159,19 @@ int32_t SQX_CALL Recorder::Callback(void* user, unsigned char* info) {
   }
   switch (event.kind) {
     case kEventStoreEntry:
-      if (self->store_as)
-        PutText(info + callback::kFirstName, kNameChars, self->store_as(event.first_name));
+      if (self->store_as) {
+        PutName(info, callback::kFirstName, callback::kFirstNameText, utf8,
+                self->store_as(event.first_name));
+      }
       return 1;
     case kEventExtractEntry:
       if (self->extract_to) {
-        PutText(info + callback::kSecondName, kNameChars, self->extract_to(event.second_name));
+        PutName(info, callback::kSecondName, callback::kSecondNameText, utf8,
+                self->extract_to(event.second_name));
       }
       return 1;
     case kEventPassword:
-      PutText(info + callback::kSecondName, kNameChars, self->password);
+      PutName(info, callback::kSecondName, callback::kSecondNameText, utf8, self->password);
       return 1;
     case kEventOverwrite:
       return self->overwrite_answer;
@@ -189,6 +215,7 @@ int32_t Extract(const std::string& archive, const std::vector<std::string>& requ
                 const std::string& staging, bool keep_folders, Recorder* recorder) {
   ListGuard list(requests);
   std::vector<unsigned char> options = ExtractOptions(staging, keep_folders);
+  Put32(&options[extract::kUtf8Texts], recorder->utf8 ? 1 : 0);
   return Sqx().extract_files(archive.c_str(), &list.list, options.data(), &Recorder::Callback,
                              recorder);
 }
@@ -200,6 +227,7 @@ int32_t List(const std::string& archive, std::vector<std::string>* names, Record
   EXPECT_EQ(Sqx().init_arc_file_list(&contents), 0);
   unsigned char scratch[kListScratchSize] = {};
   std::vector<unsigned char> options = ExtractOptions("", false);
+  Put32(&options[extract::kUtf8Texts], recorder != nullptr && recorder->utf8 ? 1 : 0);
   const int32_t status =
       Sqx().list_files(archive.c_str(), &list.list, &contents, scratch, options.data(),
                        &Recorder::Callback, recorder != nullptr ? recorder : &unused);
@@ -260,6 +288,15 @@ std::string HandMadeArchive(const std::vector<HandMadeMember>& members) {
   zip::Put32(&archive, directory_offset);
   zip::Put16(&archive, 0);
   return archive;
+}
+
+fs::path FromUtf8(const std::string& utf8) {
+  return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string ToUtf8(const fs::path& path) {
+  const std::u8string text = fs::path(path).make_preferred().u8string();
+  return std::string(text.begin(), text.end());
 }
 
 }  // namespace sqx::testing

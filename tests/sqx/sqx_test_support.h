@@ -56,6 +56,9 @@ struct Recorder {
   int abort_on_kind = -1;  // answer 0 at the `abort_after`-th event of this kind
   int abort_after = 1;
   int overwrite_answer = 2;  // the answer to event 1
+  // The calls made with this recorder speak UTF-8 (compress/extract::kUtf8Texts): names
+  // travel through the record's name pointers; Extract and List set the option themselves.
+  bool utf8 = false;
 
   std::vector<RecordedEvent> OfKind(int32_t kind) const;
   static int32_t SQX_CALL Callback(void* user, unsigned char* info);
@@ -80,5 +83,9 @@ struct HandMadeMember {
   std::string data;
 };
 std::string HandMadeArchive(const std::vector<HandMadeMember>& members);
+
+// Paths and names as UTF-8 texts, whatever the host's narrow encoding.
+std::filesystem::path FromUtf8(const std::string& utf8);
+std::string ToUtf8(const std::filesystem::path& path);
 
 }  // namespace sqx::testing
