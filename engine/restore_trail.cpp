@@ -26,7 +26,7 @@ std::wstring ParentOf(const std::wstring& path) {
 }
 
 bool Exists(const std::wstring& path) {
-  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  return GetFileAttributesW(LongPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool KeyExists(TRootKeys root, const std::wstring& path) {
@@ -119,7 +119,7 @@ bool RestoreTrail::IsStaging(const std::wstring& path) const {
 
 bool RestoreTrail::BeforeFileWrite(const std::wstring& path) {
   if (IsStaging(path) || Recorded(seen_files_, path)) return true;
-  const DWORD attributes = GetFileAttributesW(path.c_str());
+  const DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     created_files_.push_back(path);
     return true;
@@ -130,7 +130,7 @@ bool RestoreTrail::BeforeFileWrite(const std::wstring& path) {
   // Replaced but not in the safety copy: a copy aside keeps it.
   if (!CreateFolderTree(aside_folder_)) return false;
   const std::wstring copy = aside_folder_ + L"\\" + std::to_wstring(aside_.size() + 1);
-  if (!CopyFileW(path.c_str(), copy.c_str(), FALSE)) return false;
+  if (!CopyFileW(LongPath(path).c_str(), LongPath(copy).c_str(), FALSE)) return false;
   aside_.push_back({path, copy});
   return true;
 }
@@ -305,24 +305,25 @@ std::vector<std::wstring> RestoreTrail::TakeBack() const {
   }
   // Last made first: the files of a folder entry go before the folder.
   for (auto file = created_files_.rbegin(); file != created_files_.rend(); ++file) {
-    const DWORD attributes = GetFileAttributesW(file->c_str());
+    const std::wstring path = LongPath(*file);
+    const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) continue;
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-      RemoveDirectoryW(file->c_str());  // a folder entry; it stays when something is in it now
+      RemoveDirectoryW(path.c_str());  // a folder entry; it stays when something is in it now
       continue;
     }
-    SetFileAttributesW(file->c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!DeleteFileW(file->c_str())) failed.push_back(*file);
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!DeleteFileW(path.c_str())) failed.push_back(*file);
   }
   for (const AsideRecord& aside : aside_) {
-    SetFileAttributesW(aside.original.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!CopyFileW(aside.copy.c_str(), aside.original.c_str(), FALSE)) {
+    SetFileAttributesW(LongPath(aside.original).c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!CopyFileW(LongPath(aside.copy).c_str(), LongPath(aside.original).c_str(), FALSE)) {
       failed.push_back(aside.original);
     }
   }
   // A folder that holds something now (mail the client wrote since) stays.
   for (auto folder = created_folders_.rbegin(); folder != created_folders_.rend(); ++folder) {
-    RemoveDirectoryW(folder->c_str());
+    RemoveDirectoryW(LongPath(*folder).c_str());
   }
   return failed;
 }
