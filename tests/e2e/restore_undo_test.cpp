@@ -212,6 +212,14 @@ class RestoreUndoTest : public ClientRoundTrip {
     }
   }
 
+  // Backs up state A into the archive and turns the world into state B.
+  void BackUpAThenChangeToB() {
+    Backup(kArchive);
+    state_a_ = TakeSnapshot(scope_);
+    changes_ = ChangeToStateB(kArchive, state_a_);
+    state_b_ = TakeSnapshot(scope_);
+  }
+
   // Waits until the undo's run has ended on the completion page.
   bool WaitForUndo() {
     for (int tries = 0; tries < 600; ++tries) {
@@ -222,6 +230,10 @@ class RestoreUndoTest : public ClientRoundTrip {
     }
     return false;
   }
+
+  static constexpr wchar_t kArchive[] = L"C:\\Backups\\state a.ebk";
+  Snapshot state_a_, state_b_;
+  StateChanges changes_;
 };
 
 class RestoreUndoRoundTrip : public RestoreUndoTest,
@@ -231,19 +243,15 @@ class RestoreUndoRoundTrip : public RestoreUndoTest,
 };
 
 TEST_P(RestoreUndoRoundTrip, UndoBringsBackWhatTheRestoreReplacedAndNothingOfTheArchiveStays) {
-  const std::wstring archive = L"C:\\Backups\\state a.ebk";
-  Backup(archive);
-  const Snapshot state_a = TakeSnapshot(scope_);
-  const StateChanges changes = ChangeToStateB(archive, state_a);
-  const Snapshot state_b = TakeSnapshot(scope_);
-  ASSERT_NE(Joined(Differences(state_a, state_b)), "");
+  BackUpAThenChangeToB();
+  ASSERT_NE(Joined(Differences(state_a_, state_b_)), "");
 
-  Restore(archive, {});
+  Restore(kArchive, {});
   EXPECT_EQ(wizard_.Text(L"Label30"), L"Restore completed!") << ToUtf8(Log());
   EXPECT_EQ(wizard_.Text(L"Label37"), kKept);
   ASSERT_TRUE(IsShown(wizard_.Control(L"Button12")));
   wizard_.Screenshot(std::wstring(GetParam().client.program_name) + L"_restored");
-  ExpectStateABack(changes, state_a);
+  ExpectStateABack(changes_, state_a_);
   EXPECT_TRUE(LogHolds({L"Keeping the data this restore replaces: "}));
 
   if (GetParam().undo_from_restore_path) {
@@ -261,8 +269,8 @@ TEST_P(RestoreUndoRoundTrip, UndoBringsBackWhatTheRestoreReplacedAndNothingOfThe
   EXPECT_TRUE(wizard_.Answer(L"Are you sure?", L"Yes"));
   ASSERT_TRUE(WaitForUndo()) << ToUtf8(Log());
   EXPECT_TRUE(wizard_.NoBox());
-  EXPECT_EQ(Joined(Differences(state_b, TakeSnapshot(scope_))), "") << ToUtf8(Log());
-  EXPECT_FALSE(FileExists(changes.deleted)) << "a file of A stayed";
+  EXPECT_EQ(Joined(Differences(state_b_, TakeSnapshot(scope_))), "") << ToUtf8(Log());
+  EXPECT_FALSE(FileExists(changes_.deleted)) << "a file of A stayed";
   EXPECT_FALSE(IsShown(wizard_.Control(L"Button12")));
 
   // The undo is used up: the restore path offers none.
@@ -296,18 +304,14 @@ class SafetyCopyLimits : public RestoreUndoTest, public ::testing::WithParamInte
 };
 
 TEST_P(SafetyCopyLimits, NoRoomOrNoPlaceForTheCopyStopsTheRestoreBeforeAnyChange) {
-  const std::wstring archive = L"C:\\Backups\\state a.ebk";
-  Backup(archive);
-  const Snapshot state_a = TakeSnapshot(scope_);
-  const StateChanges changes = ChangeToStateB(archive, state_a);
-  const Snapshot state_b = TakeSnapshot(scope_);
+  BackUpAThenChangeToB();
 
   // The undo folder cannot be made: a file stands in its place.
   const std::wstring mailstow = LocalAppData() + L"\\Mailstow";
   RemoveTree(mailstow);
   ASSERT_TRUE(CreateDirectoryW(mailstow.c_str(), nullptr));
   ASSERT_TRUE(WriteBytes(mailstow + L"\\Undo", "not a folder"));
-  OpenForRestore(archive, {});
+  OpenForRestore(kArchive, {});
   ConfirmDirectRestore();
   wizard_.Next();
   HWND box = wizard_.WaitForBox(60s);
@@ -317,7 +321,7 @@ TEST_P(SafetyCopyLimits, NoRoomOrNoPlaceForTheCopyStopsTheRestoreBeforeAnyChange
             L"restored. Log.txt tells why.");
   PressButton(box, L"OK");
   EXPECT_TRUE(wizard_.WaitForPage(12));
-  EXPECT_EQ(Joined(Differences(state_b, TakeSnapshot(scope_))), "");
+  EXPECT_EQ(Joined(Differences(state_b_, TakeSnapshot(scope_))), "");
   RemoveTree(mailstow);
 
   // The undo folder lies on a drive too small for the copy: No keeps page 12 and changes
@@ -336,7 +340,7 @@ TEST_P(SafetyCopyLimits, NoRoomOrNoPlaceForTheCopyStopsTheRestoreBeforeAnyChange
       << ToUtf8(MessageBoxText(box));
   PressButton(box, L"No");
   EXPECT_TRUE(wizard_.WaitForPage(12));
-  EXPECT_EQ(Joined(Differences(state_b, TakeSnapshot(scope_))), "");
+  EXPECT_EQ(Joined(Differences(state_b_, TakeSnapshot(scope_))), "");
   wizard_.Next();
   box = wizard_.WaitForBox(60s);
   ASSERT_NE(box, nullptr);
@@ -345,7 +349,7 @@ TEST_P(SafetyCopyLimits, NoRoomOrNoPlaceForTheCopyStopsTheRestoreBeforeAnyChange
   EXPECT_EQ(wizard_.Text(L"Label30"), L"Restore completed!");
   EXPECT_FALSE(IsShown(wizard_.Control(L"Button12")));
   EXPECT_TRUE(LogHolds({L"Restoring without the possibility to undo it."}));
-  ExpectStateABack(changes, state_a);
+  ExpectStateABack(changes_, state_a_);
 }
 
 INSTANTIATE_TEST_SUITE_P(Drive, SafetyCopyLimits, ::testing::Values(kLimitsCase), CaseName);
