@@ -71,6 +71,9 @@ class UnwritableFolder {
       return false;
     }
     CloseHandle(process.hThread);
+    // Probing only once chattr has ended: a probe made while the attribute is being set could
+    // not be deleted, and would stay in the folder.
+    WaitForSingleObject(process.hProcess, 10000);
     CloseHandle(process.hProcess);
     for (int attempt = 0; attempt < 100; ++attempt) {
       if (CanCreateFileIn(folder_) == writable) return true;
