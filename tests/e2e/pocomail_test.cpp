@@ -246,7 +246,10 @@ TEST_F(PocoMailTest, TheVirtualStoreCopyIsBackedUpAndAnUnwritableProgramFolderRe
   const Tree program_tree = TreeOf(program_);
   {
     UnwritableFolder unwritable(program_);
-    ASSERT_TRUE(unwritable.applied());
+    if (!unwritable.applied()) {
+      GTEST_SKIP() << "the program folder cannot be made unwritable here (chattr +i needs the "
+                      "immutable-file capability)";
+    }
     Restore(archive, {kDefaultUser});
     EXPECT_EQ(wizard_.Text(L"Label30"), L"Restore completed!");
   }
