@@ -148,7 +148,7 @@ class MainForm : public JobHost, public CaptionTarget {
   // Restores the safety copy of the chosen client and takes the rest of its restore back.
   void UndoLastRestore();
   // Logs and records as a problem of the undo what its trail could not take back.
-  void TakeBackRestore(const std::vector<std::wstring>& left);
+  void RecordNotTakenBack(const std::vector<std::wstring>& left);
 
   // The unattended run (unattended_run.cpp).
   // Backs up one client; false when no archive of it was made and kept.

@@ -115,8 +115,7 @@ MainForm::SafetyCopyOutcome MainForm::KeepStateBeforeRestore(RestoreTrail& trail
       }
     }
   }
-  EmptyFolderTree(copy_staging);
-  RemoveDirectoryW(copy_staging.c_str());
+  RemoveFolderTree(copy_staging);
   form1_->SetText(L"Label28", label);
   form1_->SetText(L"Label29", job_->restore_archive_path());
   SetRestoreProgress(0);
@@ -190,7 +189,7 @@ void MainForm::UndoLastRestore() {
   RunRestore(&trail);
 }
 
-void MainForm::TakeBackRestore(const std::vector<std::wstring>& left) {
+void MainForm::RecordNotTakenBack(const std::vector<std::wstring>& left) {
   for (const std::wstring& line : left) log_.Line(L"Not taken back: " + line);
   if (!left.empty()) {
     std::wstring list;

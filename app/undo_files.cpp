@@ -50,10 +50,7 @@ void DiscardUndo(const UndoFiles& files) {
 
 void DiscardUndoTrail(const UndoFiles& files) {
   DeleteFileW(files.trail.c_str());
-  if (IsFolder(files.aside_folder)) {
-    EmptyFolderTree(files.aside_folder);
-    RemoveDirectoryW(files.aside_folder.c_str());
-  }
+  if (IsFolder(files.aside_folder)) RemoveFolderTree(files.aside_folder);
 }
 
 void DiscardAllUndo() {

@@ -107,7 +107,7 @@ void MainForm::RunRestore(const RestoreTrail* undoing) {
   }
   // What the restore made goes first: it may stand where the safety copy puts things back (a
   // key the restore replaced whole, a file it wrote anew).
-  if (undoing != nullptr) TakeBackRestore(undoing->TakeBack());
+  if (undoing != nullptr) RecordNotTakenBack(undoing->TakeBack());
   if (kept) {
     archive_->set_trail(&trail);
     registry_->Trail = &trail;
@@ -122,7 +122,7 @@ void MainForm::RunRestore(const RestoreTrail* undoing) {
   if (kept && !trail.Save(undo.trail)) {
     log_.Line(L"The record of this restore for an undo cannot be written: " + undo.trail);
   }
-  if (undoing != nullptr) TakeBackRestore(undoing->PutBackReplacedValues());
+  if (undoing != nullptr) RecordNotTakenBack(undoing->PutBackReplacedValues());
   // A complete undo leaves nothing to undo again; an incomplete one can be tried once more.
   if (undoing != nullptr && archive_->unpack_failures().empty()) DiscardUndo(undo);
   log_.Close();

@@ -116,4 +116,9 @@ bool IsFile(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+void RemoveFolderTree(const std::wstring& folder) {
+  EmptyFolderTree(folder);
+  RemoveDirectoryW(LongPath(folder).c_str());
+}
+
 }  // namespace mailstow

@@ -30,5 +30,7 @@ void EmptyStagingFolder(const std::wstring& folder);
 // folder itself: the staging folder after a run, so that no account dump or password-bearing
 // file stays behind.
 void EmptyFolderTree(const std::wstring& folder);
+// EmptyFolderTree, then the folder itself.
+void RemoveFolderTree(const std::wstring& folder);
 
 }  // namespace mailstow

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/folders.h"
+#include "base/ini_file.h"
 #include "base/registry_key.h"
 #include "base/text_case.h"
 #include "engine/io_registry.h"
@@ -233,31 +234,17 @@ bool RestoreTrail::Save(const std::wstring& path) const {
   for (const AsideRecord& aside : aside_) {
     text += L"A\t" + Escaped(aside.original) + L"\t" + Escaped(aside.copy) + L"\r\n";
   }
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  const DWORD bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-  DWORD written = 0;
-  const bool ok = WriteFile(file, text.data(), bytes, &written, nullptr) && written == bytes;
-  return CloseHandle(file) && ok;
+  DeleteFileW(path.c_str());
+  return CreateNewFile(path, std::string_view(reinterpret_cast<const char*>(text.data()),
+                                              text.size() * sizeof(wchar_t)));
 }
 
 bool RestoreTrail::Load(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  LARGE_INTEGER size{};
-  std::wstring text;
-  bool ok = GetFileSizeEx(file, &size) && size.QuadPart < (64LL << 20) && size.QuadPart % 2 == 0;
-  if (ok) {
-    text.resize(static_cast<size_t>(size.QuadPart / 2));
-    DWORD read = 0;
-    ok = ReadFile(file, text.data(), static_cast<DWORD>(size.QuadPart), &read, nullptr) &&
-         read == size.QuadPart;
-  }
-  CloseHandle(file);
-  if (!ok || !text.starts_with(L'\xFEFF')) return false;
-  size_t start = 1;
+  // Only a file of this kind: UTF-16 with its byte-order mark.
+  const std::optional<std::string> bytes = ReadFileBytes(path);
+  if (!bytes || !bytes->starts_with("\xFF\xFE")) return false;
+  const std::wstring text = DecodeFileText(*bytes);
+  size_t start = 0;
   while (start < text.size()) {
     size_t end = text.find(L"\r\n", start);
     if (end == std::wstring::npos) end = text.size();

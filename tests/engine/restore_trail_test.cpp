@@ -9,9 +9,13 @@
 
 #include "base/folders.h"
 #include "base/registry_key.h"
+#include "tests/e2e/driver.h"
 
 namespace mailstow {
 namespace {
+
+using e2e::FileBytes;
+using e2e::WriteBytes;
 
 constexpr wchar_t kKey[] = L"Software\\MailstowTests\\Trail";
 constexpr wchar_t kFolder[] = L"C:\\TrailTest";
@@ -38,25 +42,6 @@ void Walk(const std::wstring& path, Tree& tree) {
   for (const std::wstring& sub : key.SubKeyNames()) Walk(path + L"\\" + sub, tree);
 }
 
-std::string Bytes(const std::wstring& path) {
-  HANDLE file =
-      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return "<missing>";
-  char buffer[256];
-  DWORD read = 0;
-  ReadFile(file, buffer, sizeof(buffer), &read, nullptr);
-  CloseHandle(file);
-  return std::string(buffer, read);
-}
-
-void Write(const std::wstring& path, const std::string& bytes) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  DWORD written = 0;
-  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(file);
-}
-
 void SetText(const std::wstring& path, const std::wstring& name, const std::wstring& text) {
   RegistryKey key;
   ASSERT_TRUE(key.Open(HKEY_CURRENT_USER, path, true));
@@ -74,8 +59,8 @@ TEST(RestoreTrail, TakesARestoreBackByteForByteAfterASaveAndLoad) {
   SetText(key + L"\\Replaced whole\\Below", L"x", L"1");
   const std::wstring folder = kFolder;
   ASSERT_TRUE(CreateFolderTree(folder + L"\\Staging"));
-  Write(folder + L"\\kept.mbx", "kept before");
-  Write(folder + L"\\beside.ini", "not in the safety copy");
+  ASSERT_TRUE(WriteBytes(folder + L"\\kept.mbx", "kept before"));
+  ASSERT_TRUE(WriteBytes(folder + L"\\beside.ini", "not in the safety copy"));
   Tree registry_before;
   Walk(key, registry_before);
 
@@ -108,7 +93,7 @@ TEST(RestoreTrail, TakesARestoreBackByteForByteAfterASaveAndLoad) {
        {folder + L"\\kept.mbx", folder + L"\\beside.ini", folder + L"\\New\\Inner\\a%b.mbx",
         folder + L"\\Staging\\dump.reg"}) {
     ASSERT_TRUE(trail.BeforeFileWrite(file));
-    Write(file, "written by the restore");
+    ASSERT_TRUE(WriteBytes(file, "written by the restore"));
   }
   ASSERT_FALSE(trail.empty());
   const std::wstring trail_file = folder + L"\\restore.trail";
@@ -118,7 +103,7 @@ TEST(RestoreTrail, TakesARestoreBackByteForByteAfterASaveAndLoad) {
   RestoreTrail loaded({}, L"");
   ASSERT_TRUE(loaded.Load(trail_file));
   EXPECT_EQ(loaded.TakeBack(), std::vector<std::wstring>{});
-  Write(folder + L"\\kept.mbx", "kept before");
+  ASSERT_TRUE(WriteBytes(folder + L"\\kept.mbx", "kept before"));
   SetText(key + L"\\Replaced whole", L"Store Root", L"C:\\Mail");  // the copy's client step
   EXPECT_EQ(loaded.PutBackReplacedValues(), std::vector<std::wstring>{});
 
@@ -126,14 +111,14 @@ TEST(RestoreTrail, TakesARestoreBackByteForByteAfterASaveAndLoad) {
   Walk(key, registry_after);
   // The key the restore replaced whole is back with every value below it, from the trail.
   EXPECT_EQ(registry_after, registry_before);
-  EXPECT_EQ(Bytes(folder + L"\\beside.ini"), "not in the safety copy");
-  EXPECT_EQ(Bytes(folder + L"\\kept.mbx"), "kept before");
+  EXPECT_EQ(FileBytes(folder + L"\\beside.ini"), "not in the safety copy");
+  EXPECT_EQ(FileBytes(folder + L"\\kept.mbx"), "kept before");
   EXPECT_FALSE(IsFolder(folder + L"\\New")) << "a folder the restore made stayed";
   EXPECT_FALSE(IsFolder(folder + L"\\Empty")) << "a folder entry the restore made stayed";
-  EXPECT_EQ(Bytes(folder + L"\\Staging\\dump.reg"), "written by the restore");  // not recorded
+  EXPECT_EQ(FileBytes(folder + L"\\Staging\\dump.reg"), "written by the restore");  // not recorded
 
   // A trail file of another kind is refused.
-  Write(trail_file, "F\tC:\\x\r\n");
+  ASSERT_TRUE(WriteBytes(trail_file, "F\tC:\\x\r\n"));
   RestoreTrail foreign({}, L"");
   EXPECT_FALSE(foreign.Load(trail_file));
 }
