@@ -76,6 +76,8 @@ class UnwritableFolder {
     WaitForSingleObject(process.hProcess, 10000);
     CloseHandle(process.hProcess);
     for (int attempt = 0; attempt < 100; ++attempt) {
+      // A probe left while the attribute was being set goes as soon as the folder allows it.
+      if (writable) DeleteFileW((folder_ + kProbe).c_str());
       if (CanCreateFileIn(folder_) == writable) return true;
       Sleep(100);
     }
