@@ -30,10 +30,12 @@ struct Selected {
   unsigned char salt[16 + AesCipher::kVerifierSize] = {};  // salt, then the stored verifier
 };
 
-bool Selects(const std::vector<std::string>& requests, const Member& member) {
+bool Selects(const NameList& requests, const Member& member) {
   const std::string name = InterfaceName(member.name);
-  for (const std::string& request : requests) {
-    if (MatchesRequest(request, name)) return true;
+  NameList::Cursor cursor(requests);
+  std::string_view request;
+  while (cursor.Next(&request)) {
+    if (MatchesRequest(std::string(request), name)) return true;
   }
   return false;
 }
@@ -43,7 +45,7 @@ bool Selects(const std::vector<std::string>& requests, const Member& member) {
 // index of a store of many thousands of files stays small), and confirmed on the member's
 // own name; only patterns are matched against every member.
 std::vector<const Member*> SelectInRequestOrder(const ArchiveIndex& index,
-                                                const std::vector<std::string>& requests) {
+                                                const NameList& requests) {
   const size_t count = index.members.size();
   const auto comparable = [&](size_t i) {
     return ComparableName(InterfaceName(index.members[i].name));
@@ -59,7 +61,10 @@ std::vector<const Member*> SelectInRequestOrder(const ArchiveIndex& index,
     taken[i] = true;
     selected.push_back(&index.members[i]);
   };
-  for (const std::string& request : requests) {
+  NameList::Cursor cursor(requests);
+  std::string_view request_text;
+  while (cursor.Next(&request_text)) {
+    const std::string request(request_text);
     const std::u32string wanted = ComparableName(request);
     if (!IsPattern(request)) {
       const size_t key = hash(wanted);
@@ -354,18 +359,18 @@ Status ReplaceWithMember(FileSystem& files, Reader& reader, const Selected& sele
 }  // namespace
 
 Status ListArchive(FileSystem& files, EventSink& events, const std::string& archive_path,
-                   const std::vector<std::string>& patterns, std::vector<std::string>* names) {
+                   const NameList& patterns, NameList* names) {
   Reader reader(files, events, archive_path);
   const Status status = reader.Open();
   if (status != kStatusOk) return status;
   for (const Member& member : reader.index().members) {
-    if (patterns.empty() || Selects(patterns, member)) names->push_back(InterfaceName(member.name));
+    if (patterns.empty() || Selects(patterns, member)) names->Add(InterfaceName(member.name));
   }
   return kStatusOk;
 }
 
 Status ExtractArchive(FileSystem& files, EventSink& events, const std::string& archive_path,
-                      const std::vector<std::string>& requests, const ExtractSettings& settings) {
+                      const NameList& requests, const ExtractSettings& settings) {
   Reader reader(files, events, archive_path);
   Status status = reader.Open();
   if (status != kStatusOk) return status;
@@ -434,7 +439,7 @@ Status ExtractArchive(FileSystem& files, EventSink& events, const std::string& a
 }
 
 Status TestArchive(FileSystem& files, EventSink& events, const std::string& archive_path,
-                   const std::vector<std::string>& requests) {
+                   const NameList& requests) {
   Reader reader(files, events, archive_path);
   Status status = reader.Open();
   if (status != kStatusOk) return status;
@@ -448,7 +453,7 @@ Status TestArchive(FileSystem& files, EventSink& events, const std::string& arch
 
 Status VerifyWritten(FileSystem& files, EventSink& events, const std::string& last_part,
                      PartPathFn earlier_part, const std::string& shown_name,
-                     const std::vector<WrittenMember>& written) {
+                     WrittenSequence& written) {
   Reader reader(files, events, last_part, std::move(earlier_part));
   const auto failed = [&](const std::string& name, Status status) {
     if (status == kStatusAborted) return status;
@@ -461,25 +466,28 @@ Status VerifyWritten(FileSystem& files, EventSink& events, const std::string& la
   Status status = reader.Open();
   if (status != kStatusOk) return failed(shown_name, status);
   const std::vector<Member>& members = reader.index().members;
-  if (members.size() != written.size()) return failed(shown_name, kStatusNotAnArchive);
-  for (size_t i = 0; i < members.size(); ++i) {
-    const Member& member = members[i];
-    const std::string name = InterfaceName(written[i].name);
+  if (members.size() != written.count()) return failed(shown_name, kStatusNotAnArchive);
+  WrittenMember expected;
+  for (const Member& member : members) {
+    // The writer's own record that cannot be read is no fault of the archive.
+    status = written.Next(&expected);
+    if (status != kStatusOk) return status;
+    const std::string name = InterfaceName(expected.name);
     Event event;
     event.kind = kEventVerifyEntry;
     event.first_name = name;
     status = RaiseChecked(events, &event);
     if (status != kStatusOk) return status;
-    if (member.name != written[i].name || member.is_folder != written[i].is_folder ||
-        (!member.is_folder && member.uncompressed != written[i].size)) {
+    if (member.name != expected.name || member.is_folder != expected.is_folder ||
+        (!member.is_folder && member.uncompressed != expected.size)) {
       return failed(name, kStatusNotAnArchive);
     }
     if (member.is_folder) continue;
     Selected selected;
-    status = reader.PrepareWritten(member, written[i], &selected);
+    status = reader.PrepareWritten(member, expected, &selected);
     uint32_t crc = 0;
     if (status == kStatusOk) status = reader.Decode(selected, nullptr, &crc);
-    if (status == kStatusOk && crc != written[i].crc) status = kStatusNotAnArchive;
+    if (status == kStatusOk && crc != expected.crc) status = kStatusNotAnArchive;
     if (status != kStatusOk) return failed(name, status);
   }
   return kStatusOk;

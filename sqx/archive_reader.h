@@ -7,6 +7,7 @@
 #include "sqx/aes_cipher.h"
 #include "sqx/events.h"
 #include "sqx/file_system.h"
+#include "sqx/name_list.h"
 #include "sqx/volume_reader.h"
 
 namespace sqx {
@@ -18,18 +19,18 @@ struct ExtractSettings {
 
 // Stored names ("\" separators) of the members matching any of the patterns, in archive order.
 Status ListArchive(FileSystem& files, EventSink& events, const std::string& archive_path,
-                   const std::vector<std::string>& patterns, std::vector<std::string>* names);
+                   const NameList& patterns, NameList* names);
 
 // Extracts the members named by the requests, in request order. kEventExtractEntry is raised
 // once per member before it is written; the caller's second_name is the output path.
 // Nothing is written when a selected member cannot be read safely, and a member only
 // appears under its output name after its checksum or authentication code has matched.
 Status ExtractArchive(FileSystem& files, EventSink& events, const std::string& archive_path,
-                      const std::vector<std::string>& requests, const ExtractSettings& settings);
+                      const NameList& requests, const ExtractSettings& settings);
 
 // Decodes the requested members and checks their checksums or authentication codes.
 Status TestArchive(FileSystem& files, EventSink& events, const std::string& archive_path,
-                   const std::vector<std::string>& requests);
+                   const NameList& requests);
 
 // What the writer knows of a member it has just written, to check it against when reading
 // the archive back: the checksum of the data it read from the source (kept also for
@@ -45,6 +46,14 @@ struct WrittenMember {
   AesKeys keys;
 };
 
+// The members just written, in archive order, as the writer remembers them.
+class WrittenSequence {
+ public:
+  virtual ~WrittenSequence() = default;
+  virtual uint64_t count() const = 0;
+  virtual Status Next(WrittenMember* written) = 0;
+};
+
 // Reads an archive just written completely: its directory must list the written members,
 // and every member is decoded, every part of a split archive read, each checksum and
 // authentication code checked. `last_part` and `earlier_part` say where the parts are now;
@@ -53,6 +62,6 @@ struct WrittenMember {
 // kStatusVerifyFailed (an abort stays kStatusAborted).
 Status VerifyWritten(FileSystem& files, EventSink& events, const std::string& last_part,
                      PartPathFn earlier_part, const std::string& shown_name,
-                     const std::vector<WrittenMember>& written);
+                     WrittenSequence& written);
 
 }  // namespace sqx

@@ -4,12 +4,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <memory>
 
 #include "sqx/aes_cipher.h"
 #include "sqx/archive_reader.h"
 #include "sqx/chunk_compressor.h"
 #include "sqx/dos_time.h"
+#include "sqx/member_journal.h"
 #include "sqx/member_names.h"
 #include "sqx/volume_writer.h"
 #include "sqx/zip_format.h"
@@ -143,9 +145,19 @@ class MemberEncoder {
 
 // A source as it was found when it was queued.
 struct ListedSource {
+  std::string source;
   FileInfo info;
   size_t chunks = 0;
 };
+
+// Where the journal of the members goes: the folder for temporary files, else beside the
+// archive's parts.
+std::string JournalPath(const std::string& archive_path, const std::string& temporary_folder) {
+  if (temporary_folder.empty()) return archive_path + ".~members";
+  const size_t cut = archive_path.find_last_of("\\/");
+  const std::string name = cut == std::string::npos ? archive_path : archive_path.substr(cut + 1);
+  return temporary_folder + "\\" + name + ".~members";
+}
 
 class Packer {
  public:
@@ -156,23 +168,34 @@ class Packer {
         archive_path_(archive_path),
         settings_(settings),
         out_(files, events, archive_path, settings.volume_bytes),
-        compressor_(files, settings.deflate_level, settings.password) {}
+        compressor_(files, settings.deflate_level, settings.password),
+        journal_(files) {}
 
-  Status Run(const std::vector<std::string>& sources) {
-    sources_ = &sources;
+  Status Run(const NameList& sources) {
+    NameList::Cursor cursor(sources);
+    unlisted_ = sources.size();
     Status status = out_.Open();
-    for (size_t i = 0; status == kStatusOk && i < sources.size(); ++i) {
-      QueueAhead();
-      status = PackSource(i);
+    if (status == kStatusOk && !settings_.temporary_folder.empty()) {
+      files_.CreateFolders(settings_.temporary_folder);
     }
+    if (status == kStatusOk) {
+      status = journal_.Create(JournalPath(archive_path_, settings_.temporary_folder));
+    }
+    for (size_t i = 0; status == kStatusOk && i < sources.size(); ++i) {
+      QueueAhead(cursor);
+      status = PackSource(listed_.front());
+      listed_.pop_front();
+    }
+    if (status == kStatusOk) status = journal_.Finish();
     if (status == kStatusOk) status = WriteDirectory();
     if (status == kStatusOk) status = out_.Finish();
     // The parts are read back under their temporary names, so that an older archive of the
     // same name is only replaced by one that proved readable.
     if (status == kStatusOk && settings_.verify) {
+      MemberJournal::Cursor written(journal_);
       status = VerifyWritten(
           files_, events_, out_.PartPath(out_.Here().disk),
-          [this](uint32_t disk) { return out_.PartPath(disk); }, archive_path_, written_);
+          [this](uint32_t disk) { return out_.PartPath(disk); }, archive_path_, written);
     }
     if (status == kStatusOk) status = out_.Publish();
     if (status != kStatusOk) out_.Discard();
@@ -182,30 +205,31 @@ class Packer {
  private:
   // Lists and queues the sources ahead of the one being written, as far as the compressor's
   // window reaches, so that the workers always have data to compress.
-  void QueueAhead() {
-    while (listed_.size() < sources_->size() && compressor_.WantsMore()) {
-      const std::string& source = (*sources_)[listed_.size()];
-      ListedSource listed;
-      listed.info = files_.Stat(source);
+  void QueueAhead(NameList::Cursor& cursor) {
+    std::string_view source;
+    while (unlisted_ > 0 && (listed_.empty() || compressor_.WantsMore()) && cursor.Next(&source)) {
+      --unlisted_;
+      ListedSource& listed = listed_.emplace_back();
+      listed.source = source;
+      listed.info = files_.Stat(listed.source);
       if (listed.info.exists && !listed.info.is_folder) {
-        listed.chunks = compressor_.Queue(source, listed.info.size);
+        listed.chunks = compressor_.Queue(listed.source, listed.info.size);
       }
-      listed_.push_back(listed);
     }
   }
 
-  Status PackSource(size_t index) {
+  Status PackSource(const ListedSource& listed) {
     Event event;
     event.kind = kEventStoreEntry;
-    event.first_name = (*sources_)[index];
+    event.first_name = listed.source;
     Status status = RaiseChecked(events_, &event);
     if (status != kStatusOk) return status;
     CentralRecord record;
     record.name = StoredNameFor(event.first_name);
-    if (record.name.empty()) return Unreadable(index, kStatusBadArgument);
+    if (record.name.empty()) return Unreadable(listed, kStatusBadArgument);
     record.flags = zip::kFlagUtf8;
-    const FileInfo& info = listed_[index].info;
-    if (!info.exists) return Unreadable(index, kStatusIoError);
+    const FileInfo& info = listed.info;
+    if (!info.exists) return Unreadable(listed, kStatusIoError);
     record.dos_time = ToDosTime(info.modified_unix);
     if (info.is_folder) {
       record.name += '/';
@@ -213,7 +237,7 @@ class Packer {
       return WriteFolder(&record);
     }
     record.attributes = zip::kAttributeArchive;
-    return WriteFile(index, info.size, listed_[index].chunks, &record);
+    return WriteFile(listed, &record);
   }
 
   Status WriteFolder(CentralRecord* record) {
@@ -221,21 +245,18 @@ class Packer {
     Status status = out_.KeepTogether(header.size());
     record->local = out_.Here();
     if (status == kStatusOk) status = out_.Write(header.data(), header.size());
-    if (settings_.verify) {
-      WrittenMember& written = written_.emplace_back();
-      written.name = record->name;
-      written.is_folder = true;
-    }
-    records_.push_back(std::move(*record));
+    WrittenMember written;
+    written.is_folder = true;
+    if (status == kStatusOk) status = journal_.Append(CentralHeader(*record), written);
     return status;
   }
 
   // A source that another program holds open is named to the caller.
-  Status SourceFailed(size_t index, Status status) {
+  Status SourceFailed(const ListedSource& listed, Status status) {
     if (status == kStatusInUse) {
       Event event;
       event.kind = kEventSourceInUse;
-      event.first_name = (*sources_)[index];
+      event.first_name = listed.source;
       events_.Raise(&event);
     }
     return status;
@@ -244,23 +265,25 @@ class Packer {
   // A source that failed before anything of it was written: with skip_unreadable it is
   // named to the caller and left out (an in-use source still fails the pack, so that the
   // caller can ask for its program to be closed); otherwise the pack fails.
-  Status Unreadable(size_t index, Status failure) {
+  Status Unreadable(const ListedSource& listed, Status failure) {
     if (!settings_.skip_unreadable || failure == kStatusInUse) {
-      return SourceFailed(index, failure);
+      return SourceFailed(listed, failure);
     }
     Event event;
     event.kind = kEventSourceSkipped;
-    event.first_name = (*sources_)[index];
+    event.first_name = listed.source;
     event.amount = failure;
     return RaiseChecked(events_, &event);
   }
 
-  Status WriteFile(size_t index, uint64_t size, size_t chunks, CentralRecord* record) {
+  Status WriteFile(const ListedSource& listed, CentralRecord* record) {
+    const uint64_t size = listed.info.size;
+    const size_t chunks = listed.chunks;
     PackedChunk chunk = compressor_.Next();
     if (chunk.status != kStatusOk) {
       // The source's other chunks are queued already: they are taken and dropped.
       for (size_t k = 1; k < chunks; ++k) compressor_.Next();
-      return Unreadable(index, chunk.status);
+      return Unreadable(listed, chunk.status);
     }
     const bool deflate = chunk.deflate;
     record->actual_method = deflate ? zip::kMethodDeflated : zip::kMethodStored;
@@ -305,7 +328,7 @@ class Packer {
     uLong crc = crc32_z(0, nullptr, 0);
     for (size_t k = 0; k < chunks; ++k) {
       if (k > 0) chunk = compressor_.Next();
-      if (chunk.status != kStatusOk) return SourceFailed(index, chunk.status);
+      if (chunk.status != kStatusOk) return SourceFailed(listed, chunk.status);
       crc = crc32_combine(crc, chunk.crc, static_cast<z_off_t>(chunk.plain_size));
       done += chunk.plain_size;
       status = deflate ? encoder.Emit(chunk.packed.get(), chunk.packed_size)
@@ -332,27 +355,31 @@ class Packer {
     const std::string descriptor = DataDescriptor(*record, zip64);
     status = out_.KeepTogether(descriptor.size());
     if (status == kStatusOk) status = out_.Write(descriptor.data(), descriptor.size());
-    if (settings_.verify) {
-      written.name = record->name;
-      written.size = done;
-      written.crc = static_cast<uint32_t>(crc);
-      written.encrypted = record->encrypted;
-      written_.push_back(written);
-    }
-    records_.push_back(std::move(*record));
+    written.size = done;
+    written.crc = static_cast<uint32_t>(crc);
+    written.encrypted = record->encrypted;
+    if (status == kStatusOk) status = journal_.Append(CentralHeader(*record), written);
     return status;
   }
 
+  // Copies the members' headers from the journal into the archive, then the end records.
   Status WriteDirectory() {
     ArchivePosition start = out_.Here();
     uint64_t directory_size = 0;
-    std::vector<uint32_t> header_disks;
-    for (size_t i = 0; i < records_.size(); ++i) {
-      const std::string header = CentralHeader(records_[i]);
-      Status status = out_.KeepTogether(header.size());
+    uint32_t last_disk = start.disk;
+    uint64_t on_last_disk = 0;  // headers on the part the last one went to
+    MemberJournal::Cursor cursor(journal_);
+    WrittenMember unused;
+    for (uint64_t i = 0; i < journal_.count(); ++i) {
+      Status status = cursor.Next(&unused);
+      if (status != kStatusOk) return status;
+      const std::string& header = cursor.central_header();
+      status = out_.KeepTogether(header.size());
       if (status != kStatusOk) return status;
       if (i == 0) start = out_.Here();
-      header_disks.push_back(out_.Here().disk);
+      if (out_.Here().disk != last_disk) on_last_disk = 0;
+      last_disk = out_.Here().disk;
+      ++on_last_disk;
       status = out_.Write(header.data(), header.size());
       if (status != kStatusOk) return status;
       directory_size += header.size();
@@ -360,14 +387,13 @@ class Packer {
     const size_t tail = zip::kZip64EndSize + zip::kZip64LocatorSize + zip::kEndSize;
     const Status status = out_.KeepTogether(tail);
     if (status != kStatusOk) return status;
-    uint64_t on_last_disk = 0;
-    for (uint32_t disk : header_disks) on_last_disk += disk == out_.Here().disk ? 1 : 0;
+    if (out_.Here().disk != last_disk) on_last_disk = 0;
     return WriteEnd(start, directory_size, on_last_disk);
   }
 
   Status WriteEnd(ArchivePosition start, uint64_t directory_size, uint64_t on_last_disk) {
     const ArchivePosition end = out_.Here();
-    const uint64_t count = records_.size();
+    const uint64_t count = journal_.count();
     const bool zip64 = count >= zip::kMax16 || on_last_disk >= zip::kMax16 ||
                        directory_size >= zip::kMax32 || start.offset >= zip::kMax32 ||
                        end.disk >= zip::kMax16;
@@ -407,16 +433,15 @@ class Packer {
   const PackSettings& settings_;
   VolumeWriter out_;
   ChunkCompressor compressor_;
-  const std::vector<std::string>* sources_ = nullptr;
-  std::vector<ListedSource> listed_;
-  std::vector<CentralRecord> records_;
-  std::vector<WrittenMember> written_;  // with verify: what each member must read back as
+  MemberJournal journal_;
+  size_t unlisted_ = 0;              // sources not yet listed
+  std::deque<ListedSource> listed_;  // listed and queued, not yet written
 };
 
 }  // namespace
 
 Status PackArchive(FileSystem& files, EventSink& events, const std::string& archive_path,
-                   const std::vector<std::string>& sources, const PackSettings& settings) {
+                   const NameList& sources, const PackSettings& settings) {
   if (archive_path.empty()) return kStatusBadArgument;
   Packer packer(files, events, archive_path, settings);
   return packer.Run(sources);

@@ -9,6 +9,7 @@
 
 #include "sqx/events.h"
 #include "sqx/file_system.h"
+#include "sqx/name_list.h"
 
 namespace sqx {
 
@@ -20,6 +21,8 @@ struct PackSettings {
   // A source that cannot be found or opened is named by kEventSourceSkipped and left out,
   // instead of failing the pack.
   bool skip_unreadable = false;
+  // Where the list of written members is kept while packing; empty: beside the archive.
+  std::string temporary_folder;
 };
 
 // Raises kEventStoreEntry once per source before it is stored (the stored name is what
@@ -29,6 +32,6 @@ struct PackSettings {
 // not is named by kEventMemberDamaged and the pack fails with kStatusVerifyFailed. A source
 // that another program holds open is named by kEventSourceInUse (kStatusInUse).
 Status PackArchive(FileSystem& files, EventSink& events, const std::string& archive_path,
-                   const std::vector<std::string>& sources, const PackSettings& settings);
+                   const NameList& sources, const PackSettings& settings);
 
 }  // namespace sqx

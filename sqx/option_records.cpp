@@ -25,6 +25,11 @@ int DeflateLevelFor(int32_t effort) {
   return kLevels[effort > 5 ? 5 : effort];
 }
 
+std::string WithoutTrailingSeparators(std::string folder) {
+  while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+  return folder;
+}
+
 }  // namespace
 
 uint64_t VolumeBytesFor(int32_t volume_size) {
@@ -56,6 +61,8 @@ Status ReadCompressOptions(const unsigned char* record, PackSettings* settings,
   settings->deflate_level = DeflateLevelFor(Get32(record, compress::kLevel));
   settings->password = GetText(record, compress::kPassword, compress::kPasswordChars, *texts);
   settings->verify = Get32(record, compress::kVerify) == 1;
+  settings->temporary_folder = WithoutTrailingSeparators(
+      GetText(record, compress::kStagingFolder, compress::kStagingFolderChars, *texts));
   settings->volume_bytes = 0;
   if (Get32(record, compress::kMultipleVolumes) == 1) {
     settings->volume_bytes = VolumeBytesFor(Get32(record, compress::kVolumeSize));
@@ -71,12 +78,8 @@ Status ReadExtractOptions(const unsigned char* record, ExtractSettings* settings
   }
   texts->utf8 = Get32(record, extract::kUtf8Texts) == 1;
   settings->keep_folders = Get32(record, extract::kKeepFolders) == 1;
-  settings->staging =
-      GetText(record, extract::kStagingFolder, extract::kStagingFolderChars, *texts);
-  while (!settings->staging.empty() &&
-         (settings->staging.back() == '\\' || settings->staging.back() == '/')) {
-    settings->staging.pop_back();
-  }
+  settings->staging = WithoutTrailingSeparators(
+      GetText(record, extract::kStagingFolder, extract::kStagingFolderChars, *texts));
   return kStatusOk;
 }
 

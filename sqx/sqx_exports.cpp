@@ -18,18 +18,13 @@
 namespace sqx {
 namespace {
 
-// The names as the caller gave them: whether they are ANSI or UTF-8 is only known when the
-// list is used, from the option record of that call.
-struct NameList {
-  std::vector<std::string> names;
-};
-
-std::vector<std::string> CoreNames(const NameList& list, const InterfaceTexts& texts) {
-  if (texts.utf8) return list.names;
-  std::vector<std::string> names;
-  names.reserve(list.names.size());
-  for (const std::string& name : list.names) names.push_back(texts.ToCore(name));
-  return names;
+// A file list holds the names as the caller gave them: whether they are ANSI or UTF-8 is
+// only known when the list is used, from the option record of that call. The names in the
+// core's UTF-8 are the list itself when the call speaks UTF-8, else `converted`.
+const NameList& CoreNames(const NameList& list, const InterfaceTexts& texts, NameList* converted) {
+  if (texts.utf8) return list;
+  list.ForEach([&](std::string_view name) { converted->Add(texts.ToCore(std::string(name))); });
+  return *converted;
 }
 
 NameList* NamesOf(FileList* list) {
@@ -59,11 +54,12 @@ void FreeNodes(ArcFileList* list) {
 }
 
 // Appends the names as nodes, keeping their order.
-void FillNodes(ArcFileList* list, const std::vector<std::string>& names,
-               const InterfaceTexts& texts) {
+void FillNodes(ArcFileList* list, const NameList& names, const InterfaceTexts& texts) {
   ArcNode** tail = &list->head;
-  for (const std::string& utf8 : names) {
-    const std::string name = texts.FromCore(utf8);
+  NameList::Cursor cursor(names);
+  std::string_view utf8;
+  while (cursor.Next(&utf8)) {
+    const std::string name = texts.FromCore(std::string(utf8));
     auto* node = static_cast<ArcNode*>(std::malloc(offsetof(ArcNode, name) + name.size() + 1));
     if (node == nullptr) throw std::bad_alloc();
     node->next = nullptr;
@@ -115,8 +111,8 @@ int32_t SQX_CALL SqxAddFileList(const char* name, FileList* list) {
   NameList* names = NamesOf(list);
   if (name == nullptr || names == nullptr) return kStatusBadArgument;
   return Guarded([&] {
-    names->names.push_back(name);
-    list->count = static_cast<int32_t>(names->names.size());
+    names->Add(name);
+    list->count = static_cast<int32_t>(names->size());
     return kStatusOk;
   });
 }
@@ -157,8 +153,9 @@ int32_t SQX_CALL SqxAddFiles(const char* archive, FileList* list, unsigned char*
     const Status status = ReadCompressOptions(compress_options, &settings, &texts);
     if (status != kStatusOk) return status;
     CallbackSink events(callback, user, texts);
-    return PackArchive(HostFileSystem(), events, texts.ToCore(archive), CoreNames(*names, texts),
-                       settings);
+    NameList converted;
+    return PackArchive(HostFileSystem(), events, texts.ToCore(archive),
+                       CoreNames(*names, texts, &converted), settings);
   });
 }
 
@@ -172,8 +169,9 @@ int32_t SQX_CALL SqxExtractFiles(const char* archive, FileList* list,
     const Status status = ReadExtractOptions(extract_options, &settings, &texts);
     if (status != kStatusOk) return status;
     CallbackSink events(callback, user, texts);
-    return ExtractArchive(HostFileSystem(), events, texts.ToCore(archive), CoreNames(*names, texts),
-                          settings);
+    NameList converted;
+    return ExtractArchive(HostFileSystem(), events, texts.ToCore(archive),
+                          CoreNames(*names, texts, &converted), settings);
   });
 }
 
@@ -184,9 +182,10 @@ int32_t SQX_CALL SqxTestFiles(const char* archive, FileList* list, unsigned char
   return Guarded([&] {
     const InterfaceTexts texts = TextsOf(extract_options);
     CallbackSink events(callback, user, texts);
-    const std::vector<std::string> all = {"*"};
+    const NameList all = {"*"};
+    NameList converted;
     return TestArchive(HostFileSystem(), events, texts.ToCore(archive),
-                       names->names.empty() ? all : CoreNames(*names, texts));
+                       names->empty() ? all : CoreNames(*names, texts, &converted));
   });
 }
 
@@ -204,9 +203,10 @@ int32_t SQX_CALL SqxListFiles(const char* archive, FileList* list, ArcFileList* 
     FreeNodes(contents);
     const InterfaceTexts texts = TextsOf(extract_options);
     CallbackSink events(callback, user, texts);
-    std::vector<std::string> listed;
+    NameList listed;
+    NameList converted;
     const Status status = ListArchive(HostFileSystem(), events, texts.ToCore(archive),
-                                      CoreNames(*names, texts), &listed);
+                                      CoreNames(*names, texts, &converted), &listed);
     if (status == kStatusOk) FillNodes(contents, listed, texts);
     return status;
   });

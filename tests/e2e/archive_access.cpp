@@ -52,13 +52,13 @@ std::string ReadWholeFile(const std::wstring& path) {
 
 std::vector<std::wstring> ArchiveMembers(const std::wstring& archive) {
   Sink sink;
-  std::vector<std::string> names;
+  sqx::NameList names;
   std::vector<std::wstring> members;
   if (sqx::ListArchive(sqx::HostFileSystem(), sink, ToUtf8(archive), {"*"}, &names) !=
       sqx::kStatusOk) {
     return members;
   }
-  for (const std::string& name : names) members.push_back(FromUtf8(name));
+  names.ForEach([&](std::string_view name) { members.push_back(FromUtf8(std::string(name))); });
   return members;
 }
 

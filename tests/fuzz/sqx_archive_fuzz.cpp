@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     files.files["C:\\a.zip"] = bytes;
   }
   AnsweringEvents events;
-  std::vector<std::string> names;
+  sqx::NameList names;
   sqx::ListArchive(files, events, "C:\\a.zip", {}, &names);
   sqx::TestArchive(files, events, "C:\\a.zip", {"*.*"});
   sqx::ExtractSettings settings;
