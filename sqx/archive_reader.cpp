@@ -21,13 +21,22 @@ namespace {
 
 constexpr size_t kChunk = 256 * 1024;
 
-// A selected member with its data located and, when encrypted, its keys derived.
-struct Selected {
+// Members are prepared for decoding a batch at a time: the keys of encrypted ones are
+// derived, on every core, for this many members at once.
+constexpr size_t kKeysBatch = 512;
+
+// A selected member with its data located and, when encrypted, its stored salt and password
+// verifier. One is kept for every selected member, so it holds no keys.
+struct Located {
   const Member* member = nullptr;
   ArchivePosition data;
   uint64_t payload = 0;  // bytes of compressed data, without salt, verifier and code
-  AesKeys keys;
   unsigned char salt[16 + AesCipher::kVerifierSize] = {};  // salt, then the stored verifier
+};
+
+// A located member ready to decode: with its keys, when encrypted.
+struct Selected : Located {
+  AesKeys keys;
 };
 
 bool Selects(const NameList& requests, const Member& member) {
@@ -99,38 +108,49 @@ class Reader {
   // The member that Prepare or Decode worked on last: the one a failure belongs to.
   const Member* current() const { return current_; }
 
-  // Locates every member's data and checks the password against every encrypted one,
-  // asking the caller for it when the first encrypted member is met. The keys of each
-  // encrypted member are derived from its own salt; that dominates the cost of many small
-  // members, so all but the first are derived on every core.
-  Status Prepare(const std::vector<const Member*>& members, std::vector<Selected>* prepared) {
-    std::vector<size_t> encrypted;
+  // Locates every member's data and reads the salt and verifier of every encrypted one, so
+  // that a member that cannot be read is found before anything is written. The password is
+  // asked for when the first encrypted member is met and checked against it at once.
+  Status Prepare(const std::vector<const Member*>& members, std::vector<Located>* located) {
+    const Located* first_encrypted = nullptr;
+    located->reserve(members.size());
     for (const Member* member : members) {
       current_ = member;
-      Selected selected;
-      selected.member = member;
-      if (!member->is_folder) {
-        if (member->encrypted && !member->aes) return kStatusUnsupported;
-        if (member->method != zip::kMethodStored && member->method != zip::kMethodDeflated) {
-          return kStatusUnsupported;
-        }
-        Status status = LocateData(*member, &selected);
-        if (status == kStatusOk && member->aes) status = ReadSalt(&selected);
-        if (status != kStatusOk) return status;
-        if (member->aes) encrypted.push_back(prepared->size());
+      Located& entry = located->emplace_back();
+      entry.member = member;
+      if (member->is_folder) continue;
+      if (member->encrypted && !member->aes) return kStatusUnsupported;
+      if (member->method != zip::kMethodStored && member->method != zip::kMethodDeflated) {
+        return kStatusUnsupported;
       }
-      prepared->push_back(selected);
+      Status status = LocateData(*member, &entry);
+      if (status == kStatusOk && member->aes) status = ReadSalt(&entry);
+      if (status != kStatusOk) return status;
+      if (member->aes && first_encrypted == nullptr) first_encrypted = &entry;
     }
-    if (encrypted.empty()) return kStatusOk;
-    // The first one alone: a wrong password is reported before any further work.
-    current_ = (*prepared)[encrypted.front()].member;
-    Status status = CheckPassword(&(*prepared)[encrypted.front()]);
-    if (status != kStatusOk) return status;
+    if (first_encrypted == nullptr) return kStatusOk;
+    // A wrong password is reported before any further work.
+    current_ = first_encrypted->member;
+    Selected first;
+    static_cast<Located&>(first) = *first_encrypted;
+    return CheckPassword(&first);
+  }
+
+  // Makes the next batch of located members, from `first` on, ready to decode: the keys of
+  // each encrypted one are derived from its own salt, which dominates the cost of many
+  // small members, on every core.
+  Status Expand(const std::vector<Located>& located, size_t first, std::vector<Selected>* batch) {
+    batch->clear();
+    std::vector<size_t> encrypted;
+    for (size_t i = first; i < located.size() && batch->size() < kKeysBatch; ++i) {
+      if (located[i].member->aes) encrypted.push_back(batch->size());
+      static_cast<Located&>(batch->emplace_back()) = located[i];
+    }
     std::vector<Status> results(encrypted.size(), kStatusOk);
-    ParallelFor(encrypted.size() - 1,
-                [&](size_t i) { results[i + 1] = DeriveKeys(&(*prepared)[encrypted[i + 1]]); });
+    ParallelFor(encrypted.size(),
+                [&](size_t i) { results[i] = DeriveKeys(&(*batch)[encrypted[i]]); });
     for (size_t i = 0; i < results.size(); ++i) {
-      current_ = (*prepared)[encrypted[i]].member;
+      current_ = (*batch)[encrypted[i]].member;
       if (results[i] != kStatusOk) return results[i];
     }
     return kStatusOk;
@@ -245,7 +265,7 @@ class Reader {
   }
 
  private:
-  Status LocateData(const Member& member, Selected* selected) {
+  Status LocateData(const Member& member, Located* selected) {
     ArchivePosition at = member.local;
     unsigned char header[zip::kLocalHeaderSize];
     Status status = volumes_.Read(&at, header, sizeof(header));
@@ -264,7 +284,7 @@ class Reader {
   }
 
   // Reads the member's salt and stored password verifier, which precede its data.
-  Status ReadSalt(Selected* selected) {
+  Status ReadSalt(Located* selected) {
     const Member& member = *selected->member;
     const size_t salt_size = AesKeys::SaltBytes(member.aes_strength);
     if (salt_size == 0) return kStatusUnsupported;
@@ -378,62 +398,67 @@ Status ExtractArchive(FileSystem& files, EventSink& events, const std::string& a
   for (const Member* member : members) {
     if (!IsSafeStoredName(member->name)) return NamingDamage(events, member, kStatusNotAnArchive);
   }
-  std::vector<Selected> prepared;
-  status = reader.Prepare(members, &prepared);
+  std::vector<Located> located;
+  status = reader.Prepare(members, &located);
   if (status != kStatusOk) return NamingDamage(events, reader.current(), status);
   std::string known_parent;  // the folder of the previous member, known to exist
 
-  for (const Selected& selected : prepared) {
-    const Member& member = *selected.member;
-    Event event;
-    event.kind = kEventExtractEntry;
-    event.first_name = InterfaceName(member.name);
-    event.second_name =
-        settings.staging + "\\" +
-        (settings.keep_folders ? InterfaceName(member.name) : LastComponent(member.name));
-    status = RaiseChecked(events, &event);
-    if (status != kStatusOk) return status;
-    const std::string& target = event.second_name;
-    if (target.empty()) return kStatusBadArgument;
-    if (member.is_folder) {
-      status = files.CreateFolders(target);
-      if (status != kStatusOk) return status;
-      continue;
-    }
-    const std::string parent = ParentFolder(target);
-    if (!parent.empty() && parent != known_parent) {
-      if (!files.Stat(parent).is_folder) {
-        status = files.CreateFolders(parent);
-        if (status != kStatusOk) return status;
-      }
-      known_parent = parent;
-    }
-    // A new file is written in place (a damaged member's remains are removed again); only an
-    // existing file goes the way of a temporary name.
-    std::unique_ptr<OutputFile> out;
-    bool existed = false;
-    status = files.CreateNew(target, &out, &existed);
-    if (status != kStatusOk) return status;
-    if (!existed) {
-      status = DecodeInto(reader, selected, std::move(out));
-      if (status != kStatusOk) {
-        files.Remove(target);
-        return NamingDamage(events, reader.current(), status);
-      }
-      continue;
-    }
-    {
-      Event overwrite;
-      overwrite.kind = kEventOverwrite;
-      overwrite.first_name = event.first_name;
-      overwrite.second_name = target;
-      int32_t answer = 0;
-      status = RaiseChecked(events, &overwrite, &answer);
-      if (status != kStatusOk) return status;
-      if (answer != kAnswerOverwrite) continue;
-    }
-    status = ReplaceWithMember(files, reader, selected, target);
+  std::vector<Selected> batch;
+  for (size_t first = 0; first < located.size(); first += batch.size()) {
+    status = reader.Expand(located, first, &batch);
     if (status != kStatusOk) return NamingDamage(events, reader.current(), status);
+    for (const Selected& selected : batch) {
+      const Member& member = *selected.member;
+      Event event;
+      event.kind = kEventExtractEntry;
+      event.first_name = InterfaceName(member.name);
+      event.second_name =
+          settings.staging + "\\" +
+          (settings.keep_folders ? InterfaceName(member.name) : LastComponent(member.name));
+      status = RaiseChecked(events, &event);
+      if (status != kStatusOk) return status;
+      const std::string& target = event.second_name;
+      if (target.empty()) return kStatusBadArgument;
+      if (member.is_folder) {
+        status = files.CreateFolders(target);
+        if (status != kStatusOk) return status;
+        continue;
+      }
+      const std::string parent = ParentFolder(target);
+      if (!parent.empty() && parent != known_parent) {
+        if (!files.Stat(parent).is_folder) {
+          status = files.CreateFolders(parent);
+          if (status != kStatusOk) return status;
+        }
+        known_parent = parent;
+      }
+      // A new file is written in place (a damaged member's remains are removed again); only an
+      // existing file goes the way of a temporary name.
+      std::unique_ptr<OutputFile> out;
+      bool existed = false;
+      status = files.CreateNew(target, &out, &existed);
+      if (status != kStatusOk) return status;
+      if (!existed) {
+        status = DecodeInto(reader, selected, std::move(out));
+        if (status != kStatusOk) {
+          files.Remove(target);
+          return NamingDamage(events, reader.current(), status);
+        }
+        continue;
+      }
+      {
+        Event overwrite;
+        overwrite.kind = kEventOverwrite;
+        overwrite.first_name = event.first_name;
+        overwrite.second_name = target;
+        int32_t answer = 0;
+        status = RaiseChecked(events, &overwrite, &answer);
+        if (status != kStatusOk) return status;
+        if (answer != kAnswerOverwrite) continue;
+      }
+      status = ReplaceWithMember(files, reader, selected, target);
+      if (status != kStatusOk) return NamingDamage(events, reader.current(), status);
+    }
   }
   return kStatusOk;
 }
@@ -443,10 +468,14 @@ Status TestArchive(FileSystem& files, EventSink& events, const std::string& arch
   Reader reader(files, events, archive_path);
   Status status = reader.Open();
   if (status != kStatusOk) return status;
-  std::vector<Selected> prepared;
-  status = reader.Prepare(SelectInRequestOrder(reader.index(), requests), &prepared);
-  for (size_t i = 0; status == kStatusOk && i < prepared.size(); ++i) {
-    if (!prepared[i].member->is_folder) status = reader.Decode(prepared[i], nullptr);
+  std::vector<Located> located;
+  status = reader.Prepare(SelectInRequestOrder(reader.index(), requests), &located);
+  std::vector<Selected> batch;
+  for (size_t first = 0; status == kStatusOk && first < located.size(); first += batch.size()) {
+    status = reader.Expand(located, first, &batch);
+    for (size_t i = 0; status == kStatusOk && i < batch.size(); ++i) {
+      if (!batch[i].member->is_folder) status = reader.Decode(batch[i], nullptr);
+    }
   }
   return NamingDamage(events, reader.current(), status);
 }

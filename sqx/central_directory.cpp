@@ -177,6 +177,7 @@ Status ReadArchiveIndex(VolumeReader& volumes, ArchiveIndex* index) {
   // Every entry takes at least the fixed header, which bounds the count to believe.
   const uint64_t most = end.directory_size / zip::kCentralHeaderSize;
   index->members.clear();
+  index->names = NameList();
   index->members.reserve(static_cast<size_t>(std::min<uint64_t>(end.entries, most)));
   DirectoryBytes directory(volumes, {end.directory_disk, end.directory_offset + bias},
                            end.directory_size);
@@ -211,7 +212,8 @@ Status ReadArchiveIndex(VolumeReader& volumes, ArchiveIndex* index) {
     const uint32_t attributes = zip::Get32(fixed + 38);
     member.local.offset = zip::Get32(fixed + 42);
     const std::string raw_name(reinterpret_cast<const char*>(variable), name_size);
-    member.name = (member.flags & zip::kFlagUtf8) ? raw_name : Cp437ToUtf8(raw_name);
+    member.name =
+        index->names.Add((member.flags & zip::kFlagUtf8) ? raw_name : Cp437ToUtf8(raw_name));
     if (!ParseExtras(variable + name_size, extra_size, &member, &disk)) {
       return kStatusNotAnArchive;
     }

@@ -3,20 +3,23 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "sqx/name_list.h"
 #include "sqx/volume_reader.h"
 
 namespace sqx {
 
+// Kept small: an index holds one per member, many thousands for a large mail store.
 struct Member {
-  std::string name;  // UTF-8 as stored, "/" separators
+  std::string_view name;  // UTF-8 as stored, "/" separators; kept by the index's `names`
   uint16_t flags = 0;
   uint16_t method = 0;  // the compression method, also for encrypted members
   bool encrypted = false;
   bool aes = false;
-  int aes_strength = 0;
-  int aes_version = 0;
+  uint8_t aes_strength = 0;
+  uint16_t aes_version = 0;
   uint32_t dos_time = 0;
   uint32_t crc = 0;
   uint64_t compressed = 0;
@@ -27,6 +30,7 @@ struct Member {
 
 struct ArchiveIndex {
   std::vector<Member> members;
+  NameList names;
 };
 
 // Finds the end records in the last part, learns the number of parts and reads every

@@ -115,8 +115,8 @@ std::string StoredNameFor(const std::string& wanted) {
   return stored;
 }
 
-std::string InterfaceName(const std::string& stored) {
-  std::string name = stored;
+std::string InterfaceName(std::string_view stored) {
+  std::string name(stored);
   while (!name.empty() && IsSeparator(name.back())) name.pop_back();
   for (char& c : name) {
     if (c == '/') c = '\\';
@@ -124,15 +124,15 @@ std::string InterfaceName(const std::string& stored) {
   return name;
 }
 
-std::string LastComponent(const std::string& stored) {
-  std::string name = stored;
+std::string LastComponent(std::string_view stored) {
+  std::string name(stored);
   while (!name.empty() && IsSeparator(name.back())) name.pop_back();
   const size_t cut = name.find_last_of("/\\");
   return cut == std::string::npos ? name : name.substr(cut + 1);
 }
 
-bool IsSafeStoredName(const std::string& stored) {
-  std::string name = stored;
+bool IsSafeStoredName(std::string_view stored) {
+  std::string name(stored);
   if (!name.empty() && IsSeparator(name.back())) name.pop_back();  // folder entry
   if (name.empty() || name.find(':') != std::string::npos) return false;
   if (name.find('\0') != std::string::npos) return false;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace sqx {
 
@@ -11,14 +12,14 @@ namespace sqx {
 std::string StoredNameFor(const std::string& wanted);
 
 // The name as the calling interface shows it: "\" separators, no trailing separator.
-std::string InterfaceName(const std::string& stored);
+std::string InterfaceName(std::string_view stored);
 
 // The last component of a stored name.
-std::string LastComponent(const std::string& stored);
+std::string LastComponent(std::string_view stored);
 
 // True when the stored name can be written below a folder without leaving it: no drive,
 // no leading separator, no "." or ".." component, no empty component, no ':' anywhere.
-bool IsSafeStoredName(const std::string& stored);
+bool IsSafeStoredName(std::string_view stored);
 
 // Matches an interface name against a requested name or pattern ('*' and '?'), without
 // regard to letter case; "*.*" and "*" select every member.

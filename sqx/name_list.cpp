@@ -1,6 +1,7 @@
 #include "sqx/name_list.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace sqx {
@@ -18,20 +19,21 @@ NameList::NameList(std::initializer_list<std::string_view> names) {
   for (std::string_view name : names) Add(name);
 }
 
-void NameList::Add(std::string_view name) {
-  // A name ends at its first NUL, as the C strings it comes from do.
-  name = name.substr(0, std::min(name.size(), name.find('\0')));
-  const size_t needed = name.size() + 1;
+std::string_view NameList::Add(std::string_view name) {
+  const uint32_t size = static_cast<uint32_t>(name.size());
+  const size_t needed = sizeof(size) + name.size();
   if (blocks_.empty() || blocks_.back().capacity - blocks_.back().used < needed) {
     Block& block = blocks_.emplace_back();
     block.capacity = std::max(kBlockBytes, needed);
     block.text.reset(new char[block.capacity]);
   }
   Block& block = blocks_.back();
-  std::memcpy(block.text.get() + block.used, name.data(), name.size());
-  block.text[block.used + name.size()] = '\0';
+  char* at = block.text.get() + block.used;
+  std::memcpy(at, &size, sizeof(size));
+  std::memcpy(at + sizeof(size), name.data(), name.size());
   block.used += needed;
   ++count_;
+  return std::string_view(at + sizeof(size), name.size());
 }
 
 bool NameList::Cursor::Next(std::string_view* name) {
@@ -40,9 +42,11 @@ bool NameList::Cursor::Next(std::string_view* name) {
     offset_ = 0;
   }
   if (block_ >= list_.blocks_.size()) return false;
-  const char* text = list_.blocks_[block_].text.get() + offset_;
-  *name = std::string_view(text, std::strlen(text));
-  offset_ += name->size() + 1;
+  const char* at = list_.blocks_[block_].text.get() + offset_;
+  uint32_t size = 0;
+  std::memcpy(&size, at, sizeof(size));
+  *name = std::string_view(at + sizeof(size), size);
+  offset_ += sizeof(size) + size;
   return true;
 }
 

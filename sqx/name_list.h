@@ -1,4 +1,4 @@
-// A list of names kept back to back in large blocks: a few bytes per name beside its text,
+// A list of names kept back to back in large blocks: four bytes per name beside its text,
 // instead of a string object and an allocation each, so that a list of many thousands of
 // paths stays small. Names are read in order.
 #pragma once
@@ -21,7 +21,9 @@ class NameList {
   NameList(NameList&&) = default;
   NameList& operator=(NameList&&) = default;
 
-  void Add(std::string_view name);
+  // Keeps a copy of the name (which may hold any bytes) and returns it; the copy stays where
+  // it is as long as the list.
+  std::string_view Add(std::string_view name);
   size_t size() const { return count_; }
   bool empty() const { return count_ == 0; }
 
@@ -47,7 +49,7 @@ class NameList {
 
  private:
   struct Block {
-    std::unique_ptr<char[]> text;  // names, each ended by a NUL
+    std::unique_ptr<char[]> text;  // names, each after its length
     size_t used = 0;
     size_t capacity = 0;
   };
