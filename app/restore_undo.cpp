@@ -46,7 +46,7 @@ unsigned long long SourceBytes(const std::vector<JobEntry>& entries) {
   return std::accumulate(
       entries.begin(), entries.end(), 0ULL, [](unsigned long long sum, const JobEntry& entry) {
         WIN32_FILE_ATTRIBUTE_DATA data;
-        if (!GetFileAttributesExW(entry.source.c_str(), GetFileExInfoStandard, &data)) {
+        if (!GetFileAttributesExW(entry.source.data(), GetFileExInfoStandard, &data)) {
           return sum;
         }
         return sum +
@@ -133,9 +133,7 @@ MainForm::SafetyCopyOutcome MainForm::KeepStateBeforeRestore(RestoreTrail& trail
   }
   // The trail of the restore before goes with the copy it belonged to.
   DiscardUndoTrail(files);
-  std::vector<std::wstring> kept;
-  for (const JobEntry& entry : copy_archive.entries()) kept.push_back(entry.source);
-  trail.set_kept_files(kept);
+  for (const JobEntry& entry : copy_archive.entries()) trail.AddKeptFile(entry.source);
   return SafetyCopyOutcome::kKept;
 }
 

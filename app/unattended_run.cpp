@@ -38,9 +38,8 @@ bool PathExists(const std::wstring& path) {
   return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool IsRegistryDump(const std::wstring& path) {
-  return path.size() > 4 &&
-         EqualsIgnoreCase(std::wstring_view(path).substr(path.size() - 4), L".reg");
+bool IsRegistryDump(std::wstring_view path) {
+  return path.size() > 4 && EqualsIgnoreCase(path.substr(path.size() - 4), L".reg");
 }
 
 std::wstring LogonUserName() {

@@ -48,7 +48,7 @@ bool AddFileIfExists(AdapterContext& context, const std::wstring& path, const st
                      const std::wstring& strip_prefix);
 
 // Equal texts without regard to letter case, as the file system compares names.
-bool SameName(const std::wstring& a, const std::wstring& b);
+bool SameName(std::wstring_view a, std::wstring_view b);
 
 // Adds a folder's entries to the backup job (AddFolderEntries: with the extension "*" the
 // whole folder, everything below it included) when the folder exists; otherwise the run log

@@ -308,8 +308,10 @@ class MozillaAdapter : public MailClientAdapter {
         continue;
       }
       std::vector<std::wstring> members;
-      for (const std::wstring& member : archive.archive_names()) {
-        if (InFolder(member, folder) && extracted.insert(member).second) members.push_back(member);
+      for (const std::wstring_view member : archive.archive_names()) {
+        if (InFolder(member, folder) && extracted.emplace(member).second) {
+          members.emplace_back(member);
+        }
       }
       if (members.empty()) continue;
       archive.PrepareExtract(true);

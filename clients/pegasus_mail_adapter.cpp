@@ -150,7 +150,7 @@ class PegasusMailAdapter : public MailClientAdapter {
     // "Default User" lives in M\Mail only on a machine without a user list, which the backup
     // tells by the list missing from the archive.
     bool archived_list = false;
-    for (const std::wstring& member : context_.archive.archive_names()) {
+    for (const std::wstring_view member : context_.archive.archive_names()) {
       archived_list = archived_list || SameName(member, kUserList);
     }
     std::vector<std::wstring> restored;

@@ -46,8 +46,15 @@ void ArchiveJob::ReleaseFileList() {
   file_list_open_ = false;
 }
 
-void ArchiveJob::PrepareBackup(bool multiple_volumes, int volume_index) {
+void ArchiveJob::ClearEntries() {
   entries_.clear();
+  entries_.shrink_to_fit();
+  entry_sources_.Clear();
+  entry_folders_.clear();
+}
+
+void ArchiveJob::PrepareBackup(bool multiple_volumes, int volume_index) {
+  ClearEntries();
   current_entry_ = 0;
   compress_options_.assign(sqx::compress::kSize, 0);
   PutRecordInt(compress_options_, sqx::compress::kRecordSize, sqx::compress::kSize);
@@ -68,18 +75,18 @@ void ArchiveJob::PrepareBackup(bool multiple_volumes, int volume_index) {
   StartFileList();
 }
 
-void ArchiveJob::AddJobEntry(const std::wstring& source, const std::wstring& folder,
+void ArchiveJob::AddJobEntry(std::wstring_view source, const std::wstring& folder,
                              const std::wstring& strip_prefix) {
   JobEntry entry;
-  entry.source = source;
+  entry.source = entry_sources_.Keep(source);
   const JobEntry* before = entries_.empty() ? nullptr : &entries_.back();
   entry.folder_text = before != nullptr && before->folder() == folder
                           ? before->folder_text
-                          : std::make_shared<const std::wstring>(folder);
+                          : &entry_folders_.emplace_back(folder);
   entry.strip_prefix_text = before != nullptr && before->strip_prefix() == strip_prefix
                                 ? before->strip_prefix_text
-                                : std::make_shared<const std::wstring>(strip_prefix);
-  entries_.push_back(std::move(entry));
+                                : &entry_folders_.emplace_back(strip_prefix);
+  entries_.push_back(entry);
 }
 
 void ArchiveJob::AddFolderEntries(const std::wstring& folder_path,
@@ -133,7 +140,7 @@ int ArchiveJob::PackJob(const std::wstring& archive_path, const BackupDescriptio
   for (size_t i = 0; i < entries_.size(); ++i) {
     log_.Line(L"");
     log_.Line(L"File number: " + std::to_wstring(i + 1));
-    log_.Line(L"File: " + entries_[i].source);
+    log_.Line(L"File: " + std::wstring(entries_[i].source));
     log_.Line(L"Folder: " + entries_[i].folder());
     log_.Line(L"Del Folder: " + entries_[i].strip_prefix());
     archiver_.AddFileList(EncodeUtf8(entries_[i].source), &file_list_);
@@ -175,12 +182,13 @@ void ArchiveJob::SkipMissingSources() {
   // than failing the whole archive. A path that exists but cannot be looked up (too long or
   // a name the file system refuses) stays: the archiver names it, and it is reported.
   std::erase_if(entries_, [this](const JobEntry& entry) {
-    if (GetFileAttributesW(LongPath(entry.source).c_str()) != INVALID_FILE_ATTRIBUTES) {
+    if (GetFileAttributesW(LongPath(std::wstring(entry.source)).c_str()) !=
+        INVALID_FILE_ATTRIBUTES) {
       return false;
     }
     const DWORD error = GetLastError();
     if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) return false;
-    log_.Line(L"Not found: " + entry.source);
+    log_.Line(L"Not found: " + std::wstring(entry.source));
     return true;
   });
 }

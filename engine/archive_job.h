@@ -3,11 +3,14 @@
 #pragma once
 
 #include <array>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "base/text_blocks.h"
 #include "engine/job_host.h"
 #include "engine/reg_text_format.h"
 #include "engine/run_log.h"
@@ -20,10 +23,12 @@ class RestoreTrail;
 // One entry of the job list. Entries come in runs of one folder's files, so the folder and
 // the strip prefix are held once per run, not once per entry: a store of many thousands of
 // files keeps its job list small.
+// The texts are kept by the job.
 struct JobEntry {
-  std::wstring source;  // backup: full path; restore: stored name or pattern
-  std::shared_ptr<const std::wstring> folder_text;
-  std::shared_ptr<const std::wstring> strip_prefix_text;
+  // Backup: full path; restore: stored name or pattern. NUL-terminated.
+  std::wstring_view source;
+  const std::wstring* folder_text = nullptr;
+  const std::wstring* strip_prefix_text = nullptr;
   // Backup: archive folder; restore: target folder ending with "\".
   const std::wstring& folder() const { return *folder_text; }
   // Backup only: leading part of source dropped from the name.
@@ -73,7 +78,7 @@ class ArchiveJob {
   void PrepareBackup(bool multiple_volumes, int volume_index);
   // Appends an entry (restore entries too); the folder and strip prefix are shared with the
   // entry before when equal.
-  void AddJobEntry(const std::wstring& source, const std::wstring& folder,
+  void AddJobEntry(std::wstring_view source, const std::wstring& folder,
                    const std::wstring& strip_prefix);
   // Paths below a folder that another entry of the job stores already.
   using LeaveOut = std::function<bool(const std::wstring& path)>;
@@ -89,7 +94,7 @@ class ArchiveJob {
 
   // Restore.
   void PrepareExtract(bool keep_folders = false);
-  void AddExtractEntry(const std::wstring& stored_name, const std::wstring& target_folder);
+  void AddExtractEntry(std::wstring_view stored_name, const std::wstring& target_folder);
   int UnpackJob(const std::wstring& archive_path);
   // The extraction runs that failed since the last clear; a stopped run is no failure.
   const std::vector<UnpackFailure>& unpack_failures() const { return unpack_failures_; }
@@ -110,7 +115,7 @@ class ArchiveJob {
   // that a plain extraction puts the tree back below the target.
   void SelectByPrefix(const std::wstring& prefix, const std::wstring& target_folder,
                       bool inner_folders = false);
-  const std::vector<std::wstring>& archive_names() const { return archive_names_; }
+  const TextList& archive_names() const { return archive_names_; }
 
   // While set, a restore records in the trail what it creates or replaces (the archiver's
   // writes and the client steps' own through NoteRestoreWrite).
@@ -173,8 +178,13 @@ class ArchiveJob {
   std::wstring created_folder_;          // the target folder last created for an extracted member
   unsigned long long last_pump_ms_ = 0;  // when the callback last let the window work
 
+  // Empties the entries and the texts they keep.
+  void ClearEntries();
+
   std::vector<JobEntry> entries_;
-  std::vector<std::wstring> archive_names_;
+  TextBlocks entry_sources_;                // the entries' sources
+  std::deque<std::wstring> entry_folders_;  // the entries' folders and strip prefixes
+  TextList archive_names_;
   std::vector<UnpackFailure> unpack_failures_;
   std::wstring damaged_member_;  // named by the archiver during the current call
   std::wstring source_in_use_;   // a source another program held open, named during a pack

@@ -8,7 +8,7 @@
 
 namespace mailstow {
 void ArchiveJob::PrepareExtract(bool keep_folders) {
-  entries_.clear();
+  ClearEntries();
   created_folder_.clear();
   current_entry_ = 0;
   extract_options_.assign(sqx::extract::kSize, 0);
@@ -21,8 +21,7 @@ void ArchiveJob::PrepareExtract(bool keep_folders) {
   StartFileList();
 }
 
-void ArchiveJob::AddExtractEntry(const std::wstring& stored_name,
-                                 const std::wstring& target_folder) {
+void ArchiveJob::AddExtractEntry(std::wstring_view stored_name, const std::wstring& target_folder) {
   AddJobEntry(stored_name, target_folder, L"");
 }
 
@@ -39,7 +38,7 @@ int ArchiveJob::Extract(const std::wstring& archive_path, bool with_log) {
     if (with_log) {
       log_.Line(L"");
       log_.Line(L"File number: " + std::to_wstring(i + 1));
-      log_.Line(L"File: " + entries_[i].source);
+      log_.Line(L"File: " + std::wstring(entries_[i].source));
       log_.Line(L"Folder: " + entries_[i].folder());
     }
     archiver_.AddFileList(EncodeUtf8(entries_[i].source), &file_list_);
@@ -94,7 +93,7 @@ bool ArchiveJob::ReportUnpackFailures() {
 }
 
 void ArchiveJob::ReadArchiveNames(const std::wstring& archive_path) {
-  archive_names_.clear();
+  archive_names_.Clear();
   sqx::FileList pattern{};
   sqx::ArcFileList contents{};
   archiver_.InitFileList(&pattern);
@@ -107,7 +106,7 @@ void ArchiveJob::ReadArchiveNames(const std::wstring& archive_path) {
                       extract_options_.data(), EventThunk, this);
   in_archiver_call_ = false;
   for (const sqx::ArcNode* node = contents.head; node != nullptr; node = node->next) {
-    archive_names_.push_back(DecodeUtf8(node->name));
+    archive_names_.Add(DecodeUtf8(node->name));
   }
   archiver_.DoneArcFileList(&contents);
   archiver_.DoneFileList(&pattern);
@@ -115,7 +114,7 @@ void ArchiveJob::ReadArchiveNames(const std::wstring& archive_path) {
 
 void ArchiveJob::SelectByPrefix(const std::wstring& prefix, const std::wstring& target_folder,
                                 bool inner_folders) {
-  for (const std::wstring& name : archive_names_) {
+  for (const std::wstring_view name : archive_names_) {
     if (!inner_folders) {
       if (InFolder(name, prefix)) AddExtractEntry(name, target_folder);
     } else if (const auto folder = TreeTargetFolder(name, prefix, target_folder)) {

@@ -103,10 +103,19 @@ RestoreTrail::RestoreTrail(std::vector<std::wstring> staging_folders, std::wstri
   }
 }
 
-void RestoreTrail::set_kept_files(const std::vector<std::wstring>& paths) {
-  kept_files_.clear();
-  for (const std::wstring& path : paths) kept_files_.insert(Folded(path));
+RestoreTrail::PathKey RestoreTrail::KeyOf(std::wstring_view path) {
+  // Two independent 64-bit hashes of the folded text: FNV-1a and a multiply-rotate mix.
+  PathKey key{0xCBF29CE484222325ull, 0x9E3779B97F4A7C15ull};
+  for (const wchar_t c : path) {
+    const uint64_t unit = static_cast<uint16_t>(FoldCase(c));
+    key.first = (key.first ^ unit) * 0x100000001B3ull;
+    key.second = (key.second ^ unit) * 0xBF58476D1CE4E5B9ull;
+    key.second = (key.second << 27) | (key.second >> 37);
+  }
+  return key;
 }
+
+void RestoreTrail::AddKeptFile(std::wstring_view path) { kept_files_.insert(KeyOf(path)); }
 
 bool RestoreTrail::Recorded(std::set<std::wstring>& seen, const std::wstring& text) {
   return !seen.insert(Folded(text)).second;
@@ -119,15 +128,15 @@ bool RestoreTrail::IsStaging(const std::wstring& path) const {
 }
 
 bool RestoreTrail::BeforeFileWrite(const std::wstring& path) {
-  if (IsStaging(path) || Recorded(seen_files_, path)) return true;
+  if (IsStaging(path) || !seen_files_.insert(KeyOf(path)).second) return true;
   const DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
-    created_files_.push_back(path);
+    created_files_.Add(path);
     return true;
   }
   // A folder entry of the archive over a folder that exists: its files are noted one by one.
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return true;
-  if (kept_files_.count(Folded(path)) != 0) return true;
+  if (kept_files_.count(KeyOf(path)) != 0) return true;
   // Replaced but not in the safety copy: a copy aside keeps it.
   if (!CreateFolderTree(aside_folder_)) return false;
   const std::wstring copy = aside_folder_ + L"\\" + std::to_wstring(aside_.size() + 1);
@@ -145,7 +154,7 @@ void RestoreTrail::BeforeFolderCreate(const std::wstring& folder) {
   if (missing.empty() || IsStaging(missing.front() + L"\\")) return;
   // Outermost first: taken back in the reverse order, innermost first.
   for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-    if (!Recorded(seen_files_, *it)) created_folders_.push_back(*it);
+    if (seen_files_.insert(KeyOf(*it)).second) created_folders_.push_back(*it);
   }
 }
 
@@ -218,8 +227,25 @@ bool RestoreTrail::empty() const {
 }
 
 bool RestoreTrail::Save(const std::wstring& path) const {
+  DeleteFileW(path.c_str());
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  // Written a piece at a time: a trail of many thousands of files is never held whole.
   std::wstring text = L"\xFEFF";
-  for (const std::wstring& file : created_files_) text += L"F\t" + Escaped(file) + L"\r\n";
+  bool ok = true;
+  const auto flush = [&](size_t at_least) {
+    if (text.size() < at_least) return;
+    DWORD written = 0;
+    const auto bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    ok = ok && WriteFile(file, text.data(), bytes, &written, nullptr) && written == bytes;
+    text.clear();
+  };
+  constexpr size_t kPiece = 32 * 1024;
+  for (const std::wstring_view created : created_files_) {
+    text += L"F\t" + Escaped(std::wstring(created)) + L"\r\n";
+    flush(kPiece);
+  }
   for (const std::wstring& folder : created_folders_) text += L"D\t" + Escaped(folder) + L"\r\n";
   for (const KeyRecord& key : created_keys_) {
     static constexpr const wchar_t* kKinds[] = {L"K\t", L"V\t", L"P\t"};
@@ -230,13 +256,16 @@ bool RestoreTrail::Save(const std::wstring& path) const {
       text += L"\t" + std::to_wstring(key.type) + L"\t" + HexText(key.data);
     }
     text += L"\r\n";
+    flush(kPiece);
   }
   for (const AsideRecord& aside : aside_) {
     text += L"A\t" + Escaped(aside.original) + L"\t" + Escaped(aside.copy) + L"\r\n";
+    flush(kPiece);
   }
-  DeleteFileW(path.c_str());
-  return CreateNewFile(path, std::string_view(reinterpret_cast<const char*>(text.data()),
-                                              text.size() * sizeof(wchar_t)));
+  flush(0);
+  ok = CloseHandle(file) && ok;
+  if (!ok) DeleteFileW(path.c_str());
+  return ok;
 }
 
 bool RestoreTrail::Load(const std::wstring& path) {
@@ -252,7 +281,7 @@ bool RestoreTrail::Load(const std::wstring& path) {
     start = end + 2;
     const std::wstring& kind = fields[0];
     if (kind == L"F" && fields.size() == 2) {
-      created_files_.push_back(fields[1]);
+      created_files_.Add(fields[1]);
     } else if (kind == L"D" && fields.size() == 2) {
       created_folders_.push_back(fields[1]);
     } else if ((kind == L"K" && fields.size() == 3) || (kind == L"V" && fields.size() == 4) ||
@@ -291,8 +320,9 @@ std::vector<std::wstring> RestoreTrail::TakeBack() const {
     }
   }
   // Last made first: the files of a folder entry go before the folder.
-  for (auto file = created_files_.rbegin(); file != created_files_.rend(); ++file) {
-    const std::wstring path = LongPath(*file);
+  for (size_t i = created_files_.size(); i-- > 0;) {
+    const std::wstring file(created_files_[i]);
+    const std::wstring path = LongPath(file);
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) continue;
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
@@ -300,7 +330,7 @@ std::vector<std::wstring> RestoreTrail::TakeBack() const {
       continue;
     }
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!DeleteFileW(path.c_str())) failed.push_back(*file);
+    if (!DeleteFileW(path.c_str())) failed.push_back(file);
   }
   for (const AsideRecord& aside : aside_) {
     SetFileAttributesW(LongPath(aside.original).c_str(), FILE_ATTRIBUTE_NORMAL);

@@ -7,10 +7,14 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <set>
 #include <string>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
+#include "base/text_blocks.h"
 #include "engine/reg_text_format.h"
 
 namespace mailstow {
@@ -21,8 +25,8 @@ class RestoreTrail {
   // aside go into aside_folder.
   RestoreTrail(std::vector<std::wstring> staging_folders, std::wstring aside_folder);
 
-  // The files the safety copy holds: replacing one of them needs no copy aside.
-  void set_kept_files(const std::vector<std::wstring>& paths);
+  // A file the safety copy holds: replacing it needs no copy aside.
+  void AddKeptFile(std::wstring_view path);
 
   // Before a file is written: a missing file is recorded as created; an existing one that the
   // safety copy does not hold is copied aside. False when that copy failed: the file must not
@@ -66,15 +70,28 @@ class RestoreTrail {
     std::wstring original;
     std::wstring copy;
   };
+  // A path as files are told apart: a 128-bit hash of its case-folded text. A restore of many
+  // thousands of files keeps 16 bytes for each instead of its path twice; two paths share a
+  // hash with a chance far below that of a disk error.
+  struct PathKey {
+    uint64_t first = 0;
+    uint64_t second = 0;
+    bool operator==(const PathKey&) const = default;
+  };
+  struct PathKeyHash {
+    size_t operator()(const PathKey& key) const { return static_cast<size_t>(key.first); }
+  };
+  using PathKeys = std::unordered_set<PathKey, PathKeyHash>;
+  static PathKey KeyOf(std::wstring_view path);
   bool Recorded(std::set<std::wstring>& seen, const std::wstring& text);
   bool IsStaging(const std::wstring& path) const;
 
   std::vector<std::wstring> staging_folders_;
   std::wstring aside_folder_;
-  std::set<std::wstring> kept_files_;  // folded case
-  std::set<std::wstring> seen_files_;  // folded case: every file noted once
-  std::set<std::wstring> seen_keys_;   // folded case: root, key and value noted once
-  std::vector<std::wstring> created_files_;
+  PathKeys kept_files_;
+  PathKeys seen_files_;               // every file and folder noted once
+  std::set<std::wstring> seen_keys_;  // folded case: root, key and value noted once
+  TextList created_files_;
   std::vector<std::wstring> created_folders_;
   std::vector<KeyRecord> created_keys_;
   std::vector<AsideRecord> aside_;

@@ -162,7 +162,8 @@ void JobTest::Pack(const std::wstring& archive, const std::vector<PackEntry>& en
 
 std::vector<std::wstring> JobTest::Listed(const std::wstring& archive) {
   job_->ReadArchiveNames(archive);
-  return job_->archive_names();
+  const TextList& names = job_->archive_names();
+  return std::vector<std::wstring>(names.begin(), names.end());
 }
 
 }  // namespace mailstow::testing

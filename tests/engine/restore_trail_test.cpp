@@ -67,7 +67,7 @@ TEST(RestoreTrail, TakesARestoreBackByteForByteAfterASaveAndLoad) {
   // The restore: writes recorded by the trail first, as the archive job and the registry
   // import record them.
   RestoreTrail trail({folder + L"\\Staging"}, folder + L"\\aside");
-  trail.set_kept_files({folder + L"\\kept.mbx"});
+  trail.AddKeptFile(folder + L"\\kept.mbx");
   const TRootKeys user = TRootKeys::rkHKEY_CURRENT_USER;
   trail.BeforeValueWrite(user, key + L"\\Kept", L"replaced");
   trail.BeforeValueWrite(user, key + L"\\Kept", odd_name);
