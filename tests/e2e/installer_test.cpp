@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
 #include <objidl.h>
 #include <shlobj.h>
 #include <shobjidl.h>
@@ -126,6 +127,28 @@ void SetValue(HKEY root, const std::wstring& key, const std::wstring& name,
   RegSetValueExW(opened, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                  static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
   RegCloseKey(opened);
+}
+
+struct DescendantSearch {
+  const wchar_t* window_class;
+  HWND found;
+};
+
+BOOL CALLBACK FindVisibleDescendant(HWND child, LPARAM data) {
+  auto* search = reinterpret_cast<DescendantSearch*>(data);
+  if (ClassName(child) != search->window_class || !IsWindowVisible(child)) return TRUE;
+  search->found = child;
+  return FALSE;
+}
+
+// The first visible descendant of the class, waiting up to ten seconds; null when none.
+HWND WaitForDescendant(HWND parent, const wchar_t* window_class) {
+  DescendantSearch search = {window_class, nullptr};
+  for (int i = 0; i < 100 && search.found == nullptr; ++i) {
+    EnumChildWindows(parent, FindVisibleDescendant, reinterpret_cast<LPARAM>(&search));
+    if (search.found == nullptr) std::this_thread::sleep_for(100ms);
+  }
+  return search.found;
 }
 
 template <typename Condition>
@@ -382,6 +405,37 @@ TEST_F(InstallerTest, ArchiveTypeOfAnotherProgramIsLeftToIt) {
     RegDeleteTreeW(HKEY_CURRENT_USER, type_key.c_str());
     RegDeleteTreeW(HKEY_CURRENT_USER, kEbk);
   }
+}
+
+// The uninstall wizard offers to remove the settings as well, unticked; ticked, they go.
+TEST_F(InstallerTest, UninstallWizardRemovesTheSettingsWhenAsked) {
+  ASSERT_EQ(RunSilently(Installer()), 0u);
+  SetValue(HKEY_CURRENT_USER, L"Software\\Corvane\\Mailstow", L"LastPath", L"C:\\Mail");
+  std::wstring folder = program_folder_;
+  folder.pop_back();
+  Program uninstaller;
+  ASSERT_TRUE(uninstaller.Start(program_folder_ + L"Uninstall.exe", L"_?=" + folder));
+  HWND wizard = uninstaller.WaitForWindow(L"#32770");
+  ASSERT_NE(wizard, nullptr);
+  Click(GetDlgItem(wizard, IDOK));  // from the confirmation to the choice
+  HWND choice = WaitForDescendant(wizard, WC_TREEVIEWW);
+  ASSERT_NE(choice, nullptr);
+  ASSERT_EQ(SendMessageW(choice, TVM_GETCOUNT, 0, 0), 1);
+  const auto option = reinterpret_cast<LPARAM>(SendMessageW(choice, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+  const auto tick = [&] {
+    return SendMessageW(choice, TVM_GETITEMSTATE, static_cast<WPARAM>(option), TVIS_STATEIMAGEMASK);
+  };
+  const LRESULT unticked = tick();
+  SendMessageW(choice, TVM_SELECTITEM, TVGN_CARET, option);
+  SendMessageW(choice, WM_CHAR, VK_SPACE, 0);
+  ASSERT_NE(tick(), unticked);
+
+  Click(GetDlgItem(wizard, IDOK));  // Uninstall
+  EXPECT_TRUE(WaitUntil([] { return !KeyExists(HKEY_CURRENT_USER, kUninstallKey); }));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"Software\\Corvane"));
+  EXPECT_FALSE(FileExists(program_folder_ + L"Mailstow.exe"));
+  Click(GetDlgItem(wizard, IDOK));  // Close
+  EXPECT_EQ(uninstaller.WaitForExit(), 0u);
 }
 
 }  // namespace
