@@ -336,9 +336,38 @@ TEST_F(InstallerTest, RunningWizardStopsSetupAndUninstallUntilItIsClosed) {
   EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kUninstallKey));
   EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\Mailstow.Backup"));
 
-  // Once it is closed, the upgrade and the uninstall go through.
+  // Setup run by the user asks to close it, and goes on once it is closed.
+  Program setup;
+  ASSERT_TRUE(setup.Start(Installer(), L""));
+  HWND pages = setup.WaitForWindow(L"#32770");
+  ASSERT_NE(pages, nullptr);
+  ASSERT_TRUE(PressButton(pages, L"Next >"));
+  Settle(pages);
+  ASSERT_TRUE(PressButton(pages, L"Install"));
+  HWND box = nullptr;
+  ASSERT_TRUE(WaitUntil([&] {
+    for (HWND window : setup.TopLevelWindows(L"#32770"))
+      if (window != pages) box = window;
+    return box != nullptr;
+  }));
+  EXPECT_NE(MessageBoxText(box).find(L"Mailstow is running"), std::wstring::npos)
+      << MessageBoxText(box);
+  EXPECT_EQ(MessageBoxButtons(box), (std::vector<std::wstring>{L"Retry", L"Cancel"}));
   wizard.Close();
-  EXPECT_EQ(RunSilently(Installer()), 0u);
+  ASSERT_TRUE(PressButton(box, L"Retry"));
+  // The finish page's offer to start Mailstow, declined.
+  HWND run_now = nullptr;
+  ASSERT_TRUE(WaitUntil([&] {
+    HWND page = FindWindowExW(pages, nullptr, L"#32770", nullptr);
+    run_now = FindWindowExW(page, nullptr, L"Button", L"&Run Mailstow");
+    return run_now != nullptr;
+  }));
+  Click(run_now);
+  Settle(pages);
+  ASSERT_EQ(SendMessageW(run_now, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  ASSERT_TRUE(PressButton(pages, L"Finish"));
+  EXPECT_EQ(setup.WaitForExit(), 0u);
+  EXPECT_EQ(CountProcesses(L"Mailstow.exe"), 0);
   EXPECT_TRUE(Uninstall(program_folder_));
   EXPECT_FALSE(FileExists(program_folder_ + L"Mailstow.exe"));
 }
