@@ -20,13 +20,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   const bool has_argument = argc > 1;
   LocalFree(argv);
 
-  const bool unattended = has_argument && first == L"/auto";
+  using StartMode = mailstow::MainForm::StartMode;
+  StartMode mode = StartMode::kWizard;
+  if (has_argument && first == L"/auto") mode = StartMode::kUnattended;
+  if (has_argument && first == L"/uninst") mode = StartMode::kUninstall;
   mailstow::MainForm form(instance);
-  if (!form.FormCreate(unattended)) return 1;
+  if (!form.FormCreate(mode)) return 1;
   form.CreateDialogs();
 
-  if (unattended) return form.RunUnattended();
-  if (has_argument && first == L"/uninst") {
+  if (mode == StartMode::kUnattended) return form.RunUnattended();
+  if (mode == StartMode::kUninstall) {
     form.RunUninstall();
     return 0;
   }

@@ -31,10 +31,14 @@ MainForm::~MainForm() {
   if (underlined_font_ != nullptr) DeleteObject(underlined_font_);
 }
 
-bool MainForm::FormCreate(bool unattended) {
+bool MainForm::FormCreate(StartMode mode) {
+  const bool unattended = mode == StartMode::kUnattended;
+  const bool uninstall = mode == StartMode::kUninstall;
   program_folder_ = ProgramFolder();
-  // 6. Bind the archiver library before anything is read or written.
-  if (!archiver_.Load(program_folder_)) {
+  // 6. Bind the archiver library before anything is read or written. The uninstall cleanup
+  // does not archive: a damaged installation without the library can still be uninstalled
+  // without a box holding the uninstaller up.
+  if (!uninstall && !archiver_.Load(program_folder_)) {
     MessageBoxW(nullptr, kLibraryMissing, kApplicationTitle, MB_OK | MB_ICONERROR | MB_TASKMODAL);
     return false;
   }
@@ -78,7 +82,13 @@ bool MainForm::FormCreate(bool unattended) {
   std::vector<std::wstring> wrong_types;
   {
     RegistryKey key;
-    key.Open(HKEY_CURRENT_USER, kSettingsKeyPath, true);
+    // Read-only for the uninstall cleanup: the defaults of a missing value are then not
+    // written back, and a user who never started Mailstow gets no settings key.
+    if (uninstall) {
+      key.Open(HKEY_CURRENT_USER, kSettingsKeyPath, false, KEY_READ);
+    } else {
+      key.Open(HKEY_CURRENT_USER, kSettingsKeyPath, true);
+    }
     SettingsEnvironment environment;
     environment.personal_folder = personal_folder_;
     environment.now = LocalNowAsDays();
@@ -96,7 +106,11 @@ bool MainForm::FormCreate(bool unattended) {
   }
   // 16 comes before any report, so that the staging folder is set whatever happens next.
   staging_folder_ = program_folder_ + (unattended ? L"AutoTemp" : L"Temp");
-  CreateFolderTree(staging_folder_);
+  if (uninstall) {
+    wrong_types.clear();
+  } else {
+    CreateFolderTree(staging_folder_);
+  }
   for (const std::wstring& name : wrong_types) {
     prompts_.Show(PromptKind::kError, PromptButtons::kOk, InvalidDataTypeMessage(name));
   }

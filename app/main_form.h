@@ -45,10 +45,14 @@ class MainForm : public JobHost, public CaptionTarget {
   explicit MainForm(HINSTANCE instance);
   ~MainForm() override;
 
+  // What the process was started for (its first command-line argument).
+  enum class StartMode { kWizard, kUnattended, kUninstall };
   // Start-up steps 6-16; false when the archiver library could not be bound (the error box
   // has been shown and nothing was read or written). An unattended run stages its files in a
   // folder of its own, so that a wizard opened meanwhile neither empties nor overwrites them.
-  bool FormCreate(bool unattended);
+  // The uninstall cleanup only reads: it creates no settings and no staging folder, and shows
+  // no box about stored settings.
+  bool FormCreate(StartMode mode);
   // Creates the password prompt, about box, auto-backup and close-programs forms.
   void CreateDialogs();
   // The first command-line argument has named an archive to restore.

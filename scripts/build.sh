@@ -1,7 +1,8 @@
 #!/bin/bash
 # Builds the Windows programs (build/win for i686, build/win64 for x86_64: the architecture
 # this machine can run, see windows-arch.sh) and the native sanitizer build of the portable
-# code (build/native). Pass "fuzz" to also build the libFuzzer targets (build/fuzz).
+# code (build/native). Pass "fuzz" to also build the libFuzzer targets (build/fuzz), or
+# "--windows TARGET..." to build only those targets of the Windows build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/windows-arch.sh
@@ -14,6 +15,10 @@ fi
 cmake -S . -B "$WIN_BUILD" -G Ninja -DCMAKE_TOOLCHAIN_FILE="cmake/toolchain-$WIN_ARCH.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
   -DCMAKE_C_FLAGS_RELEASE="-O2 -DNDEBUG" "${launcher[@]}" >/dev/null
+if [ "${1:-}" = --windows ]; then
+  cmake --build "$WIN_BUILD" --target "${@:2}"
+  exit 0
+fi
 cmake --build "$WIN_BUILD"
 cmake -S . -B build/native -G Ninja "${launcher[@]}" >/dev/null
 cmake --build build/native

@@ -1,6 +1,7 @@
 #include "driver.h"
 
 #include "guard/process_list.h"
+#include "ui/form_layout.h"
 
 #include <cstdlib>
 #include <thread>
@@ -249,6 +250,28 @@ HWND FindControl(HWND form, int id) {
     if (GetDlgCtrlID(child) == id) return child;
   }
   return nullptr;
+}
+
+HWND WizardControl(HWND form, std::wstring_view component) {
+  return FindControl(form, ComponentId(L"Form1", component));
+}
+
+int ActiveWizardPage(HWND form) {
+  for (const ComponentSpec& component : FindForm(L"Form1")->components) {
+    if (component.page == 0 || component.width == 0) continue;
+    HWND control = WizardControl(form, component.name);
+    if (control != nullptr && IsWindowVisible(control)) return component.page;
+  }
+  return 0;
+}
+
+void Settle(HWND form) {
+  // The program handles a message only between its other work: a reply to a message sent
+  // now means everything posted before it was handled, or a modal loop runs.
+  for (int i = 0; i < 3; ++i) {
+    SendMessageTimeoutW(form, WM_NULL, 0, 0, SMTO_NORMAL, 5000, nullptr);
+    std::this_thread::sleep_for(100ms);
+  }
 }
 
 void Click(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace mailstow::e2e {
@@ -70,6 +71,13 @@ std::vector<std::wstring> MessageBoxButtons(HWND box);
 bool PressButton(HWND dialog, const std::wstring& label);
 // A control of a form by its control identifier, searched in all descendants.
 HWND FindControl(HWND form, int id);
+// A control of the wizard window by its component name.
+HWND WizardControl(HWND form, std::wstring_view component);
+// The wizard page (1..14) whose controls are visible; 0 when none.
+int ActiveWizardPage(HWND form);
+// Returns once the program of the window has handled everything posted to it before (or runs
+// a modal loop).
+void Settle(HWND form);
 void Click(HWND button);
 void TypeText(HWND field, const std::wstring& text);
 bool IsShown(HWND window);

@@ -211,6 +211,18 @@ namespace mailstow::e2e {
 namespace {
 
 TEST_F(StartupTest, UninstallStopsTheSchedulerAndDeletesItsFileWithoutAWindow) {
+  // A user who never started Mailstow, in an installation that lacks the archiver: the
+  // cleanup runs all the same, shows nothing and writes no settings and no staging folder.
+  {
+    CopyInto(DistFolder() + L"Stowclock.exe", folder_, L"Stowclock.exe");
+    Program cleanup;
+    ASSERT_TRUE(cleanup.Start(folder_ + L"Mailstow.exe", L"/uninst"));
+    EXPECT_EQ(cleanup.WaitForExit(), 0u);
+    EXPECT_FALSE(FileExists(folder_ + L"Stowclock.exe"));
+    EXPECT_FALSE(OpenSettings().is_open());
+    EXPECT_FALSE(FileExists(folder_ + L"Temp"));
+  }
+
   InstallArchiver();
   RegistryKey run;
   ASSERT_TRUE(

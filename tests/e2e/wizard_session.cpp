@@ -37,27 +37,12 @@ bool WizardSession::OpenArchive(const std::wstring& archive) {
 }
 
 HWND WizardSession::Control(const wchar_t* component) const {
-  return FindControl(form_, ComponentId(L"Form1", component));
+  return WizardControl(form_, component);
 }
 
-int WizardSession::ActivePage() const {
-  const FormSpec* spec = FindForm(L"Form1");
-  for (const ComponentSpec& component : spec->components) {
-    if (component.page == 0 || component.width == 0) continue;
-    HWND control = FindControl(form_, ComponentId(L"Form1", component.name));
-    if (control != nullptr && IsWindowVisible(control)) return component.page;
-  }
-  return 0;
-}
+int WizardSession::ActivePage() const { return ActiveWizardPage(form_); }
 
-void WizardSession::Settle() const {
-  // The program handles a message only between its other work: a reply to a message sent
-  // now means everything posted before it was handled, or a modal loop runs.
-  for (int i = 0; i < 3; ++i) {
-    SendMessageTimeoutW(form_, WM_NULL, 0, 0, SMTO_NORMAL, 5000, nullptr);
-    std::this_thread::sleep_for(100ms);
-  }
-}
+void WizardSession::Settle() const { e2e::Settle(form_); }
 
 void WizardSession::Press(const wchar_t* button) {
   Click(Control(button));
