@@ -480,9 +480,9 @@ int MainForm::RunMessageLoop() {
 }
 
 void MainForm::RunUninstall() {
+  // The undo copies of restores are removed by the uninstaller itself: setup runs "/uninst"
+  // too, to stop the scheduler before an upgrade, which must keep them.
   RunUninstallCleanup(program_folder_, prompts_, Message(L"Message20"));
-  // The undo copies hold the user's mail: they do not outlive the program.
-  DiscardAllUndo();
 }
 
 }  // namespace mailstow

@@ -53,14 +53,4 @@ void DiscardUndoTrail(const UndoFiles& files) {
   if (IsFolder(files.aside_folder)) RemoveFolderTree(files.aside_folder);
 }
 
-void DiscardAllUndo() {
-  UndoFiles files;
-  for (const ClientInfo& client : AllClients()) {
-    files = UndoFilesOf(client.index);
-    DiscardUndo(files);
-  }
-  RemoveDirectoryW(files.folder.c_str());
-  RemoveDirectoryW(files.folder.substr(0, files.folder.find_last_of(L'\\')).c_str());
-}
-
 }  // namespace mailstow

@@ -23,7 +23,5 @@ bool UndoAvailable(const UndoFiles& files, double* when = nullptr);
 // Deletes the safety copy, the trail and the files set aside; DiscardUndoTrail keeps the copy.
 void DiscardUndo(const UndoFiles& files);
 void DiscardUndoTrail(const UndoFiles& files);
-// Every client's undo, and the program's folder in the local application data (at uninstall).
-void DiscardAllUndo();
 
 }  // namespace mailstow

@@ -239,6 +239,10 @@ Section "-un.Program"
   ${EndIf}
   Delete "$INSTDIR\Uninstall.exe"
   RMDir "$INSTDIR"
+  ; The undo copies of restores hold the user's mail: they do not outlive the program. An
+  ; upgrade, which stops the scheduler through "/uninst" too, keeps them.
+  RMDir /r "$LOCALAPPDATA\Mailstow\Undo"
+  RMDir "$LOCALAPPDATA\Mailstow"
 
   Delete "${SHORTCUT}"
 

@@ -283,20 +283,7 @@ TEST_F(InstallerTest, InstallUseReinstallOverRunningSchedulerAndUninstall) {
     restore.Close();
   }
 
-  // Installing again while Stowclock runs replaces it, and starts it again because automatic
-  // backup is on (its logon start is registered).
-  SetValue(HKEY_CURRENT_USER, kRunKey, L"Stowclock", L"\"" + program_folder_ + L"Stowclock.exe\"");
-  Program scheduler;
-  ASSERT_TRUE(scheduler.Start(program_folder_ + L"Stowclock.exe", L""));
-  ASSERT_TRUE(WaitUntil([] { return CountProcesses(L"Stowclock.exe") == 1; }));
-  ASSERT_EQ(RunSilently(Installer()), 0u);
-  EXPECT_EQ(scheduler.WaitForExit(10s), 0xFFFFFFFFu) << "the old Stowclock was not stopped";
-  EXPECT_TRUE(FileExists(program_folder_ + L"Stowclock.exe"));
-  EXPECT_TRUE(WaitUntil([] { return CountProcesses(L"Stowclock.exe") == 1; }, 20s));
-
-  // The silent uninstall stops Stowclock and removes the program and the undo of a restore (a
-  // copy of the user's mail); an archive the user kept in the program folder keeps the folder.
-  CopyFileW(archive.c_str(), (program_folder_ + L"kept.ebk").c_str(), FALSE);
+  // The undo of a restore (a copy of the user's mail) lives beside the program's settings.
   wchar_t local[MAX_PATH] = {};
   ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, local), S_OK);
   const std::wstring undo = std::wstring(local) + L"\\Mailstow\\Undo";
@@ -304,6 +291,22 @@ TEST_F(InstallerTest, InstallUseReinstallOverRunningSchedulerAndUninstall) {
   ASSERT_TRUE(CreateDirectoryW(undo.c_str(), nullptr));
   CopyFileW(archive.c_str(), (undo + L"\\PegasusMailBackup.ebk").c_str(), FALSE);
   CopyFileW(archive.c_str(), (undo + L"\\PegasusMailBackup.trail").c_str(), FALSE);
+
+  // Installing again while Stowclock runs replaces it, and starts it again because automatic
+  // backup is on (its logon start is registered); an upgrade keeps the undo.
+  SetValue(HKEY_CURRENT_USER, kRunKey, L"Stowclock", L"\"" + program_folder_ + L"Stowclock.exe\"");
+  Program scheduler;
+  ASSERT_TRUE(scheduler.Start(program_folder_ + L"Stowclock.exe", L""));
+  ASSERT_TRUE(WaitUntil([] { return CountProcesses(L"Stowclock.exe") == 1; }));
+  ASSERT_EQ(RunSilently(Installer()), 0u);
+  EXPECT_TRUE(FileExists(undo + L"\\PegasusMailBackup.ebk")) << "an upgrade dropped the undo";
+  EXPECT_EQ(scheduler.WaitForExit(10s), 0xFFFFFFFFu) << "the old Stowclock was not stopped";
+  EXPECT_TRUE(FileExists(program_folder_ + L"Stowclock.exe"));
+  EXPECT_TRUE(WaitUntil([] { return CountProcesses(L"Stowclock.exe") == 1; }, 20s));
+
+  // The silent uninstall stops Stowclock and removes the program and the undo of a restore (a
+  // copy of the user's mail); an archive the user kept in the program folder keeps the folder.
+  CopyFileW(archive.c_str(), (program_folder_ + L"kept.ebk").c_str(), FALSE);
   SetValue(HKEY_LOCAL_MACHINE, kRunKey, L"Stowclock", L"old machine-wide start", KEY_WOW64_32KEY);
   ASSERT_TRUE(Uninstall(program_folder_));
   EXPECT_EQ(CountProcesses(L"Stowclock.exe"), 0);
