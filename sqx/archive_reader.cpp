@@ -104,6 +104,9 @@ class Reader {
     const Status status = volumes_.Open();
     return status == kStatusOk ? ReadArchiveIndex(volumes_, &index_) : status;
   }
+  // Opens the parts without reading the index, for a caller that reads the directory itself.
+  Status OpenVolumes() { return volumes_.Open(); }
+  VolumeReader& volumes() { return volumes_; }
   const ArchiveIndex& index() const { return index_; }
   // The member that Prepare or Decode worked on last: the one a failure belongs to.
   const Member* current() const { return current_; }
@@ -492,12 +495,18 @@ Status VerifyWritten(FileSystem& files, EventSink& events, const std::string& la
     events.Raise(&event);
     return kStatusVerifyFailed;
   };
-  Status status = reader.Open();
+  // The directory is read entry by entry beside the journal, so that the read-back holds one
+  // entry at a time, however many there are.
+  Status status = reader.OpenVolumes();
+  DirectoryCursor directory(reader.volumes());
+  if (status == kStatusOk) status = directory.Open();
   if (status != kStatusOk) return failed(shown_name, status);
-  const std::vector<Member>& members = reader.index().members;
-  if (members.size() != written.count()) return failed(shown_name, kStatusNotAnArchive);
+  if (directory.likely_entries() != written.count()) {
+    return failed(shown_name, kStatusNotAnArchive);
+  }
   WrittenMember expected;
-  for (const Member& member : members) {
+  Member member;
+  for (uint64_t i = 0; i < written.count(); ++i) {
     // The writer's own record that cannot be read is no fault of the archive.
     status = written.Next(&expected);
     if (status != kStatusOk) return status;
@@ -507,6 +516,10 @@ Status VerifyWritten(FileSystem& files, EventSink& events, const std::string& la
     event.first_name = name;
     status = RaiseChecked(events, &event);
     if (status != kStatusOk) return status;
+    bool got = false;
+    status = directory.Next(&member, &got);
+    if (status == kStatusOk && !got) status = kStatusNotAnArchive;
+    if (status != kStatusOk) return failed(shown_name, status);
     if (member.name != expected.name || member.is_folder != expected.is_folder ||
         (!member.is_folder && member.uncompressed != expected.size)) {
       return failed(name, kStatusNotAnArchive);
@@ -519,6 +532,10 @@ Status VerifyWritten(FileSystem& files, EventSink& events, const std::string& la
     if (status == kStatusOk && crc != expected.crc) status = kStatusNotAnArchive;
     if (status != kStatusOk) return failed(name, status);
   }
+  bool more = false;
+  status = directory.Next(&member, &more);
+  if (status == kStatusOk && more) status = kStatusNotAnArchive;
+  if (status != kStatusOk) return failed(shown_name, status);
   return kStatusOk;
 }
 

@@ -150,21 +150,33 @@ class DirectoryBytes {
 
 }  // namespace
 
-Status ReadArchiveIndex(VolumeReader& volumes, ArchiveIndex* index) {
+struct DirectoryCursor::Directory {
+  Directory(VolumeReader& volumes, ArchivePosition start, uint64_t size)
+      : bytes(volumes, start, size), left(size) {}
+  DirectoryBytes bytes;
+  uint64_t left;
+  uint32_t last_disk = 0;
+  uint64_t bias = 0;
+};
+
+DirectoryCursor::DirectoryCursor(VolumeReader& volumes) : volumes_(volumes) {}
+DirectoryCursor::~DirectoryCursor() = default;
+
+Status DirectoryCursor::Open() {
   EndRecord end;
-  Status status = FindEndRecord(volumes.LastPart(), &end);
+  Status status = FindEndRecord(volumes_.LastPart(), &end);
   if (status != kStatusOk) return status;
-  volumes.SetDiskCount(end.this_disk + 1);
+  volumes_.SetDiskCount(end.this_disk + 1);
   if (end.this_disk == zip::kMax16 || end.entries == zip::kMax16 ||
       end.directory_size == zip::kMax32 || end.directory_offset == zip::kMax32 ||
       end.end_offset >= zip::kZip64LocatorSize) {
-    status = ReadZip64End(volumes, &end);
+    status = ReadZip64End(volumes_, &end);
     if (status != kStatusOk) return status;
   }
   if (end.this_disk >= kMaxDisks || end.directory_disk > end.this_disk) {
     return kStatusNotAnArchive;
   }
-  volumes.SetDiskCount(end.this_disk + 1);
+  volumes_.SetDiskCount(end.this_disk + 1);
 
   // Data in front of a single-part archive shifts every offset by the same amount.
   uint64_t bias = 0;
@@ -173,61 +185,76 @@ Status ReadArchiveIndex(VolumeReader& volumes, ArchiveIndex* index) {
     if (expected_end > end.end_offset) return kStatusNotAnArchive;
     bias = end.end_offset - expected_end;
   }
-
   // Every entry takes at least the fixed header, which bounds the count to believe.
-  const uint64_t most = end.directory_size / zip::kCentralHeaderSize;
+  likely_entries_ = std::min<uint64_t>(end.entries, end.directory_size / zip::kCentralHeaderSize);
+  directory_ = std::make_unique<Directory>(
+      volumes_, ArchivePosition{end.directory_disk, end.directory_offset + bias},
+      end.directory_size);
+  directory_->last_disk = end.this_disk;
+  directory_->bias = bias;
+  return kStatusOk;
+}
+
+Status DirectoryCursor::Next(Member* member, bool* got) {
+  *got = false;
+  if (directory_ == nullptr || directory_->left < zip::kCentralHeaderSize) return kStatusOk;
+  // Kept in a copy: taking the variable part may move the buffer.
+  const unsigned char* taken = nullptr;
+  Status status = directory_->bytes.Take(zip::kCentralHeaderSize, &taken);
+  if (status != kStatusOk) return status;
+  unsigned char fixed[zip::kCentralHeaderSize];
+  std::memcpy(fixed, taken, sizeof(fixed));
+  if (zip::Get32(fixed) != zip::kCentralHeaderSignature) return kStatusNotAnArchive;
+  const size_t name_size = zip::Get16(fixed + 28);
+  const size_t extra_size = zip::Get16(fixed + 30);
+  const size_t comment_size = zip::Get16(fixed + 32);
+  const uint64_t entry_size = zip::kCentralHeaderSize + name_size + extra_size + comment_size;
+  if (entry_size > directory_->left) return kStatusNotAnArchive;
+  directory_->left -= entry_size;
+  const unsigned char* variable = nullptr;
+  status = directory_->bytes.Take(name_size + extra_size + comment_size, &variable);
+  if (status != kStatusOk) return status;
+
+  *member = Member();
+  member->flags = zip::Get16(fixed + 8);
+  member->method = zip::Get16(fixed + 10);
+  member->encrypted = (member->flags & zip::kFlagEncrypted) != 0;
+  member->dos_time = zip::Get32(fixed + 12);
+  member->crc = zip::Get32(fixed + 16);
+  member->compressed = zip::Get32(fixed + 20);
+  member->uncompressed = zip::Get32(fixed + 24);
+  uint32_t disk = zip::Get16(fixed + 34);
+  const uint32_t attributes = zip::Get32(fixed + 38);
+  member->local.offset = zip::Get32(fixed + 42);
+  name_.assign(reinterpret_cast<const char*>(variable), name_size);
+  if ((member->flags & zip::kFlagUtf8) == 0) name_ = Cp437ToUtf8(name_);
+  member->name = name_;
+  if (!ParseExtras(variable + name_size, extra_size, member, &disk)) return kStatusNotAnArchive;
+  if (disk > directory_->last_disk) return kStatusNotAnArchive;
+  member->local.disk = disk;
+  member->local.offset += directory_->bias;  // zero unless a single part carries leading data
+  const bool dos_folder = (zip::Get16(fixed + 4) >> 8) == 0 && (attributes & zip::kAttributeFolder);
+  member->is_folder =
+      (!member->name.empty() && (member->name.back() == '/' || member->name.back() == '\\')) ||
+      (dos_folder && member->uncompressed == 0);
+  *got = true;
+  return kStatusOk;
+}
+
+Status ReadArchiveIndex(VolumeReader& volumes, ArchiveIndex* index) {
   index->members.clear();
   index->names = NameList();
-  index->members.reserve(static_cast<size_t>(std::min<uint64_t>(end.entries, most)));
-  DirectoryBytes directory(volumes, {end.directory_disk, end.directory_offset + bias},
-                           end.directory_size);
-  uint64_t left = end.directory_size;
-  while (left >= zip::kCentralHeaderSize) {
-    // Kept in a copy: taking the variable part may move the buffer.
-    const unsigned char* taken = nullptr;
-    status = directory.Take(zip::kCentralHeaderSize, &taken);
-    if (status != kStatusOk) return status;
-    unsigned char fixed[zip::kCentralHeaderSize];
-    std::memcpy(fixed, taken, sizeof(fixed));
-    if (zip::Get32(fixed) != zip::kCentralHeaderSignature) return kStatusNotAnArchive;
-    const size_t name_size = zip::Get16(fixed + 28);
-    const size_t extra_size = zip::Get16(fixed + 30);
-    const size_t comment_size = zip::Get16(fixed + 32);
-    const uint64_t entry_size = zip::kCentralHeaderSize + name_size + extra_size + comment_size;
-    if (entry_size > left) return kStatusNotAnArchive;
-    left -= entry_size;
-    const unsigned char* variable = nullptr;
-    status = directory.Take(name_size + extra_size + comment_size, &variable);
-    if (status != kStatusOk) return status;
-
-    Member member;
-    member.flags = zip::Get16(fixed + 8);
-    member.method = zip::Get16(fixed + 10);
-    member.encrypted = (member.flags & zip::kFlagEncrypted) != 0;
-    member.dos_time = zip::Get32(fixed + 12);
-    member.crc = zip::Get32(fixed + 16);
-    member.compressed = zip::Get32(fixed + 20);
-    member.uncompressed = zip::Get32(fixed + 24);
-    uint32_t disk = zip::Get16(fixed + 34);
-    const uint32_t attributes = zip::Get32(fixed + 38);
-    member.local.offset = zip::Get32(fixed + 42);
-    const std::string raw_name(reinterpret_cast<const char*>(variable), name_size);
-    member.name =
-        index->names.Add((member.flags & zip::kFlagUtf8) ? raw_name : Cp437ToUtf8(raw_name));
-    if (!ParseExtras(variable + name_size, extra_size, &member, &disk)) {
-      return kStatusNotAnArchive;
-    }
-    if (disk > end.this_disk) return kStatusNotAnArchive;
-    member.local.disk = disk;
-    member.local.offset += bias;  // zero unless a single part carries leading data
-    const bool dos_folder =
-        (zip::Get16(fixed + 4) >> 8) == 0 && (attributes & zip::kAttributeFolder);
-    member.is_folder =
-        (!member.name.empty() && (member.name.back() == '/' || member.name.back() == '\\')) ||
-        (dos_folder && member.uncompressed == 0);
-    index->members.push_back(std::move(member));
+  DirectoryCursor cursor(volumes);
+  Status status = cursor.Open();
+  if (status != kStatusOk) return status;
+  index->members.reserve(static_cast<size_t>(cursor.likely_entries()));
+  Member member;
+  bool got = false;
+  while ((status = cursor.Next(&member, &got)) == kStatusOk && got) {
+    member.name = index->names.Add(member.name);
+    index->members.push_back(member);
   }
-  return kStatusOk;
+  return status;
 }
 
 }  // namespace sqx

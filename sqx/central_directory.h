@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,8 +34,31 @@ struct ArchiveIndex {
   NameList names;
 };
 
-// Finds the end records in the last part, learns the number of parts and reads every
-// central directory entry. Anything malformed is kStatusNotAnArchive.
+// Reads the central directory entry by entry, holding one block of it at a time.
+class DirectoryCursor {
+ public:
+  explicit DirectoryCursor(VolumeReader& volumes);
+  ~DirectoryCursor();
+  DirectoryCursor(const DirectoryCursor&) = delete;
+  DirectoryCursor& operator=(const DirectoryCursor&) = delete;
+
+  // Finds the end records in the last part and learns the number of parts.
+  Status Open();
+  // The number of entries the end records give, bounded by what the directory can hold.
+  uint64_t likely_entries() const { return likely_entries_; }
+  // The next entry; `got` stays false after the last. The member's name is valid until the
+  // next call. Anything malformed is kStatusNotAnArchive.
+  Status Next(Member* member, bool* got);
+
+ private:
+  struct Directory;
+  VolumeReader& volumes_;
+  std::unique_ptr<Directory> directory_;
+  uint64_t likely_entries_ = 0;
+  std::string name_;
+};
+
+// Reads every central directory entry into the index.
 Status ReadArchiveIndex(VolumeReader& volumes, ArchiveIndex* index);
 
 }  // namespace sqx
