@@ -40,6 +40,7 @@
 
 #include "clients/folder_tokens.h"
 #include "tests/e2e/bulk_mail.h"
+#include "tests/e2e/driver.h"
 #include "tests/e2e/outlook_express_machine.h"
 #include "tests/e2e/wizard_session.h"
 #include "tools/utf_text.h"
@@ -114,14 +115,14 @@ bool FillMixed(const std::wstring& store, double mib) {
     const size_t size = static_cast<size_t>(std::min<unsigned long long>(mailbox, 64ull << 20));
     data.clear();
     generator.Text(&data, size);
-    if (!WriteWhole(store + L"\\Mailbox " + std::to_wstring(n) + L".dbx", data)) return false;
+    if (!WriteBytes(store + L"\\Mailbox " + std::to_wstring(n) + L".dbx", data)) return false;
     mailbox -= size;
   }
   unsigned long long attachments = total * 2 / 10;
   for (int n = 1; attachments > 0; ++n) {
     const size_t size = static_cast<size_t>(std::min<unsigned long long>(attachments, 3ull << 20));
     generator.Noise(&data, size);
-    if (!WriteWhole(store + L"\\Attachment " + std::to_wstring(n) + L".bin", data)) return false;
+    if (!WriteBytes(store + L"\\Attachment " + std::to_wstring(n) + L".bin", data)) return false;
     attachments -= size;
   }
   const auto messages = static_cast<int>(19183.0 * mib / 401.0);
@@ -129,7 +130,7 @@ bool FillMixed(const std::wstring& store, double mib) {
   for (int n = 1; n <= messages; ++n) {
     data.clear();
     generator.Text(&data, static_cast<size_t>(each));
-    if (!WriteWhole(store + L"\\Message " + std::to_wstring(n) + L".eml", data)) return false;
+    if (!WriteBytes(store + L"\\Message " + std::to_wstring(n) + L".eml", data)) return false;
   }
   return true;
 }
@@ -150,7 +151,7 @@ bool FillMany(const std::wstring& store, int count) {
     for (int i = 0; i < kPerFolder && n < count; ++i, ++n) {
       data.clear();
       generator.Text(&data, 1024 + (static_cast<size_t>(n) * 2654435761u) % 7168);
-      if (!WriteWhole(folder + L"\\" + std::to_wstring(n + 1) + L".eml", data)) return false;
+      if (!WriteBytes(folder + L"\\" + std::to_wstring(n + 1) + L".eml", data)) return false;
     }
   }
   return true;

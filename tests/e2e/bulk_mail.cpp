@@ -49,18 +49,6 @@ uint64_t MailGenerator::Next() {
   return state_;
 }
 
-bool WriteWhole(const std::wstring& path, const std::string& data) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  const bool ok =
-      WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr) &&
-      written == data.size();
-  CloseHandle(file);
-  return ok;
-}
-
 std::optional<std::string> WriteMailbox(const std::wstring& path, unsigned long long bytes) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -27,8 +27,6 @@ class MailGenerator {
   uint64_t message_ = 0;
 };
 
-bool WriteWhole(const std::wstring& path, const std::string& data);
-
 // Writes a mailbox file of `bytes` bytes of generated text in pieces; returns the SHA-256 of
 // what was written, nothing when writing failed.
 std::optional<std::string> WriteMailbox(const std::wstring& path, unsigned long long bytes);
