@@ -1,19 +1,25 @@
 // The Wine half of the backup and restore benchmark (wizard_bench.sh runs it and prints the
 // table). Each command runs in the benchmark's Wine prefix:
 //
-//   wizard_bench prepare MAKE_WORLD MIB LIST_FILE
-//       makes a small Outlook Express world, fills the first identity's store with MIB MiB of
+//   wizard_bench prepare MAKE_WORLD MODE SIZE LIST_FILE
+//       makes a small Outlook Express world, fills the first identity's store, and writes the
+//       folders a backup reads, as Linux paths, to LIST_FILE. MODE "default": SIZE MiB of
 //       mail-like data (70 % mailbox text, 20 % attachments that do not compress, the rest
-//       small messages), and writes the folders a backup reads, as Linux paths, to LIST_FILE
-//   wizard_bench backup ARCHIVE [PASSWORD]
-//       backs up every identity and item through the real wizard
-//   wizard_bench restore ARCHIVE [PASSWORD]
+//       small messages in the store itself); "many": SIZE messages of 1 to 8 KiB in folders of
+//       250 below ten account folders; "large": one mailbox file of SIZE GiB
+//   wizard_bench backup ARCHIVE [--password PASSWORD] [--volumes INDEX]
+//       backs up every identity and item through the real wizard, split into volumes of the
+//       size at INDEX of the wizard's list when asked
+//   wizard_bench restore ARCHIVE [--password PASSWORD]
 //       restores the archive directly through the real wizard over the world as it is (the
 //       restore first keeps what it replaces, so that it can be undone), and checks that every
-//       file of the first store is there with its size
+//       file below the first store is there with its size
+//   wizard_bench peer PROGRAM ARGUMENTS...
+//       runs another archiver (PROGRAM as a Linux path) in the same prefix and prints "<seconds>
+//       <peak working set bytes> <exit code>"
 //   wizard_bench floor
-//       empties the first store and creates its files again with plain Win32 calls: what
-//       writing them costs under Wine whoever does it (the store's content is then filler)
+//       empties the first store's folders and creates their files again with plain Win32
+//       calls: what writing them costs under Wine whoever does it (the content is then filler)
 //
 // backup and restore print one line: "<seconds> <peak working set bytes> <phase seconds>
 // <outcome>", where <phase seconds> is the part of a backup spent reading the archive back
@@ -22,12 +28,10 @@
 // MAILSTOW_DIST names the program folder to copy Mailstow.exe, Sqx.dll and English.lng from.
 #include <gtest/gtest.h>  // the wizard session reports through it
 #include <windows.h>
-// psapi.h needs windows.h first.
-#include <psapi.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <map>
 #include <optional>
 #include <string>
@@ -35,6 +39,8 @@
 #include <vector>
 
 #include "clients/folder_tokens.h"
+#include "tests/e2e/bulk_mail.h"
+#include "tests/e2e/driver.h"
 #include "tests/e2e/outlook_express_machine.h"
 #include "tests/e2e/wizard_session.h"
 #include "tools/utf_text.h"
@@ -49,23 +55,35 @@ int Fail(const char* message) {
   return 1;
 }
 
-// File names and sizes directly in a folder.
-std::map<std::wstring, unsigned long long> FolderFiles(const std::wstring& folder) {
-  std::map<std::wstring, unsigned long long> files;
+using FileSizes = std::map<std::wstring, unsigned long long>;
+
+// Every file below a folder with its size, by path relative to the folder (prefix `below`).
+void ListFiles(const std::wstring& folder, const std::wstring& below, FileSizes* files) {
   WIN32_FIND_DATAW found;
   HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return files;
+  if (search == INVALID_HANDLE_VALUE) return;
   do {
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-    files[found.cFileName] =
+    const std::wstring name = found.cFileName;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      if (name != L"." && name != L"..") {
+        ListFiles(folder + L"\\" + name, below + name + L"\\", files);
+      }
+      continue;
+    }
+    (*files)[below + name] =
         (static_cast<unsigned long long>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
   } while (FindNextFileW(search, &found));
   const DWORD ended = GetLastError();
   if (ended != ERROR_NO_MORE_FILES) {
     std::fprintf(stderr, "wizard_bench: listing ended with error %lu after %zu files\n",
-                 static_cast<unsigned long>(ended), files.size());
+                 static_cast<unsigned long>(ended), files->size());
   }
   FindClose(search);
+}
+
+FileSizes FilesBelow(const std::wstring& folder) {
+  FileSizes files;
+  ListFiles(folder, L"", &files);
   return files;
 }
 
@@ -86,62 +104,10 @@ std::vector<std::wstring> BackedUpFolders() {
   return folders;
 }
 
-// Deterministic mail-like text and noise.
-class Generator {
- public:
-  void Text(std::string* out, size_t size) {
-    static const char* const kWords[] = {
-        "Hello",    "meeting", "tomorrow", "the",  "quarterly", "report",   "please", "find",
-        "attached", "invoice", "Regards,", "and",  "project",   "schedule", "review", "customer",
-        "order",    "thanks",  "we",       "will", "ship",      "on",       "Monday", "update"};
-    while (out->size() < size) {
-      *out += "From: user" + std::to_string(Next() % 500) + "@example.com\r\nSubject: Re: ";
-      *out += kWords[Next() % 24];
-      *out += " #" + std::to_string(++message_) + "\r\n\r\n";
-      const int words = 40 + static_cast<int>(Next() % 200);
-      for (int w = 0; w < words; ++w) {
-        *out += kWords[Next() % 24];
-        *out += (w % 12 == 11) ? "\r\n" : " ";
-      }
-      *out += "\r\n.\r\n";
-    }
-    out->resize(size);
-  }
-  void Noise(std::string* out, size_t size) {
-    out->resize(size);
-    for (size_t i = 0; i + 8 <= size; i += 8) {
-      const uint64_t value = Next();
-      std::memcpy(out->data() + i, &value, 8);
-    }
-  }
-
- private:
-  uint64_t Next() {
-    state_ ^= state_ << 13;
-    state_ ^= state_ >> 7;
-    state_ ^= state_ << 17;
-    return state_;
-  }
-  uint64_t state_ = 0x9E3779B97F4A7C15ull;
-  uint64_t message_ = 0;
-};
-
-bool WriteWhole(const std::wstring& path, const std::string& data) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  const bool ok =
-      WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr) &&
-      written == data.size();
-  CloseHandle(file);
-  return ok;
-}
-
 // Fills the folder with `mib` MiB: 70 % in mailbox files of up to 64 MiB, 20 % in attachments
 // of a few MiB, 10 % in small messages of about 2 KiB (19 183 of them at 401 MiB).
-bool FillStore(const std::wstring& store, double mib) {
-  Generator generator;
+bool FillMixed(const std::wstring& store, double mib) {
+  MailGenerator generator;
   const auto total = static_cast<unsigned long long>(mib * 1048576.0);
   std::string data;
   unsigned long long mailbox = total * 7 / 10;
@@ -149,14 +115,14 @@ bool FillStore(const std::wstring& store, double mib) {
     const size_t size = static_cast<size_t>(std::min<unsigned long long>(mailbox, 64ull << 20));
     data.clear();
     generator.Text(&data, size);
-    if (!WriteWhole(store + L"\\Mailbox " + std::to_wstring(n) + L".dbx", data)) return false;
+    if (!WriteBytes(store + L"\\Mailbox " + std::to_wstring(n) + L".dbx", data)) return false;
     mailbox -= size;
   }
   unsigned long long attachments = total * 2 / 10;
   for (int n = 1; attachments > 0; ++n) {
     const size_t size = static_cast<size_t>(std::min<unsigned long long>(attachments, 3ull << 20));
     generator.Noise(&data, size);
-    if (!WriteWhole(store + L"\\Attachment " + std::to_wstring(n) + L".bin", data)) return false;
+    if (!WriteBytes(store + L"\\Attachment " + std::to_wstring(n) + L".bin", data)) return false;
     attachments -= size;
   }
   const auto messages = static_cast<int>(19183.0 * mib / 401.0);
@@ -164,12 +130,48 @@ bool FillStore(const std::wstring& store, double mib) {
   for (int n = 1; n <= messages; ++n) {
     data.clear();
     generator.Text(&data, static_cast<size_t>(each));
-    if (!WriteWhole(store + L"\\Message " + std::to_wstring(n) + L".eml", data)) return false;
+    if (!WriteBytes(store + L"\\Message " + std::to_wstring(n) + L".eml", data)) return false;
   }
   return true;
 }
 
-int Prepare(const std::wstring& make_world, const std::wstring& mib, const std::wstring& list) {
+// Fills the folder with `count` small messages of 1 to 8 KiB, as a client that keeps one file
+// per message does: ten accounts of mail folders with 250 messages each.
+bool FillMany(const std::wstring& store, int count) {
+  constexpr int kPerFolder = 250;
+  constexpr int kAccounts = 10;
+  const int folders = (count + kPerFolder - 1) / kPerFolder;
+  MailGenerator generator;
+  std::string data;
+  for (int f = 0, n = 0; f < folders; ++f) {
+    const std::wstring account = store + L"\\Account " + std::to_wstring(f % kAccounts + 1);
+    const std::wstring folder = account + L"\\Folder " + std::to_wstring(f / kAccounts + 1);
+    CreateDirectoryW(account.c_str(), nullptr);
+    if (!CreateDirectoryW(folder.c_str(), nullptr)) return false;
+    for (int i = 0; i < kPerFolder && n < count; ++i, ++n) {
+      data.clear();
+      generator.Text(&data, 1024 + (static_cast<size_t>(n) * 2654435761u) % 7168);
+      if (!WriteBytes(folder + L"\\" + std::to_wstring(n + 1) + L".eml", data)) return false;
+    }
+  }
+  return true;
+}
+
+// Fills the store as the mode asks: "default" `size` MiB of mixed data, "many" `size` small
+// messages in many folders, "large" one mailbox of `size` GiB.
+bool FillStore(const std::wstring& store, const std::wstring& mode, double size) {
+  if (mode == L"default") return FillMixed(store, size);
+  if (mode == L"many") return FillMany(store, static_cast<int>(size));
+  if (mode == L"large") {
+    return WriteMailbox(store + L"\\Mailbox.dbx",
+                        static_cast<unsigned long long>(size * 1073741824.0))
+        .has_value();
+  }
+  return false;
+}
+
+int Prepare(const std::wstring& make_world, const std::wstring& mode, const std::wstring& size,
+            const std::wstring& list) {
   Program world;
   if (!world.Start(make_world, L"--seed 1 --scale 0.001 --clients OutlookExpress") ||
       world.WaitForExit(std::chrono::minutes(10)) != 0) {
@@ -177,13 +179,39 @@ int Prepare(const std::wstring& make_world, const std::wstring& mib, const std::
   }
   const std::vector<OeIdentity> identities = MachineIdentities();
   if (identities.empty()) return Fail("the world has no identity");
-  if (!FillStore(identities[0].store, _wtof(mib.c_str()))) return Fail("cannot write the data");
+  if (!FillStore(identities[0].store, mode, _wtof(size.c_str()))) {
+    return Fail("cannot write the data");
+  }
   std::string text;
   for (const std::wstring& folder : BackedUpFolders()) text += UnixPath(folder) + "\n";
   FILE* file = _wfopen(list.c_str(), L"wb");
   if (file == nullptr) return Fail("cannot write the list file");
   std::fwrite(text.data(), 1, text.size(), file);
   std::fclose(file);
+  return 0;
+}
+
+// Runs another program to its end and prints "<seconds> <peak working set bytes> <exit code>".
+// Wine reports no memory counters once a process has ended, so the peak is read while it runs;
+// the last reading comes at most one poll before its end.
+int RunPeer(int argc, wchar_t** argv) {
+  std::wstring arguments;
+  for (int i = 3; i < argc; ++i) {
+    const std::wstring argument = argv[i];
+    if (!arguments.empty()) arguments += L" ";
+    arguments += argument.find(L' ') == std::wstring::npos ? argument : L"\"" + argument + L"\"";
+  }
+  Program peer;
+  const Clock::time_point start = Clock::now();
+  if (!peer.Start(WindowsPath(ToUtf8(argv[2])), arguments))
+    return Fail("the program did not start");
+  unsigned long long peak = 0;
+  while (WaitForSingleObject(peer.handle(), 20) == WAIT_TIMEOUT) {
+    peak = std::max(peak, PeakWorkingSet(peer.handle()));
+  }
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  const DWORD code = peer.WaitForExit();
+  std::printf("%.2f %llu %lu\n", seconds, peak, static_cast<unsigned long>(code));
   return 0;
 }
 
@@ -218,13 +246,9 @@ int TimeRun(WizardSession& wizard, const wchar_t* outcome_label, const Phase& ph
   const double phase_seconds =
       phase_start ? std::chrono::duration<double>(phase_end.value_or(end) - *phase_start).count()
                   : 0.0;
-  PROCESS_MEMORY_COUNTERS memory = {};
-  memory.cb = sizeof(memory);
-  GetProcessMemoryInfo(wizard.program().handle(), &memory, sizeof(memory));
   const std::wstring outcome = wizard.Text(outcome_label);
-  std::printf("%.2f %llu %.2f %s\n", seconds,
-              static_cast<unsigned long long>(memory.PeakWorkingSetSize), phase_seconds,
-              ToUtf8(outcome).c_str());
+  std::printf("%.2f %llu %.2f %s\n", seconds, PeakWorkingSet(wizard.program().handle()),
+              phase_seconds, ToUtf8(outcome).c_str());
   wizard.Close();
   return 0;
 }
@@ -241,14 +265,16 @@ bool StartWizard(WizardSession& wizard, const wchar_t* action) {
   return true;
 }
 
-int Backup(const std::wstring& archive, const std::wstring& password) {
+// `volumes` is the index of the volume size to split into, or -1 for one file.
+int Backup(const std::wstring& archive, const std::wstring& password, int volumes) {
   DeleteFileW(archive.c_str());
   CreateDirectoryW(L"C:\\Bench", nullptr);
   WizardSession wizard;
   if (!StartWizard(wizard, L"RadioButton1")) return Fail("Mailstow did not start");
   if (wizard.ActivePage() != 4) return Fail("the identity page did not appear");
   wizard.Next();
-  wizard.FillArchivePage(archive, password, false);
+  wizard.FillArchivePage(archive, password, volumes >= 0);
+  if (volumes >= 0) SendMessageW(wizard.Control(L"ComboBox2"), CB_SETCURSEL, volumes, 0);
   wizard.Next();
   if (wizard.ActivePage() != 6) return Fail("the ready page did not appear");
   return TimeRun(wizard, L"Label14", {L"Label15", L"Verifying"});
@@ -256,7 +282,7 @@ int Backup(const std::wstring& archive, const std::wstring& password) {
 
 int Restore(const std::wstring& archive, const std::wstring& password) {
   const std::wstring store = MachineIdentities().at(0).store;
-  const std::map<std::wstring, unsigned long long> before = FolderFiles(store);
+  const FileSizes before = FilesBelow(store);
   WizardSession wizard;
   if (!StartWizard(wizard, L"RadioButton2")) return Fail("Mailstow did not start");
   wizard.Type(L"Edit4", archive);
@@ -271,7 +297,7 @@ int Restore(const std::wstring& archive, const std::wstring& password) {
   if (!wizard.Answer(L"Are you sure?", L"Yes")) return Fail("no confirmation of a direct restore");
   if (wizard.ActivePage() != 12) return Fail("the ready page did not appear");
   const int result = TimeRun(wizard, L"Label30", {L"Label28", L"Keeping"});
-  const std::map<std::wstring, unsigned long long> after = FolderFiles(store);
+  const FileSizes after = FilesBelow(store);
   if (after != before) {
     size_t missing = 0;
     for (const auto& [name, size] : before) missing += after.count(name) == 0 ? 1 : 0;
@@ -294,12 +320,13 @@ int Restore(const std::wstring& archive, const std::wstring& password) {
   return result;
 }
 
-// What any program pays under Wine to write the store's files back: empties the store and
-// creates every file again with its size, in name order (the archive's), timing only that.
-// Wine looks a new name up by reading the whole folder, so this grows faster than the count.
+// What any program pays under Wine to write the store's files back: deletes every file below
+// the store (its folders stay) and creates each again with its size, in path order (the
+// archive's), timing only that. Wine looks a new name up by reading the whole folder, so in one
+// folder this grows faster than the count.
 int CreateFloor() {
   const std::wstring store = MachineIdentities().at(0).store;
-  const std::map<std::wstring, unsigned long long> files = FolderFiles(store);
+  const FileSizes files = FilesBelow(store);
   for (const auto& [name, size] : files) DeleteFileW((store + L"\\" + name).c_str());
   const std::string block(1 << 20, 'x');
   const Clock::time_point start = Clock::now();
@@ -328,15 +355,27 @@ int CreateFloor() {
 
 int Run(int argc, wchar_t** argv) {
   const std::wstring command = argc > 1 ? argv[1] : L"";
-  if (command == L"prepare" && argc == 5) {
-    return Prepare(WindowsPath(ToUtf8(argv[2])), argv[3], WindowsPath(ToUtf8(argv[4])));
+  if (command == L"prepare" && argc == 6) {
+    return Prepare(WindowsPath(ToUtf8(argv[2])), argv[3], argv[4], WindowsPath(ToUtf8(argv[5])));
   }
-  if ((command == L"backup" || command == L"restore") && (argc == 3 || argc == 4)) {
-    const std::wstring password = argc == 4 ? argv[3] : L"";
-    return command == L"backup" ? Backup(argv[2], password) : Restore(argv[2], password);
+  if ((command == L"backup" || command == L"restore") && argc >= 3) {
+    std::wstring password;
+    int volumes = -1;
+    for (int i = 3; i + 1 < argc; i += 2) {
+      const std::wstring option = argv[i];
+      if (option == L"--password") {
+        password = argv[i + 1];
+      } else if (option == L"--volumes") {
+        volumes = _wtoi(argv[i + 1]);
+      } else {
+        return Fail("unknown option");
+      }
+    }
+    return command == L"backup" ? Backup(argv[2], password, volumes) : Restore(argv[2], password);
   }
+  if (command == L"peer" && argc >= 3) return RunPeer(argc, argv);
   if (command == L"floor" && argc == 2) return CreateFloor();
-  return Fail("usage: wizard_bench prepare|backup|restore|floor ... (see the source)");
+  return Fail("usage: wizard_bench prepare|backup|restore|peer|floor ... (see the source)");
 }
 
 }  // namespace

@@ -18,6 +18,6 @@ fi
 status=0
 (cd build/native && ctest --output-on-failure -j2) || status=1
 (cd build/fuzz && ctest --output-on-failure -j2 -L fuzz) || status=1
-xvfb-run -a -s "-screen 0 1280x1024x24" bash -c 'cd "$1" && ctest --output-on-failure -j4' _ "$WIN_BUILD" || status=1
+xvfb-run -a -s "-screen 0 1280x1024x24" bash -c 'cd "$1" && ctest --output-on-failure -j4 -LE large' _ "$WIN_BUILD" || status=1
 echo "Windows build tested: $WIN_ARCH ($WIN_ARCH_REASON)"
 exit $status
