@@ -243,7 +243,7 @@ Status DirectoryCursor::Next(Member* member, bool* got) {
 
 Status ReadArchiveIndex(VolumeReader& volumes, ArchiveIndex* index) {
   index->members.clear();
-  index->names = NameList();
+  index->names = NameArena();
   DirectoryCursor cursor(volumes);
   Status status = cursor.Open();
   if (status != kStatusOk) return status;
@@ -251,7 +251,7 @@ Status ReadArchiveIndex(VolumeReader& volumes, ArchiveIndex* index) {
   Member member;
   bool got = false;
   while ((status = cursor.Next(&member, &got)) == kStatusOk && got) {
-    member.name = index->names.Add(member.name);
+    member.name = index->names.Keep(member.name);
     index->members.push_back(member);
   }
   return status;

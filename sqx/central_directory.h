@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "sqx/name_list.h"
+#include "sqx/name_arena.h"
 #include "sqx/volume_reader.h"
 
 namespace sqx {
@@ -31,7 +31,7 @@ struct Member {
 
 struct ArchiveIndex {
   std::vector<Member> members;
-  NameList names;
+  NameArena names;
 };
 
 // Reads the central directory entry by entry, holding one block of it at a time.

@@ -340,3 +340,24 @@ TEST(SqxCore, VolumeSizesFollowTheMediaCodes) {
 
 }  // namespace
 }  // namespace sqx::testing
+
+namespace sqx::testing {
+namespace {
+
+// Names come back in order and whole, however much each shares with the one before.
+TEST(SqxNameList, NamesComeBackWholeWhateverTheyShare) {
+  std::vector<std::string> names = {"C:\\a\\b\\one.eml", "C:\\a\\b\\two.eml", "C:\\a\\b",
+                                    "",   "C:\\a\\c\\x", std::string("nul\0inside", 10),
+                                    "C:\\a\\b\\one.eml"};
+  names.push_back(std::string(300000, 'x'));  // longer than a block
+  names.push_back(std::string(300000, 'x') + "y");
+  NameList list;
+  for (const std::string& name : names) list.Add(name);
+  std::vector<std::string> read;
+  list.ForEach([&](std::string_view name) { read.emplace_back(name); });
+  EXPECT_EQ(list.size(), names.size());
+  EXPECT_EQ(read, names);
+}
+
+}  // namespace
+}  // namespace sqx::testing
