@@ -46,7 +46,7 @@ unsigned long long SourceBytes(const std::vector<JobEntry>& entries) {
   return std::accumulate(
       entries.begin(), entries.end(), 0ULL, [](unsigned long long sum, const JobEntry& entry) {
         WIN32_FILE_ATTRIBUTE_DATA data;
-        if (!GetFileAttributesExW(entry.source.data(), GetFileExInfoStandard, &data)) {
+        if (!GetFileAttributesExW(entry.source().c_str(), GetFileExInfoStandard, &data)) {
           return sum;
         }
         return sum +
@@ -133,7 +133,7 @@ MainForm::SafetyCopyOutcome MainForm::KeepStateBeforeRestore(RestoreTrail& trail
   }
   // The trail of the restore before goes with the copy it belonged to.
   DiscardUndoTrail(files);
-  for (const JobEntry& entry : copy_archive.entries()) trail.AddKeptFile(entry.source);
+  for (const JobEntry& entry : copy_archive.entries()) trail.AddKeptFile(entry.source());
   return SafetyCopyOutcome::kKept;
 }
 

@@ -207,7 +207,8 @@ bool MainForm::BackUpUnattended(const AutoClient& client, const AutoClientSelect
   // ones. Registry dumps are data.
   const std::vector<JobEntry>& entries = archive_->entries();
   const bool found_data = std::any_of(entries.begin(), entries.end(), [this](const JobEntry& e) {
-    return !InFolder(e.source, staging_folder_) || IsRegistryDump(e.source);
+    const std::wstring source = e.source();
+    return !InFolder(source, staging_folder_) || IsRegistryDump(source);
   });
   if (!found_data) {
     DeleteBackup(archive, [this](const std::wstring& line) { log_.Line(line); });

@@ -318,7 +318,7 @@ void ImportRestoredDump(AdapterContext& context, const std::wstring& path,
   context.archive.RecordRestoreProblem(WithArguments(context.host.Message(L"Message56"), {name}));
 }
 
-std::vector<std::wstring> MembersDirectlyIn(const TextList& names, const std::wstring& folder) {
+std::vector<std::wstring> MembersDirectlyIn(const NameSequence& names, const std::wstring& folder) {
   std::vector<std::wstring> members;
   for (const std::wstring_view name : names) {
     if (InFolder(name, folder) && name.find(L'\\', folder.size() + 1) == std::wstring::npos) {

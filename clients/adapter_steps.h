@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/ini_text.h"
-#include "base/text_blocks.h"
+#include "base/name_sequence.h"
 #include "base/tick_list.h"
 #include "clients/mail_client_adapter.h"
 #include "engine/registry_branches.h"
@@ -128,6 +128,6 @@ void ImportRestoredDump(AdapterContext& context, const std::wstring& path,
                         const std::vector<RegistryBranch>& allowed, const std::wstring& name);
 
 // The stored names that lie directly in an archive folder, not in a folder below it.
-std::vector<std::wstring> MembersDirectlyIn(const TextList& names, const std::wstring& folder);
+std::vector<std::wstring> MembersDirectlyIn(const NameSequence& names, const std::wstring& folder);
 
 }  // namespace mailstow

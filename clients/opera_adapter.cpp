@@ -50,7 +50,7 @@ std::wstring FileNameOf(const std::wstring& path) {
 }
 
 // The mailboxes and the folder file that an archive folder holds directly.
-std::vector<std::wstring> MailboxMembers(const TextList& names, const std::wstring& folder) {
+std::vector<std::wstring> MailboxMembers(const NameSequence& names, const std::wstring& folder) {
   std::vector<std::wstring> members;
   for (const std::wstring& name : MembersDirectlyIn(names, folder)) {
     if (HasExtension(name, L"idx") || HasExtension(name, L"mbs") ||
@@ -295,7 +295,7 @@ class OperaAdapter : public MailClientAdapter {
 
   // Every mailbox of the account folder and of each folder of its map, last to first.
   void RestoreMailboxes(const std::wstring& mail, const std::wstring& name) {
-    const TextList& names = context_.archive.archive_names();
+    const NameSequence& names = context_.archive.archive_names();
     const std::optional<IniText> map = ExtractStagedIni(context_, name + L"\\directory.ini", name);
     const std::vector<std::wstring> folders =
         map ? SectionValues(*map, L"Directory") : std::vector<std::wstring>{};

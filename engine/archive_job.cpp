@@ -49,8 +49,18 @@ void ArchiveJob::ReleaseFileList() {
 void ArchiveJob::ClearEntries() {
   entries_.clear();
   entries_.shrink_to_fit();
-  entry_sources_.Clear();
-  entry_folders_.clear();
+  entry_names_.Clear();
+  entry_texts_.clear();
+}
+
+const std::wstring* ArchiveJob::EntryText(std::wstring_view text) {
+  // An entry's texts are mostly those of the entry before it; folders and strip prefixes
+  // alternate with parents, so the last few are looked at.
+  const size_t kept = entry_texts_.size();
+  for (size_t i = kept; i > 0 && i + 4 > kept; --i) {
+    if (entry_texts_[i - 1] == text) return &entry_texts_[i - 1];
+  }
+  return &entry_texts_.emplace_back(text);
 }
 
 void ArchiveJob::PrepareBackup(bool multiple_volumes, int volume_index) {
@@ -78,14 +88,11 @@ void ArchiveJob::PrepareBackup(bool multiple_volumes, int volume_index) {
 void ArchiveJob::AddJobEntry(std::wstring_view source, const std::wstring& folder,
                              const std::wstring& strip_prefix) {
   JobEntry entry;
-  entry.source = entry_sources_.Keep(source);
-  const JobEntry* before = entries_.empty() ? nullptr : &entries_.back();
-  entry.folder_text = before != nullptr && before->folder() == folder
-                          ? before->folder_text
-                          : &entry_folders_.emplace_back(folder);
-  entry.strip_prefix_text = before != nullptr && before->strip_prefix() == strip_prefix
-                                ? before->strip_prefix_text
-                                : &entry_folders_.emplace_back(strip_prefix);
+  const size_t cut = source.rfind(L'\\');
+  if (cut != std::wstring_view::npos) entry.parent = EntryText(source.substr(0, cut));
+  entry.name = entry_names_.Keep(cut == std::wstring_view::npos ? source : source.substr(cut + 1));
+  entry.folder_text = EntryText(folder);
+  entry.strip_prefix_text = EntryText(strip_prefix);
   entries_.push_back(entry);
 }
 
@@ -140,10 +147,10 @@ int ArchiveJob::PackJob(const std::wstring& archive_path, const BackupDescriptio
   for (size_t i = 0; i < entries_.size(); ++i) {
     log_.Line(L"");
     log_.Line(L"File number: " + std::to_wstring(i + 1));
-    log_.Line(L"File: " + std::wstring(entries_[i].source));
+    log_.Line(L"File: " + entries_[i].source());
     log_.Line(L"Folder: " + entries_[i].folder());
     log_.Line(L"Del Folder: " + entries_[i].strip_prefix());
-    archiver_.AddFileList(EncodeUtf8(entries_[i].source), &file_list_);
+    archiver_.AddFileList(EncodeUtf8(entries_[i].source()), &file_list_);
   }
   damaged_member_.clear();
   source_in_use_.clear();
@@ -182,13 +189,12 @@ void ArchiveJob::SkipMissingSources() {
   // than failing the whole archive. A path that exists but cannot be looked up (too long or
   // a name the file system refuses) stays: the archiver names it, and it is reported.
   std::erase_if(entries_, [this](const JobEntry& entry) {
-    if (GetFileAttributesW(LongPath(std::wstring(entry.source)).c_str()) !=
-        INVALID_FILE_ATTRIBUTES) {
+    if (GetFileAttributesW(LongPath(entry.source()).c_str()) != INVALID_FILE_ATTRIBUTES) {
       return false;
     }
     const DWORD error = GetLastError();
     if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) return false;
-    log_.Line(L"Not found: " + std::wstring(entry.source));
+    log_.Line(L"Not found: " + entry.source());
     return true;
   });
 }

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/name_sequence.h"
 #include "base/text_blocks.h"
 #include "engine/job_host.h"
 #include "engine/reg_text_format.h"
@@ -23,12 +24,17 @@ class RestoreTrail;
 // One entry of the job list. Entries come in runs of one folder's files, so the folder and
 // the strip prefix are held once per run, not once per entry: a store of many thousands of
 // files keeps its job list small.
-// The texts are kept by the job.
+// The texts are kept by the job: the entries of one folder share its path, the name of each
+// is kept once.
 struct JobEntry {
-  // Backup: full path; restore: stored name or pattern. NUL-terminated.
-  std::wstring_view source;
+  const std::wstring* parent = nullptr;  // the source up to its last "\"; none without one
+  std::wstring_view name;                // the rest of the source
   const std::wstring* folder_text = nullptr;
   const std::wstring* strip_prefix_text = nullptr;
+  // Backup: full path; restore: stored name or pattern.
+  std::wstring source() const {
+    return parent == nullptr ? std::wstring(name) : *parent + L"\\" + std::wstring(name);
+  }
   // Backup: archive folder; restore: target folder ending with "\".
   const std::wstring& folder() const { return *folder_text; }
   // Backup only: leading part of source dropped from the name.
@@ -115,7 +121,7 @@ class ArchiveJob {
   // that a plain extraction puts the tree back below the target.
   void SelectByPrefix(const std::wstring& prefix, const std::wstring& target_folder,
                       bool inner_folders = false);
-  const TextList& archive_names() const { return archive_names_; }
+  const NameSequence& archive_names() const { return archive_names_; }
 
   // While set, a restore records in the trail what it creates or replaces (the archiver's
   // writes and the client steps' own through NoteRestoreWrite).
@@ -182,9 +188,13 @@ class ArchiveJob {
   void ClearEntries();
 
   std::vector<JobEntry> entries_;
-  TextBlocks entry_sources_;                // the entries' sources
-  std::deque<std::wstring> entry_folders_;  // the entries' folders and strip prefixes
-  TextList archive_names_;
+  // Keeps a text of the entries (a parent, folder or strip prefix), or takes one of the last
+  // kept when it is the same.
+  const std::wstring* EntryText(std::wstring_view text);
+
+  TextBlocks entry_names_;                // the entries' names
+  std::deque<std::wstring> entry_texts_;  // their parents, folders and strip prefixes
+  NameSequence archive_names_;
   std::vector<UnpackFailure> unpack_failures_;
   std::wstring damaged_member_;  // named by the archiver during the current call
   std::wstring source_in_use_;   // a source another program held open, named during a pack

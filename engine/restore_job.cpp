@@ -38,10 +38,10 @@ int ArchiveJob::Extract(const std::wstring& archive_path, bool with_log) {
     if (with_log) {
       log_.Line(L"");
       log_.Line(L"File number: " + std::to_wstring(i + 1));
-      log_.Line(L"File: " + std::wstring(entries_[i].source));
+      log_.Line(L"File: " + entries_[i].source());
       log_.Line(L"Folder: " + entries_[i].folder());
     }
-    archiver_.AddFileList(EncodeUtf8(entries_[i].source), &file_list_);
+    archiver_.AddFileList(EncodeUtf8(entries_[i].source()), &file_list_);
   }
   if (extract_options_.empty()) PrepareExtract();
   in_archiver_call_ = true;

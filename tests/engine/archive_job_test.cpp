@@ -250,7 +250,7 @@ TEST_F(ArchiveJobTest, SelectByPrefixTakesWholeFolderNamesInAnyCase) {
   job_->SelectByPrefix(L"Main", target);
   Names selected;
   for (const JobEntry& entry : job_->entries()) {
-    selected.emplace_back(entry.source);
+    selected.push_back(entry.source());
     EXPECT_EQ(entry.folder(), target);
   }
   EXPECT_EQ(selected, (Names{L"main\\F.txt", L"Main\\notes.dat", L"MAIN\\sub\\G.txt"}));

@@ -162,7 +162,7 @@ void JobTest::Pack(const std::wstring& archive, const std::vector<PackEntry>& en
 
 std::vector<std::wstring> JobTest::Listed(const std::wstring& archive) {
   job_->ReadArchiveNames(archive);
-  const TextList& names = job_->archive_names();
+  const NameSequence& names = job_->archive_names();
   return std::vector<std::wstring>(names.begin(), names.end());
 }
 
