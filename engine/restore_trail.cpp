@@ -115,7 +115,10 @@ RestoreTrail::PathKey RestoreTrail::KeyOf(std::wstring_view path) {
   return key;
 }
 
-void RestoreTrail::AddKeptFile(std::wstring_view path) { kept_files_.insert(KeyOf(path)); }
+void RestoreTrail::AddKeptFile(std::wstring_view path) {
+  kept_files_.push_back(KeyOf(path));
+  kept_sorted_ = false;
+}
 
 bool RestoreTrail::Recorded(std::set<std::wstring>& seen, const std::wstring& text) {
   return !seen.insert(Folded(text)).second;
@@ -136,7 +139,12 @@ bool RestoreTrail::BeforeFileWrite(const std::wstring& path) {
   }
   // A folder entry of the archive over a folder that exists: its files are noted one by one.
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return true;
-  if (kept_files_.count(KeyOf(path)) != 0) return true;
+  if (!kept_sorted_) {
+    std::sort(kept_files_.begin(), kept_files_.end());
+    kept_files_.shrink_to_fit();
+    kept_sorted_ = true;
+  }
+  if (std::binary_search(kept_files_.begin(), kept_files_.end(), KeyOf(path))) return true;
   // Replaced but not in the safety copy: a copy aside keeps it.
   if (!CreateFolderTree(aside_folder_)) return false;
   const std::wstring copy = aside_folder_ + L"\\" + std::to_wstring(aside_.size() + 1);

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <compare>
 #include <cstdint>
 #include <set>
 #include <string>
@@ -76,7 +77,7 @@ class RestoreTrail {
   struct PathKey {
     uint64_t first = 0;
     uint64_t second = 0;
-    bool operator==(const PathKey&) const = default;
+    auto operator<=>(const PathKey&) const = default;
   };
   struct PathKeyHash {
     size_t operator()(const PathKey& key) const { return static_cast<size_t>(key.first); }
@@ -88,7 +89,8 @@ class RestoreTrail {
 
   std::vector<std::wstring> staging_folders_;
   std::wstring aside_folder_;
-  PathKeys kept_files_;
+  std::vector<PathKey> kept_files_;  // sorted before the first look-up
+  bool kept_sorted_ = true;
   PathKeys seen_files_;               // every file and folder noted once
   std::set<std::wstring> seen_keys_;  // folded case: root, key and value noted once
   TextList created_files_;

@@ -25,17 +25,18 @@ constexpr size_t kChunk = 256 * 1024;
 // derived, on every core, for this many members at once.
 constexpr size_t kKeysBatch = 512;
 
-// A selected member with its data located and, when encrypted, its stored salt and password
-// verifier. One is kept for every selected member, so it holds no keys.
+// A selected member with its data located: where its data (or, when encrypted, its salt)
+// starts. One is kept for every selected member, so it holds no more.
 struct Located {
   const Member* member = nullptr;
   ArchivePosition data;
   uint64_t payload = 0;  // bytes of compressed data, without salt, verifier and code
-  unsigned char salt[16 + AesCipher::kVerifierSize] = {};  // salt, then the stored verifier
 };
 
-// A located member ready to decode: with its keys, when encrypted.
+// A located member ready to decode: when encrypted, with its salt read, its data position
+// past the salt and verifier, and its keys.
 struct Selected : Located {
+  unsigned char salt[16 + AesCipher::kVerifierSize] = {};  // salt, then the stored verifier
   AesKeys keys;
 };
 
@@ -127,16 +128,22 @@ class Reader {
         return kStatusUnsupported;
       }
       Status status = LocateData(*member, &entry);
-      if (status == kStatusOk && member->aes) status = ReadSalt(&entry);
       if (status != kStatusOk) return status;
-      if (member->aes && first_encrypted == nullptr) first_encrypted = &entry;
+      if (!member->aes) continue;
+      // The salt is read here to check it is there, and again when the member's batch comes.
+      Selected probe;
+      static_cast<Located&>(probe) = entry;
+      status = ReadSalt(&probe);
+      if (status != kStatusOk) return status;
+      if (first_encrypted == nullptr) first_encrypted = &entry;
     }
     if (first_encrypted == nullptr) return kStatusOk;
     // A wrong password is reported before any further work.
     current_ = first_encrypted->member;
     Selected first;
     static_cast<Located&>(first) = *first_encrypted;
-    return CheckPassword(&first);
+    const Status status = ReadSalt(&first);
+    return status == kStatusOk ? CheckPassword(&first) : status;
   }
 
   // Makes the next batch of located members, from `first` on, ready to decode: the keys of
@@ -146,8 +153,13 @@ class Reader {
     batch->clear();
     std::vector<size_t> encrypted;
     for (size_t i = first; i < located.size() && batch->size() < kKeysBatch; ++i) {
-      if (located[i].member->aes) encrypted.push_back(batch->size());
-      static_cast<Located&>(batch->emplace_back()) = located[i];
+      current_ = located[i].member;
+      Selected& selected = batch->emplace_back();
+      static_cast<Located&>(selected) = located[i];
+      if (!selected.member->aes) continue;
+      encrypted.push_back(batch->size() - 1);
+      const Status status = ReadSalt(&selected);
+      if (status != kStatusOk) return status;
     }
     std::vector<Status> results(encrypted.size(), kStatusOk);
     ParallelFor(encrypted.size(),
@@ -287,7 +299,7 @@ class Reader {
   }
 
   // Reads the member's salt and stored password verifier, which precede its data.
-  Status ReadSalt(Located* selected) {
+  Status ReadSalt(Selected* selected) {
     const Member& member = *selected->member;
     const size_t salt_size = AesKeys::SaltBytes(member.aes_strength);
     if (salt_size == 0) return kStatusUnsupported;
