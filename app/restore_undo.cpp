@@ -19,7 +19,10 @@
 namespace mailstow {
 namespace {
 
-constexpr int kFastestLevel = 1;
+// The safety copy is stored, not compressed: the space check asks for the sources' full size
+// anyway, and storing runs at the speed of the disk (five times as fast as the fastest deflate
+// on a large mailbox under Wine).
+constexpr int kStoredLevel = 0;
 constexpr unsigned long long kSpaceReserve = 1ULL << 20;
 
 bool Ticked(const TickList& list, const std::wstring& text) {
@@ -73,7 +76,7 @@ MainForm::SafetyCopyOutcome MainForm::KeepStateBeforeRestore(RestoreTrail& trail
   SafetyCopyHost host(*this);
   const std::wstring copy_staging = staging_folder_ + L"\\SafetyCopy";
   ArchiveJob copy_archive(archiver_, host, log_, copy_staging);
-  copy_archive.set_pack_level(kFastestLevel);
+  copy_archive.set_pack_level(kStoredLevel);
   bool without_undo = false;
   bool cancelled = false;
   copy_archive.set_pack_check([&](const std::vector<JobEntry>& entries) {
