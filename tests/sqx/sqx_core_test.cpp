@@ -346,8 +346,9 @@ namespace {
 
 // Names come back in order and whole, however much each shares with the one before.
 TEST(SqxNameList, NamesComeBackWholeWhateverTheyShare) {
-  std::vector<std::string> names = {"C:\\a\\b\\one.eml", "C:\\a\\b\\two.eml", "C:\\a\\b",
-                                    "",   "C:\\a\\c\\x", std::string("nul\0inside", 10),
+  std::vector<std::string> names = {"C:\\a\\b\\one.eml", "C:\\a\\b\\two.eml",
+                                    "C:\\a\\b",          "",
+                                    "C:\\a\\c\\x",       std::string("nul\0inside", 10),
                                     "C:\\a\\b\\one.eml"};
   names.push_back(std::string(300000, 'x'));  // longer than a block
   names.push_back(std::string(300000, 'x') + "y");
