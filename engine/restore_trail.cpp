@@ -120,8 +120,8 @@ void RestoreTrail::AddKeptFile(std::wstring_view path) {
   kept_sorted_ = false;
 }
 
-bool RestoreTrail::Recorded(std::set<std::wstring>& seen, const std::wstring& text) {
-  return !seen.insert(Folded(text)).second;
+bool RestoreTrail::KeyRecorded(const std::wstring& text) {
+  return !seen_keys_.insert(Folded(text)).second;
 }
 
 bool RestoreTrail::IsStaging(const std::wstring& path) const {
@@ -178,7 +178,7 @@ void RestoreTrail::BeforeKeyWrite(TRootKeys root, const std::wstring& key_path) 
     if (cut == std::wstring::npos) return;
     start = cut + 1;
   }
-  if (Recorded(seen_keys_, std::to_wstring(static_cast<int>(root)) + L"\\" + path + L"\\")) return;
+  if (KeyRecorded(std::to_wstring(static_cast<int>(root)) + L"\\" + path + L"\\")) return;
   created_keys_.push_back({KeyChange::kCreatedKey, root, path});
 }
 
@@ -194,7 +194,7 @@ void RestoreTrail::BeforeValueWrite(TRootKeys root, const std::wstring& key_path
   }
   RegistryKey key;
   if (!key.Open(RootKeyHandle(root), key_path, false, KEY_READ)) return;
-  if (Recorded(seen_keys_, key_text + L"\\\t" + name)) return;
+  if (KeyRecorded(key_text + L"\\\t" + name)) return;
   DWORD type = REG_NONE;
   DWORD size = 0;
   if (RegQueryValueExW(key.handle(), name.c_str(), nullptr, &type, nullptr, &size) !=

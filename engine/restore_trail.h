@@ -84,7 +84,8 @@ class RestoreTrail {
   };
   using PathKeys = std::unordered_set<PathKey, PathKeyHash>;
   static PathKey KeyOf(std::wstring_view path);
-  bool Recorded(std::set<std::wstring>& seen, const std::wstring& text);
+  // Whether a registry key or value was noted before; notes it when not.
+  bool KeyRecorded(const std::wstring& text);
   bool IsStaging(const std::wstring& path) const;
 
   std::vector<std::wstring> staging_folders_;

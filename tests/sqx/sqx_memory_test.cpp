@@ -12,7 +12,6 @@
 
 #include "sqx/archive_reader.h"
 #include "sqx/archive_writer.h"
-#include "sqx/member_names.h"
 #include "tests/sqx/sqx_test_support.h"
 
 namespace {
